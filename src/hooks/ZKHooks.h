@@ -1,0 +1,42 @@
+#pragma once
+
+// Interface of ZKHooks.dll, the component that watches the presenter's
+// desktop through system-wide hooks and reports to the session window by
+// posting the messages below. Functions are exported undecorated, cdecl.
+
+#include <windows.h>
+
+#ifdef ZKHOOKS_BUILD
+#define ZKHOOKS_API extern "C" __declspec(dllexport)
+#else
+#define ZKHOOKS_API extern "C" __declspec(dllimport)
+#endif
+
+// Reports posted to the session window.
+enum ZKHookReport : UINT {
+  WM_ZKHOOK_MOUSE = 0x0801,      // wParam mouse message, lParam client point (x low, y high, signed)
+  WM_ZKHOOK_KEY = 0x0803,        // wParam key message, lParam the key message's lParam
+  WM_ZKHOOK_CLICKED = 0x0804,    // wParam top-level window clicked after ZKHooks_ClickToShare
+  WM_ZKHOOK_VALUE = 0x084C,      // wParam window, lParam a value; no effect in the engine
+  WM_ZKHOOK_DESTROYED = 0x084E,  // wParam window destroyed
+  WM_ZKHOOK_HIDDEN = 0x084F,     // wParam window hidden
+  WM_ZKHOOK_CHANGED = 0x0852,    // wParam window, lParam change code (1: minimised)
+  WM_ZKHOOK_NOTE = 0x0853,       // wParam window; no effect in the engine
+  WM_ZKHOOK_ACTIVATED = 0x0854,  // wParam window just activated
+};
+
+enum { ZKHOOK_CHANGE_MINIMIZED = 1 };
+
+// Starts watching and reporting to `sessionWindow`. Calling it again while set
+// re-targets the reports.
+ZKHOOKS_API BOOL ZKHooks_SetHooks(HWND sessionWindow);
+// Stops watching; no report arrives afterwards.
+ZKHOOKS_API BOOL ZKHooks_UnSetHooks(HWND sessionWindow);
+// The next left click on the desktop picks a window: it is reported with
+// WM_ZKHOOK_CLICKED instead of reaching the window.
+ZKHOOKS_API BOOL ZKHooks_ClickToShare(void);
+// The window that has the keyboard focus, or null.
+ZKHOOKS_API HWND ZKHooks_GetFocusedWindow(void);
+// Tick (GetTickCount) of the last activity of the presenter's own mouse;
+// input injected with mouse_event does not count.
+ZKHOOKS_API DWORD ZKHooks_GetLastLocalMouseTicks(void);
