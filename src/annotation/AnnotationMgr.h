@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+class EventMgr;
+class FrameMgr;
+class WindowRegionSet;
+
+// AnnotationMgr keeps the highlight and marker elements of the session
+// window, places them with the mouse and sends and receives them. Worker
+// thread only.
+class AnnotationMgr {
+ public:
+  AnnotationMgr() = default;
+  AnnotationMgr(const AnnotationMgr&) = delete;
+  AnnotationMgr& operator=(const AnnotationMgr&) = delete;
+
+  bool Init(HWND window, WindowRegionSet* regionSet, EventMgr* eventSink, FrameMgr* frame);
+  void Reset();
+  // Mouse and key input of the session window; false while placement is not armed.
+  bool OnInput(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  HWND window_ = nullptr;
+  WindowRegionSet* regionSet_ = nullptr;
+  EventMgr* eventSink_ = nullptr;
+  FrameMgr* frame_ = nullptr;
+  bool armed_ = false;
+};

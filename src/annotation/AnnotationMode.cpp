@@ -1,0 +1,23 @@
+#include "session/ZKWindow.h"
+
+void ZKWindow::AnnotationMode(uint8_t on, bool broadcast) {
+  (void)broadcast;
+  if (on == annotationModeActive_) return;
+  annotationModeActive_ = on;
+  SetDisplayMode();
+  InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::AnnotationMode");
+  ApplyAnnotationDialogRule();
+}
+
+void ZKWindow::AddHighlight() {
+  if (roleFlags_ & ROLE_ANNOTATION) AnnotationMode(1, true);
+}
+
+void ZKWindow::AddMarker(uint32_t colour) {
+  (void)colour;
+  if (roleFlags_ & ROLE_ANNOTATION) AnnotationMode(1, true);
+}
+
+void ZKWindow::ClearAnnotation() {}
+void ZKWindow::OnAnnotation(const Event&) {}
+void ZKWindow::OnAnnotationMode(const uint8_t*, uint32_t) {}

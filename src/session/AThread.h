@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+// AThread runs one worker thread: a start routine, then a loop routine called
+// until it returns false or the thread is asked to stop, then an exit routine.
+// Create and Destroy are called by the owner's thread; the routines run on the
+// worker. Create returns once the start routine has finished (or after 10 s).
+class AThread {
+ public:
+  using LoopRoutine = bool (*)(void* context);
+  using Routine = void (*)(void* context);
+
+  AThread() = default;
+  virtual ~AThread();
+  AThread(const AThread&) = delete;
+  AThread& operator=(const AThread&) = delete;
+
+  // Starts the thread; true when a thread is running (also when one already
+  // was, in which case nothing changes). With a wait handle the loop routine
+  // runs only when that handle is signalled.
+  bool Create(LoopRoutine loop, void* context, HANDLE waitHandle, Routine start, Routine exit);
+
+  // Asks the thread to stop and waits up to timeoutMs for it to finish; if it
+  // does not, optionally terminates it. Always releases the thread's handles.
+  void Destroy(DWORD timeoutMs, bool terminate);
+
+  bool IsRunning() const { return thread_ != INVALID_HANDLE_VALUE; }
+  // True when a thread was started and has since finished by itself.
+  bool HasEnded() const { return IsRunning() && WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
+  DWORD GetThreadId() const { return threadId_; }
+  bool IsIdle() const { return idle_ != 0; }
+
+ private:
+  static DWORD WINAPI ThreadRoutine(void* self);
+  void RunLoop();
+  void RunLoopOnWaitHandle();
+  bool CreateEvents();
+  void CloseEvents();
+
+  HANDLE thread_ = INVALID_HANDLE_VALUE;
+  DWORD threadId_ = 0;
+  LoopRoutine loop_ = nullptr;
+  Routine start_ = nullptr;
+  Routine exit_ = nullptr;
+  void* context_ = nullptr;
+  HANDLE waitHandle_ = nullptr;
+  HANDLE stopEvent_ = nullptr;
+  HANDLE doneEvent_ = nullptr;
+  HANDLE startedEvent_ = nullptr;
+  volatile LONG idle_ = 1;
+};

@@ -1,0 +1,104 @@
+#include "common/Trace.h"
+#include "hooks/ZKHooks.h"
+#include "session/ZKWindow.h"
+
+namespace {
+constexpr UINT kFrameRefresh =
+    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+constexpr UINT kRaiseWithFrameChange = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+
+// Raises a window above every other non-topmost window without leaving it
+// topmost: a trip to the topmost band and back.
+void BringToTop(HWND window, bool activate) {
+  if (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) return;
+  UINT flags = SWP_NOMOVE | SWP_NOSIZE | (activate ? 0 : SWP_NOACTIVATE);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+}
+}  // namespace
+
+int ZKWindow::DeriveDisplayMode() const {
+  if (annotationModeActive_) return ZKM_ANNOTATION;
+  if (!(roleFlags_ & ROLE_CAPTURE)) return ZKM_DISPLAY;
+  bool somethingToCapture = GetCount() > 0 || captureDesktop_;
+  return somethingToCapture && windowState_ == 0 ? ZKM_CAPTURE : ZKM_CAPTUREIDLE;
+}
+
+void ZKWindow::SetDisplayMode() {
+  int mode = DeriveDisplayMode();
+  if (mode != displayMode_) {
+    if (mode == ZKM_DISPLAY)
+      EnterDisplay();
+    else if (mode == ZKM_ANNOTATION)
+      EnterAnnotation();
+    else
+      EnterCapture(mode);
+  }
+  SetWindowPos(window_, nullptr, 0, 0, 0, 0, kFrameRefresh);
+}
+
+void ZKWindow::EnterDisplay() {
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(ZKM_DISPLAY)");
+  displayMode_ = ZKM_DISPLAY;
+  BringToTop(window_, false);
+  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
+  SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
+}
+
+void ZKWindow::EnterCapture(int mode) {
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(%s)",
+        mode == ZKM_CAPTURE ? "ZKM_CAPTURE" : "ZKM_CAPTUREIDLE");
+  displayMode_ = mode;
+  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
+  HWND primary = GetPrimaryWindow();
+  SetWindowPos(window_, primary ? primary : HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
+  if (primary) SetWindowPos(primary, window_, 0, 0, 0, 0, kRaiseWithFrameChange);
+}
+
+void ZKWindow::EnterAnnotation() {
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(ZKM_ANNOTATION)");
+  displayMode_ = ZKM_ANNOTATION;
+  SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
+  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
+}
+
+void ZKWindow::EnableCapture(bool enable, uint32_t token) {
+  if (enable) {
+    SetToken(token);
+    roleFlags_ |= ROLE_CAPTURE | ROLE_INPUT_CONTROL;
+    ZKHooks_SetHooks(window_);
+    SetDisplayMode();
+  } else {
+    roleFlags_ &= ~(ROLE_CAPTURE | ROLE_INPUT_CONTROL);
+    SetDisplayMode();
+    ZKHooks_UnSetHooks(window_);
+  }
+}
+
+void ZKWindow::PauseCapture(bool pause) {
+  paused_ = pause;
+  SetDisplayMode();
+}
+
+void ZKWindow::EnableAnnotation(bool enable) {
+  if (enable)
+    roleFlags_ |= ROLE_ANNOTATION;
+  else
+    roleFlags_ &= ~ROLE_ANNOTATION;
+  ApplyAnnotationDialogRule();
+}
+
+void ZKWindow::ApplyAnnotationDialogRule() {
+  if (!annotationDialog_) return;
+  bool show = displayMode_ == ZKM_ANNOTATION && (roleFlags_ & ROLE_ANNOTATION);
+  ShowWindow(annotationDialog_, show ? SW_SHOW : SW_HIDE);
+}
+
+void ZKWindow::RequestFullUpdate(uint32_t requestTag) {
+  if (!(roleFlags_ & ROLE_CAPTURE)) return;
+  BeginFullUpdate(requestTag);
+  EndFullUpdate();
+}

@@ -1,0 +1,243 @@
+#include "session/ZKWindow.h"
+
+#include "common/Trace.h"
+#include "hooks/ZKHooks.h"
+#include "resources/resource.h"
+
+namespace {
+constexpr char kWindowClass[] = "Morvane Zenkast";
+constexpr char kConfigFileName[] = ".\\ZK.ini";
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+constexpr DWORD kCaptionBits = WS_CAPTION;
+constexpr DWORD kBorderBits = WS_BORDER | WS_THICKFRAME;
+constexpr UINT kZOrderAsync = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
+constexpr RECT kDefaultPosition = {0, 0, 512, 384};
+
+// Both are held for the life of the library: the atom names the host-window
+// property that leads back to the session object, the message asks the host
+// window to recompute its hole.
+ATOM g_sessionAtom = 0;
+const UINT g_setRegionMessage = RegisterWindowMessageA("ZKWindow.SetRegion.Message");
+
+void DeleteAndForget(HBITMAP& bitmap) {
+  if (bitmap) {
+    DeleteObject(bitmap);
+    bitmap = nullptr;
+  }
+}
+}  // namespace
+
+UINT GetSetRegionMessage() { return g_setRegionMessage; }
+
+ZKWindow::ZKWindow() {
+  SetRectEmpty(&requestedPosition_);
+  requestedVisible_ = 0;
+  g_sessionAtom = GlobalAddAtomA("ZKWindow.Atom");
+}
+
+ZKWindow::~ZKWindow() {
+  thread_.Destroy(20000, true);
+  if (g_sessionAtom) {
+    GlobalDeleteAtom(g_sessionAtom);
+    g_sessionAtom = 0;
+  }
+}
+
+bool ZKWindow::Init(HINSTANCE module, HWND parent) {
+  // A worker that ended by itself (its window was closed) is cleaned up so
+  // that a new session can start; a running one is left untouched.
+  if (thread_.IsRunning()) {
+    if (!thread_.HasEnded()) return true;
+    thread_.Destroy(20000, true);
+  }
+  ResetMembers();
+  parent_ = parent;
+  module_ = module;
+  config_.SetFileName(kConfigFileName);
+  return thread_.Create(ThreadLoop, this, nullptr, ThreadStart, ThreadExit);
+}
+
+void ZKWindow::ResetMembers() {
+  window_ = nullptr;
+  windowRegion_ = nullptr;
+  annotationDialog_ = nullptr;
+  roleFlags_ = 0;
+  pointerX_ = pointerY_ = 0;
+  paused_ = 0;
+  annotationModeActive_ = 0;
+  pollExclusive_ = 0;
+  inSizeMove_ = 0;
+  pendingMove_ = 0;
+  lightInputControl_ = 0;
+  pollInterval_ = 0;
+  inputControlToken_ = 0;
+  SetToken(0);
+  localMouseOverride_ = 0;
+  pollProgressive_ = 0;
+  captureDesktop_ = 0;
+  dynamicUpdateThreshold_ = 0;
+  showStatistics_ = 0;
+  windowState_ = 0;
+  displayMode_ = ZKM_NONE;
+  pendingMoveSent_ = 1;
+  updateInterval_ = 200;
+}
+
+bool ZKWindow::Release() {
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Release Called.");
+  {
+    CriticalSectionLock lock(positionLock_);
+    SetRectEmpty(&requestedPosition_);
+    requestedVisible_ = 0;
+  }
+  thread_.Destroy(20000, true);
+  // The annotation elements are the worker's; reset them only once it is gone.
+  AnnotationMgr::Reset();
+  CloseSignal();
+  WindowRegionSet::Reset();
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Released!");
+  return true;
+}
+
+bool ZKWindow::ThreadLoop(void* context) {
+  (void)context;
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) return false;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  Sleep(5);
+  return true;
+}
+
+void ZKWindow::ThreadStart(void* context) { static_cast<ZKWindow*>(context)->Create(); }
+
+void ZKWindow::ThreadExit(void* context) {
+  auto* self = static_cast<ZKWindow*>(context);
+  self->Destroy();
+  // Windows die with their thread anyway; destroying ours here, on its own
+  // thread, lets it go through WM_DESTROY like any other window.
+  if (self->window_ && IsWindow(self->window_)) DestroyWindow(self->window_);
+  self->window_ = nullptr;
+}
+
+bool ZKWindow::Create() {
+  HCURSOR arrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  CreateSignal();
+  FrameMgr::Init(this);
+  GetIconInfo(arrow, &arrowInfo_);
+
+  RegisterWindowClass();
+  PlaceDefaultRequestedPosition();
+  window_ = CreateSessionWindow();
+  ApplyFrameStyle();
+
+  annotationDialog_ = CreateDialogParamA(module_, MAKEINTRESOURCEA(IDD_ANNOTATION), window_,
+                                         AnnotationDialogProc, reinterpret_cast<LPARAM>(this));
+  ShowWindow(window_, requestedVisible_ ? SW_SHOW : SW_HIDE);
+  if (annotationDialog_) ShowWindow(annotationDialog_, SW_HIDE);
+  UpdateWindow(window_);
+
+  windowRegion_ = CreateRectRgn(0, 0, 0, 0);
+  WindowRegionSet::SetWindow(window_);
+  AnnotationMgr::Init(window_, this, this, this);
+  SharedWindowTracker::Init(window_, this);
+  SetStackAnchor(window_);
+
+  PostMessageA(window_, WM_ZK_ENABLECAPTURE, 0, 0);  // every session starts as a viewer
+  OnSize(SIZE_RESTORED);
+  ReadConfiguration();
+  SetDisplayMode();
+  return true;
+}
+
+bool ZKWindow::RegisterWindowClass() {
+  WNDCLASSA wc = {};
+  wc.style = kClassStyle;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = module_;
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.lpszClassName = kWindowClass;
+  // An earlier session in this process registered it already: that is fine.
+  return RegisterClassA(&wc) != 0;
+}
+
+void ZKWindow::PlaceDefaultRequestedPosition() {
+  CriticalSectionLock lock(positionLock_);
+  if (IsRectEmpty(&requestedPosition_)) {
+    requestedPosition_ = kDefaultPosition;
+    requestedVisible_ = 0;
+  }
+}
+
+HWND ZKWindow::CreateSessionWindow() {
+  RECT r;
+  bool visible;
+  {
+    CriticalSectionLock lock(positionLock_);
+    r = requestedPosition_;
+    visible = requestedVisible_ != 0;
+  }
+  Trace(TRACE_LIFECYCLE, "\r\nCreate(%d, %d, %d, %d, %s)", static_cast<int>(r.left),
+        static_cast<int>(r.top), static_cast<int>(r.right - r.left),
+        static_cast<int>(r.bottom - r.top), visible ? "SW_SHOW" : "SW_HIDE");
+  return CreateWindowExA(0, kWindowClass, kWindowClass, WS_OVERLAPPEDWINDOW, r.left, r.top,
+                         r.right - r.left, r.bottom - r.top, parent_, nullptr, module_, this);
+}
+
+void ZKWindow::ApplyFrameStyle() {
+  LONG style = GetWindowLongA(window_, GWL_STYLE);
+  if (!config_.GetBool("ZK", "ShowTitleBar", false)) style &= ~kCaptionBits;
+  if (!config_.GetBool("ZK", "ShowBorder", false)) style &= ~kBorderBits;
+  SetWindowLongA(window_, GWL_STYLE, style);
+}
+
+void ZKWindow::ReadConfiguration() {
+  captureDesktop_ = config_.GetBool("ZK", "CaptureDesktop", false);
+  dynamicUpdateThreshold_ = config_.GetInt("ZK", "DynamicUpdateThreshhold", 50);
+  EnableHuffman(config_.GetBool("CompressionMgr", "EnableHuffman", true));
+  EnableLZ(config_.GetBool("CompressionMgr", "EnableLZ", true));
+  EnableRLE332(config_.GetBool("CompressionMgr", "EnableRLE332", false));
+  EnableRLE565(config_.GetBool("CompressionMgr", "EnableRLE565", true));
+  SetLZMaxSearch(config_.GetInt("CompressionMgr", "LZMaxSearch", 32768));
+  SetInputUpdateFrequency(config_.GetInt("ZK", "InputUpdateInterval", 200));
+  SetUpdateFrequency(config_.GetInt("ZK", "UpdateInterval", 200));
+  lightInputControl_ = config_.GetBool("ZK", "UseLightInputControl", false);
+  if (config_.GetBool("ZK", "EnablePolling", true)) {
+    uint32_t bands = config_.GetInt("ZK", "PollProgressive", 10);
+    bool exclusive = config_.GetBool("ZK", "PollExclusive", false);
+    uint32_t interval = config_.GetInt("ZK", "PollInterval", 200);
+    SetPollFrequency(interval, exclusive, bands);
+  }
+  showStatistics_ = config_.GetBool("ZK", "ShowStatistics", showStatistics_ != 0);
+  SetMaxQueueSize(config_.GetInt("EventMgr", "MaxQueueSize", 32768));
+  localMouseOverride_ = config_.GetInt("ZK", "LocalMouseOverride", 500);
+}
+
+bool ZKWindow::Destroy() {
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Destroy Called.");
+  if (annotationDialog_) {
+    DestroyWindow(annotationDialog_);
+    annotationDialog_ = nullptr;
+  }
+  if (window_) {
+    KillTimer(window_, TIMER_POLL);
+    KillTimer(window_, TIMER_UPDATE);
+    KillTimer(window_, TIMER_INPUT);
+  }
+  DeleteAndForget(arrowInfo_.hbmColor);
+  DeleteAndForget(arrowInfo_.hbmMask);
+  if (parent_ && GetCount() > 0)
+    SetWindowPos(GetPrimaryWindow(), parent_, 0, 0, 0, 0, kZOrderAsync);
+  if (windowRegion_) {
+    DeleteObject(windowRegion_);
+    windowRegion_ = nullptr;
+  }
+  RectList::Clear();
+  SharedWindowTracker::Clear();
+  FrameMgr::Release();
+  ZKHooks_UnSetHooks(window_);
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Destroyed!");
+  return true;
+}

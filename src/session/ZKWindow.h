@@ -1,0 +1,176 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "annotation/AnnotationMgr.h"
+#include "common/CriticalSection.h"
+#include "events/EventMgr.h"
+#include "frames/FrameMgr.h"
+#include "frames/RectList.h"
+#include "session/AThread.h"
+#include "session/ConfigFile.h"
+#include "session/SessionMessages.h"
+#include "sharing/SharedWindowTracker.h"
+#include "sharing/WindowRegionSet.h"
+
+// ZKWindow is the one session object of the library: it owns the worker
+// thread, the session window "Morvane Zenkast" and, through its bases, the
+// event queues, the frames, the window shaping, the annotations, the pending
+// rectangles and the shared windows.
+//
+// Threads: Init and Release run on a host thread; everything else that
+// touches the window, the frames or the bases runs on the worker thread,
+// except the frequency setters, SetParentWindow and SetPosition, which the
+// host calls directly.
+class ZKWindow : public EventMgr,
+                 public FrameMgr,
+                 public WindowRegionSet,
+                 public AnnotationMgr,
+                 public RectList,
+                 public SharedWindowTracker {
+ public:
+  ZKWindow();
+  ~ZKWindow() override;
+
+  // Host thread. Starts a session: the worker creates the window and reads
+  // ".\ZK.ini". While a session runs, changes nothing and returns true.
+  bool Init(HINSTANCE module, HWND parent);
+  // Host thread. Ends the session; returns once the worker has ended.
+  bool Release();
+
+  // Host thread or worker.
+  bool SetUpdateFrequency(uint32_t intervalMs);
+  bool SetInputUpdateFrequency(uint32_t intervalMs);
+  bool SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands);
+  bool SetParentWindow(HWND parent);
+
+  HWND GetWindow() const { return window_; }
+  HWND GetAnnotationDialog() const { return annotationDialog_; }
+  int GetDisplayMode() const { return displayMode_; }
+  UINT GetRoleFlags() const { return roleFlags_; }
+  uint32_t GetUpdateInterval() const { return updateInterval_; }
+  uint32_t GetInputInterval() const { return inputInterval_; }
+  uint32_t GetPollInterval() const { return pollInterval_; }
+  uint32_t GetPollProgressive() const { return pollProgressive_; }
+  bool IsPollExclusive() const { return pollExclusive_ != 0; }
+  bool IsCaptureDesktop() const { return captureDesktop_ != 0; }
+  bool IsPaused() const { return paused_ != 0; }
+  uint32_t GetDynamicUpdateThreshold() const { return dynamicUpdateThreshold_; }
+  uint32_t GetLocalMouseOverride() const { return localMouseOverride_; }
+  bool IsLightInputControl() const { return lightInputControl_ != 0; }
+  bool IsShowStatistics() const { return showStatistics_ != 0; }
+  uint32_t GetInputControlToken() const { return inputControlToken_; }
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK AnnotationDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                               LPARAM lParam);
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  // Protocol handlers (worker thread, under the queue lock).
+  void OnDisplayFormat(const uint8_t* payload, uint32_t size) override;
+  void OnDisplayUpdate(const uint8_t* payload, uint32_t size) override;
+  void OnMouseUpdate(const uint8_t* payload, uint32_t size) override;
+  void OnMousePosition(const uint8_t* payload, uint32_t size) override;
+  void OnKeyboardUpdate(const uint8_t* payload, uint32_t size) override;
+  void OnAnnotation(const Event& event) override;
+  void OnAnnotationMode(const uint8_t* payload, uint32_t size) override;
+  void OnPalette(const uint8_t* payload, uint32_t size) override;
+
+ private:
+  // Lifecycle (ZKWindow.cpp).
+  static bool ThreadLoop(void* context);
+  static void ThreadStart(void* context);
+  static void ThreadExit(void* context);
+  bool Create();
+  bool Destroy();
+  void ResetMembers();
+  bool RegisterWindowClass();
+  void PlaceDefaultRequestedPosition();
+  HWND CreateSessionWindow();
+  void ApplyFrameStyle();
+  void ReadConfiguration();
+
+  // Window procedure (ZKWindowProc.cpp).
+  LRESULT HandleStandardMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                bool* handled);
+  LRESULT HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled);
+  void RoundWindowWidth(WINDOWPOS* position);
+  void OnPointerMove(UINT message, WPARAM wParam, LPARAM lParam);
+  void FollowActivation(HWND activated);
+
+  // Timers (ZKWindowTimers.cpp).
+  void OnTimer(UINT_PTR timerId);
+  void OnPoll(int bands);
+  void OnScreenChanged(WPARAM topLeft, LPARAM bottomRight);
+
+  // Display modes and roles (DisplayModes.cpp).
+  void SetDisplayMode();
+  int DeriveDisplayMode() const;
+  void EnterDisplay();
+  void EnterCapture(int mode);
+  void EnterAnnotation();
+  void EnableCapture(bool enable, uint32_t token);
+  void PauseCapture(bool pause);
+  void EnableAnnotation(bool enable);
+  void RequestFullUpdate(uint32_t requestTag);
+  void ApplyAnnotationDialogRule();
+
+  // Handlers filled in with their subsystems.
+  void OnSize(UINT sizeType);
+  void OnMove();
+  void OnPaint();
+  bool OnEraseBkgnd(HDC dc);
+  void OnScroll(int bar, int code);
+  void OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
+  void ClickToShare(HWND window, uint32_t reason);
+  void EnableInputControl(bool on, uint32_t token);
+  void AddHighlight();
+  void AddMarker(uint32_t colour);
+  void ClearAnnotation();
+  void AnnotationMode(uint8_t on, bool broadcast);
+
+  ConfigFile config_;
+  HWND window_ = nullptr;
+  HWND parent_ = nullptr;
+  HINSTANCE module_ = nullptr;
+  HRGN windowRegion_ = nullptr;
+  HWND annotationDialog_ = nullptr;
+  int displayMode_ = ZKM_NONE;
+  UINT roleFlags_ = 0;
+  RECT captureArea_ = {};
+  AThread thread_;
+  int32_t pointerX_ = 0;
+  int32_t pointerY_ = 0;
+  uint8_t paused_ = 0;
+  uint8_t annotationModeActive_ = 0;
+  uint8_t pollExclusive_ = 0;
+  uint32_t pollProgressive_ = 0;
+  uint8_t inSizeMove_ = 0;
+  uint8_t captureDesktop_ = 0;
+  uint32_t pendingMove_ = 0;
+  uint8_t pendingMoveSent_ = 1;
+  uint8_t lightInputControl_ = 0;
+  uint32_t updateInterval_ = 200;
+  uint32_t inputInterval_ = 0;
+  uint32_t pollInterval_ = 0;
+  uint8_t showStatistics_ = 0;
+  uint32_t inputControlToken_ = 0;
+  ICONINFO arrowInfo_ = {};
+  uint32_t localMouseOverride_ = 0;
+  uint32_t dynamicUpdateThreshold_ = 0;
+  CriticalSection positionLock_;
+  RECT requestedPosition_ = {};
+  uint8_t requestedVisible_ = 0;
+  UINT windowState_ = 0;
+};
+
+// The outermost ancestor reached through parent links, or the window itself.
+HWND GetTopLevelWindow(HWND window);
+// Invalidates as the platform does; the caller's name is for diagnosis only.
+BOOL InvalidateWindow(HWND window, const RECT* rect, BOOL erase, const char* callerName);
+
+// Registered message that asks the host window to recompute its hole.
+UINT GetSetRegionMessage();

@@ -1,0 +1,49 @@
+#include "session/ZKWindow.h"
+
+bool ZKWindow::SetUpdateFrequency(uint32_t intervalMs) {
+  if (intervalMs == 0) return false;
+  updateInterval_ = intervalMs;
+  KillTimer(window_, TIMER_UPDATE);
+  SetTimer(window_, TIMER_UPDATE, intervalMs, nullptr);
+  return true;
+}
+
+bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands) {
+  KillTimer(window_, TIMER_POLL);
+  pollInterval_ = intervalMs;
+  if (intervalMs) {
+    pollExclusive_ = exclusive;
+    pollProgressive_ = bands;
+    SetTimer(window_, TIMER_POLL, intervalMs, nullptr);
+  } else {
+    pollExclusive_ = 0;
+    pollProgressive_ = 0;
+  }
+  PostMessageA(window_, WM_ZK_POLL, 0, 0);
+  return true;
+}
+
+void ZKWindow::OnTimer(UINT_PTR timerId) {
+  switch (timerId) {
+    case TIMER_UPDATE:
+      // Each interval runs from the end of one tick to the start of the next.
+      KillTimer(window_, TIMER_UPDATE);
+      DispatchEvents();
+      if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
+      break;
+    case TIMER_POLL:
+      KillTimer(window_, TIMER_POLL);
+      PostMessageA(window_, WM_ZK_POLL, pollProgressive_, 0);
+      if (pollInterval_) SetTimer(window_, TIMER_POLL, pollInterval_, nullptr);
+      break;
+    default:
+      break;
+  }
+}
+
+void ZKWindow::OnPoll(int bands) { (void)bands; }
+
+void ZKWindow::OnScreenChanged(WPARAM topLeft, LPARAM bottomRight) {
+  (void)topLeft;
+  (void)bottomRight;
+}

@@ -1,0 +1,21 @@
+#include "sharing/SharedWindowTracker.h"
+
+bool SharedWindowTracker::Init(HWND ownWindow, EventMgr* eventSink) {
+  following_ = true;
+  ownWindow_ = ownWindow;
+  eventSink_ = eventSink;
+  stackAnchor_ = nullptr;
+  primary_ = nullptr;
+  return true;
+}
+
+void SharedWindowTracker::Clear() {
+  primary_ = nullptr;
+  count_ = 0;
+}
+
+bool SharedWindowTracker::UpdateWindow(HWND, uint32_t, bool) { return false; }
+
+bool SharedWindowTracker::RemoveWindow(HWND) { return false; }
+
+void SharedWindowTracker::WindowChanged(HWND, uint32_t) {}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/CriticalSection.h"
+
+class EventMgr;
+
+// SharedWindowTracker keeps the application windows a presenter shares, the
+// primary (followed) window among them, and reports changes to the host.
+// Worker thread, except where noted.
+class SharedWindowTracker : public CriticalSection {
+ public:
+  SharedWindowTracker() = default;
+  ~SharedWindowTracker() override = default;
+
+  bool Init(HWND ownWindow, EventMgr* eventSink);
+  void SetStackAnchor(HWND anchor) { stackAnchor_ = anchor; }
+  void Clear();
+  bool UpdateWindow(HWND window, uint32_t reason, bool force);
+  bool RemoveWindow(HWND window);
+  void WindowChanged(HWND window, uint32_t code);
+  unsigned GetCount() const { return count_; }
+  HWND GetPrimaryWindow() const { return primary_; }
+
+ private:
+  bool following_ = true;
+  HWND ownWindow_ = nullptr;
+  HWND stackAnchor_ = nullptr;
+  EventMgr* eventSink_ = nullptr;
+  unsigned count_ = 0;
+  HWND primary_ = nullptr;
+};
