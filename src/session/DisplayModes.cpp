@@ -20,7 +20,7 @@ void BringToTop(HWND window, bool activate) {
 int ZKWindow::DeriveDisplayMode() const {
   if (annotationModeActive_) return ZKM_ANNOTATION;
   if (!(roleFlags_ & ROLE_CAPTURE)) return ZKM_DISPLAY;
-  bool somethingToCapture = GetCount() > 0 || captureDesktop_;
+  bool somethingToCapture = GetWindowCount() > 0 || captureDesktop_;
   return somethingToCapture && windowState_ == 0 ? ZKM_CAPTURE : ZKM_CAPTUREIDLE;
 }
 

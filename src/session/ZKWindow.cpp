@@ -137,7 +137,7 @@ bool ZKWindow::Create() {
                                          AnnotationDialogProc, reinterpret_cast<LPARAM>(this));
   ShowWindow(window_, requestedVisible_ ? SW_SHOW : SW_HIDE);
   if (annotationDialog_) ShowWindow(annotationDialog_, SW_HIDE);
-  UpdateWindow(window_);
+  ::UpdateWindow(window_);
 
   windowRegion_ = CreateRectRgn(0, 0, 0, 0);
   WindowRegionSet::SetWindow(window_);
@@ -228,7 +228,7 @@ bool ZKWindow::Destroy() {
   }
   DeleteAndForget(arrowInfo_.hbmColor);
   DeleteAndForget(arrowInfo_.hbmMask);
-  if (parent_ && GetCount() > 0)
+  if (parent_ && GetWindowCount() > 0)
     SetWindowPos(GetPrimaryWindow(), parent_, 0, 0, 0, 0, kZOrderAsync);
   if (windowRegion_) {
     DeleteObject(windowRegion_);

@@ -45,6 +45,9 @@ class ZKWindow : public EventMgr,
   bool SetInputUpdateFrequency(uint32_t intervalMs);
   bool SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands);
   bool SetParentWindow(HWND parent);
+  // Host thread. Places the session window (all bits set: leave unchanged);
+  // the worker applies it 200 ms later, once the host has stopped moving it.
+  bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool visible);
 
   HWND GetWindow() const { return window_; }
   HWND GetAnnotationDialog() const { return annotationDialog_; }
@@ -102,6 +105,7 @@ class ZKWindow : public EventMgr,
 
   // Timers (ZKWindowTimers.cpp).
   void OnTimer(UINT_PTR timerId);
+  void ApplyPosition();
   void OnPoll(int bands);
   void OnScreenChanged(WPARAM topLeft, LPARAM bottomRight);
 

@@ -193,7 +193,7 @@ void ZKWindow::OnPointerMove(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ZKWindow::FollowActivation(HWND activated) {
-  if (displayMode_ != ZKM_CAPTURE || GetCount() == 0) return;
+  if (displayMode_ != ZKM_CAPTURE || GetWindowCount() == 0) return;
   HWND top = GetTopLevelWindow(activated);
   HWND primary = GetPrimaryWindow();
   if (top == parent_) {

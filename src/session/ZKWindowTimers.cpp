@@ -36,6 +36,10 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       PostMessageA(window_, WM_ZK_POLL, pollProgressive_, 0);
       if (pollInterval_) SetTimer(window_, TIMER_POLL, pollInterval_, nullptr);
       break;
+    case TIMER_POSITION:
+      KillTimer(window_, TIMER_POSITION);
+      ApplyPosition();
+      break;
     default:
       break;
   }

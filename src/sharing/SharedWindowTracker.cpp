@@ -19,3 +19,8 @@ bool SharedWindowTracker::UpdateWindow(HWND, uint32_t, bool) { return false; }
 bool SharedWindowTracker::RemoveWindow(HWND) { return false; }
 
 void SharedWindowTracker::WindowChanged(HWND, uint32_t) {}
+
+void SharedWindowTracker::SetPlacement(int left, int top, int right, int bottom, bool replace) {
+  SetRect(&placement_, left, top, right, bottom);
+  (void)replace;
+}

@@ -18,11 +18,14 @@ class SharedWindowTracker : public CriticalSection {
 
   bool Init(HWND ownWindow, EventMgr* eventSink);
   void SetStackAnchor(HWND anchor) { stackAnchor_ = anchor; }
+  // Where shared windows are put (screen coordinates); with replace, every
+  // shared window is moved there at once.
+  void SetPlacement(int left, int top, int right, int bottom, bool replace);
   void Clear();
   bool UpdateWindow(HWND window, uint32_t reason, bool force);
   bool RemoveWindow(HWND window);
   void WindowChanged(HWND window, uint32_t code);
-  unsigned GetCount() const { return count_; }
+  unsigned GetWindowCount() const { return count_; }
   HWND GetPrimaryWindow() const { return primary_; }
 
  private:
@@ -30,6 +33,7 @@ class SharedWindowTracker : public CriticalSection {
   HWND ownWindow_ = nullptr;
   HWND stackAnchor_ = nullptr;
   EventMgr* eventSink_ = nullptr;
+  RECT placement_ = {};
   unsigned count_ = 0;
   HWND primary_ = nullptr;
 };

@@ -20,7 +20,7 @@ class WindowRegionSet {
   bool Add(HRGN region);
   bool Remove(HRGN region, bool apply);
   void Reset();
-  size_t GetCount() const { return regions_.size(); }
+  size_t GetRegionCount() const { return regions_.size(); }
 
  private:
   void SetNoRegion();

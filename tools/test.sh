@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds both trees and runs every test: the portable core natively under
+# AddressSanitizer and UBSan, the Win32 library and its tests under Wine on a
+# virtual display, and (when CI=true or ZK_FUZZ_SECONDS is set) a short
+# time-boxed fuzzing run.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/tools/setup.sh" || exit 1
+
+jobs=$(nproc)
+failed=()
+step() { echo; echo "=== $*"; }
+
+step "native build (ASan, UBSan)"
+if cmake -S . -B build/native -G Ninja -DZK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+   ninja -C build/native -j"$jobs"; then
+  step "native tests"
+  ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 600 || failed+=(native)
+else
+  failed+=(native-build)
+fi
+
+step "cross build (mingw-w64 i686)"
+if cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+   ninja -C build/win32 -j"$jobs"; then
+  step "Win32 tests under Wine"
+  "$root/tools/wine-session.sh" ctest --test-dir build/win32 -j"$jobs" --output-on-failure --timeout 300 || failed+=(win32)
+else
+  failed+=(win32-build)
+fi
+
+seconds=${ZK_FUZZ_SECONDS:-}
+[ -z "$seconds" ] && [ "${CI:-}" = true ] && seconds=20
+if [ -n "$seconds" ] && [ -x fuzz/run.sh ]; then
+  step "fuzzing, $seconds s per target"
+  if CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DZK_FUZZ=ON -DZK_BENCH=OFF \
+       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null && ninja -C build/fuzz -j"$jobs"; then
+    fuzz/run.sh build/fuzz "$seconds" || failed+=(fuzz)
+  else
+    failed+=(fuzz-build)
+  fi
+fi
+
+echo
+if ((${#failed[@]})); then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All test stages passed."
