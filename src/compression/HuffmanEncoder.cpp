@@ -1,0 +1,174 @@
+#include "compression/HuffmanEncoder.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kMinInput = 1024;
+constexpr int kMaxCodeLength = 16;
+constexpr int kReserved = 256;  // keeps the all-ones code unused, so padding never decodes
+
+void StoreU32BE(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v >> 24);
+  p[1] = static_cast<uint8_t>(v >> 16);
+  p[2] = static_cast<uint8_t>(v >> 8);
+  p[3] = static_cast<uint8_t>(v);
+}
+
+}  // namespace
+
+uint32_t HuffmanEncoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst,
+                                uint32_t capacity) {
+  if (n < kMinInput) return 0;
+  CountFrequencies(src, n);
+  BuildCodeSizes();
+  CountAndLimitLengths();
+  OrderValues();
+  AssignCodes();
+  // The size is known before writing, so a stream that would not fit is
+  // declined without touching dst.
+  const uint64_t size = 16 + valueCount_ + (PayloadBits() + 7) / 8;
+  if (size > capacity) return 0;
+  return WriteStream(src, n, dst);
+}
+
+void HuffmanEncoder::CountFrequencies(const uint8_t* src, uint32_t n) {
+  // Four partial tables keep successive equal bytes from serialising on one counter.
+  uint32_t partial[4][256] = {};
+  uint32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    ++partial[0][src[i]];
+    ++partial[1][src[i + 1]];
+    ++partial[2][src[i + 2]];
+    ++partial[3][src[i + 3]];
+  }
+  for (; i < n; ++i) ++partial[0][src[i]];
+  for (int v = 0; v < 256; ++v) {
+    count_[v] = partial[0][v] + partial[1][v] + partial[2][v] + partial[3][v];
+    freq_[v] = count_[v];
+  }
+  freq_[kReserved] = 1;
+}
+
+// Code sizes from frequencies by repeatedly merging the two least frequent
+// nodes; ties go to the larger symbol number, which one scan keeping the best
+// and second best with "less than or equal" gives.
+void HuffmanEncoder::BuildCodeSizes() {
+  int16_t others[kSymbols];
+  std::memset(codeSize_, 0, sizeof codeSize_);
+  std::memset(others, -1, sizeof others);
+  for (;;) {
+    int c1 = -1, c2 = -1;
+    uint32_t v1 = 0, v2 = 0;
+    for (int s = 0; s < kSymbols; ++s) {
+      const uint32_t f = freq_[s];
+      if (f == 0) continue;
+      if (c1 < 0 || f <= v1) {
+        c2 = c1;
+        v2 = v1;
+        c1 = s;
+        v1 = f;
+      } else if (c2 < 0 || f <= v2) {
+        c2 = s;
+        v2 = f;
+      }
+    }
+    if (c2 < 0) return;
+    freq_[c1] += freq_[c2];
+    freq_[c2] = 0;
+    int s = c1;
+    for (++codeSize_[s]; others[s] >= 0; ++codeSize_[s]) s = others[s];
+    others[s] = static_cast<int16_t>(c2);
+    s = c2;
+    for (++codeSize_[s]; others[s] >= 0; ++codeSize_[s]) s = others[s];
+  }
+}
+
+void HuffmanEncoder::CountAndLimitLengths() {
+  std::memset(bits_, 0, sizeof bits_);
+  longest_ = 0;
+  for (int s = 0; s < kSymbols; ++s) {
+    if (codeSize_[s] == 0) continue;
+    ++bits_[codeSize_[s]];
+    if (codeSize_[s] > longest_) longest_ = codeSize_[s];
+  }
+  // Fold every length above 16 into shorter ones: two codes of length i
+  // become one of i - 1, and a code of a shorter length j splits into two of
+  // j + 1. The deepest level of a full tree always holds an even count.
+  for (int i = longest_; i > kMaxCodeLength; --i) {
+    while (bits_[i] > 0) {
+      int j = i - 2;
+      while (bits_[j] == 0) --j;
+      bits_[i] -= 2;
+      bits_[i - 1] += 1;
+      bits_[j + 1] += 2;
+      bits_[j] -= 1;
+    }
+  }
+  int l = kMaxCodeLength;
+  while (bits_[l] == 0) --l;
+  bits_[l] -= 1;  // the reserved symbol's code
+}
+
+// Values by their length before limiting, then by value. The reserved symbol
+// is never placed.
+void HuffmanEncoder::OrderValues() {
+  valueCount_ = 0;
+  for (int length = 1; length <= longest_; ++length) {
+    for (int v = 0; v < 256; ++v) {
+      if (codeSize_[v] == length) huffval_[valueCount_++] = static_cast<uint8_t>(v);
+    }
+  }
+}
+
+// Canonical codes: consecutive within a length, a 0 bit appended when moving
+// to the next length.
+void HuffmanEncoder::AssignCodes() {
+  std::memset(ehufsi_, 0, sizeof ehufsi_);
+  uint32_t code = 0;
+  uint32_t k = 0;
+  for (int length = 1; length <= kMaxCodeLength; ++length) {
+    for (uint32_t c = 0; c < bits_[length]; ++c, ++k, ++code) {
+      ehufco_[huffval_[k]] = static_cast<uint16_t>(code);
+      ehufsi_[huffval_[k]] = static_cast<uint8_t>(length);
+    }
+    code <<= 1;
+  }
+}
+
+uint64_t HuffmanEncoder::PayloadBits() const {
+  uint64_t total = 0;
+  for (int v = 0; v < 256; ++v) total += static_cast<uint64_t>(count_[v]) * ehufsi_[v];
+  return total;
+}
+
+uint32_t HuffmanEncoder::WriteStream(const uint8_t* src, uint32_t n, uint8_t* dst) const {
+  uint8_t* out = dst;
+  // No count exceeds 255 here: all 256 values sharing one length would need
+  // the reserved code alone at length 1, which its frequency of 1 rules out.
+  for (int length = 1; length <= kMaxCodeLength; ++length) {
+    *out++ = static_cast<uint8_t>(bits_[length]);
+  }
+  std::memcpy(out, huffval_, valueCount_);
+  out += valueCount_;
+
+  // Codes are at most 16 bits, so a 64-bit buffer flushed at 32 bits never overflows.
+  uint64_t acc = 0;
+  uint32_t held = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint8_t v = src[i];
+    acc = (acc << ehufsi_[v]) | ehufco_[v];
+    held += ehufsi_[v];
+    if (held >= 32) {
+      held -= 32;
+      StoreU32BE(out, static_cast<uint32_t>(acc >> held));
+      out += 4;
+    }
+  }
+  for (; held >= 8; held -= 8) *out++ = static_cast<uint8_t>(acc >> (held - 8));
+  if (held > 0) {
+    // Pad with 1-bits: no code is all ones, so the padding completes none.
+    *out++ = static_cast<uint8_t>((acc << (8 - held)) | (0xFFu >> held));
+  }
+  return static_cast<uint32_t>(out - dst);
+}

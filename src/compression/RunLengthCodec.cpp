@@ -1,0 +1,228 @@
+#include "compression/RunLengthCodec.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "common/ByteOrder.h"
+#include "compression/DecodeFailureReporter.h"
+#include "frames/PixelRoutines.h"
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "CountEqualPixels finds the first differing byte from the low end of a word");
+
+namespace {
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+uint32_t FirstDifferingByte(uint64_t x) { return static_cast<uint32_t>(__builtin_ctzll(x) >> 3); }
+
+// The two pixel depths share everything but the size and conversion of a value.
+struct Depth565 {
+  static constexpr uint32_t kValueBytes = 2;
+  static void Put(uint8_t* out, const uint8_t* bgr) {
+    StoreU16LE(out, static_cast<uint16_t>(((bgr[2] >> 3) << 11) | ((bgr[1] >> 2) << 5) |
+                                          (bgr[0] >> 3)));
+  }
+  // Shifts only: the low bits stay 0, so white comes back as F8 FC F8.
+  static void Expand(const uint8_t* value, uint8_t* bgr) {
+    const uint32_t v = LoadU16LE(value);
+    bgr[0] = static_cast<uint8_t>((v & 0x1F) << 3);
+    bgr[1] = static_cast<uint8_t>(((v >> 5) & 0x3F) << 2);
+    bgr[2] = static_cast<uint8_t>((v >> 11) << 3);
+  }
+  static constexpr const char* kDumpFile = "C:\\RLDecode565.bin";
+};
+
+struct Depth332 {
+  static constexpr uint32_t kValueBytes = 1;
+  static void Put(uint8_t* out, const uint8_t* bgr) { *out = Quantize332(bgr[0], bgr[1], bgr[2]); }
+  static void Expand(const uint8_t* value, uint8_t* bgr) {
+    const uint32_t colour = PaletteTable()[*value];
+    bgr[0] = ColourBlue(colour);
+    bgr[1] = ColourGreen(colour);
+    bgr[2] = ColourRed(colour);
+  }
+  static constexpr const char* kDumpFile = "C:\\RLDecode332.bin";
+};
+
+class TokenWriter {
+ public:
+  explicit TokenWriter(uint8_t* out) : start_(out), pos_(out) {}
+
+  template <class Depth>
+  void AppendLiteral(const uint8_t* bgr) {
+    if (pending_ == 0) {
+      blockHeader_ = pos_;
+      pos_ += 2;
+    }
+    Depth::Put(pos_, bgr);
+    pos_ += Depth::kValueBytes;
+    ++pending_;
+  }
+  uint32_t Pending() const { return pending_; }
+  void CloseLiteral() {
+    if (pending_ == 0) return;
+    StoreU16LE(blockHeader_, static_cast<uint16_t>(pending_));
+    pending_ = 0;
+  }
+  void Skips(uint32_t count) {
+    for (; count > 0; count -= std::min<uint32_t>(count, kRleMaxCount)) {
+      Control(kRleSkip | std::min<uint32_t>(count, kRleMaxCount));
+    }
+  }
+  template <class Depth>
+  void Runs(uint32_t count, const uint8_t* bgr) {
+    for (; count > 0; count -= std::min<uint32_t>(count, kRleMaxCount)) {
+      Control(kRleRun | std::min<uint32_t>(count, kRleMaxCount));
+      Depth::Put(pos_, bgr);
+      pos_ += Depth::kValueBytes;
+    }
+  }
+  uint32_t Finish() {
+    Control(kRleEnd);
+    return static_cast<uint32_t>(pos_ - start_);
+  }
+
+ private:
+  void Control(uint32_t word) {
+    StoreU16LE(pos_, static_cast<uint16_t>(word));
+    pos_ += 2;
+  }
+
+  uint8_t* start_;
+  uint8_t* pos_;
+  uint8_t* blockHeader_ = nullptr;
+  uint32_t pending_ = 0;  // pixels in the open literal block
+};
+
+bool SamePixel(const uint8_t* a, const uint8_t* b) {
+  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+template <class Depth>
+uint32_t Encode(uint32_t bpp, uint32_t n, const uint8_t* reference, const uint8_t* pixels,
+                uint8_t* out) {
+  TokenWriter writer(out);
+  uint32_t i = 0;
+  while (i < n) {
+    const uint8_t* pixel = pixels + static_cast<size_t>(i) * bpp;
+    uint32_t same = 0;
+    if (reference) {
+      const uint8_t* ref = reference + static_cast<size_t>(i) * bpp;
+      // Most changed pixels differ at once: skip the call for them.
+      if (SamePixel(pixel, ref)) same = CountEqualPixels(bpp, n - i, pixel, ref);
+      if (same == n) return 0;  // nothing changed in the whole region
+    }
+    if (same >= 3) {
+      writer.CloseLiteral();
+      writer.Skips(same);
+      i += same;
+      continue;
+    }
+    if (same == 0 && i + 1 < n && SamePixel(pixel, pixel + bpp)) {
+      const uint32_t rep = CountEqualPixels(bpp, n - i - 1, pixel, pixel + bpp);
+      if (rep >= 3) {
+        writer.CloseLiteral();
+        writer.Runs<Depth>(rep, pixel);
+        i += rep;
+        continue;
+      }
+    }
+    writer.AppendLiteral<Depth>(pixel);
+    if (writer.Pending() == kRleMaxCount || i == n - 1) writer.CloseLiteral();
+    ++i;
+  }
+  return writer.Finish();
+}
+
+// Repeats the first `unit` bytes of dst until `total` bytes are filled.
+void RepeatPattern(uint8_t* dst, size_t unit, size_t total) {
+  for (size_t done = unit; done < total;) {
+    const size_t chunk = std::min(done, total - done);
+    std::memcpy(dst + done, dst, chunk);
+    done += chunk;
+  }
+}
+
+template <class Depth>
+uint32_t Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
+  if (capacity == 0) return 0;
+  size_t read = 0;
+  uint32_t p = 0;
+  for (;;) {
+    if (length - read < 2) break;  // the tokens ended early
+    const uint16_t word = LoadU16LE(tokens + read);
+    read += 2;
+    if (word == kRleEnd) return p;
+    const uint32_t count = word & kRleMaxCount;
+    const uint32_t bytes = 3 * count;
+    if (bytes > capacity - p) break;
+    if (word & kRleSkip) {
+      // Skipped pixels keep what the caller preloaded.
+    } else if (word & kRleRun) {
+      if (length - read < Depth::kValueBytes) break;
+      if (count > 0) {
+        Depth::Expand(tokens + read, out + p);
+        RepeatPattern(out + p, 3, bytes);
+      }
+      read += Depth::kValueBytes;
+    } else {
+      const size_t valueBytes = static_cast<size_t>(count) * Depth::kValueBytes;
+      if (length - read < valueBytes) break;
+      const uint8_t* value = tokens + read;
+      for (uint8_t *dst = out + p, *end = dst + bytes; dst != end; dst += 3) {
+        Depth::Expand(value, dst);
+        value += Depth::kValueBytes;
+      }
+      read += valueBytes;
+    }
+    p += bytes;
+    if (p >= capacity) return p;
+  }
+  ReportDecodeFailure(Depth::kDumpFile, tokens, length);
+  return 0;
+}
+
+}  // namespace
+
+uint32_t CountEqualPixels(uint32_t bytesPerPixel, uint32_t count, const uint8_t* a,
+                          const uint8_t* b) {
+  const size_t n = static_cast<size_t>(count) * bytesPerPixel;
+  size_t i = 0;
+  // Wide comparison: long unchanged or uniform stretches are the common case.
+  for (; i + 16 <= n; i += 16) {
+    const uint64_t x0 = Load64(a + i) ^ Load64(b + i);
+    const uint64_t x1 = Load64(a + i + 8) ^ Load64(b + i + 8);
+    if (x0 | x1) {
+      const size_t at = x0 ? i + FirstDifferingByte(x0) : i + 8 + FirstDifferingByte(x1);
+      return static_cast<uint32_t>(at / bytesPerPixel);
+    }
+  }
+  for (; i < n; ++i) {
+    if (a[i] != b[i]) return static_cast<uint32_t>(i / bytesPerPixel);
+  }
+  return count;
+}
+
+uint32_t RLE565Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,
+                      const uint8_t* pixels, uint8_t* out) {
+  return Encode<Depth565>(bytesPerPixel, pixelCount, reference, pixels, out);
+}
+
+uint32_t RLE332Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,
+                      const uint8_t* pixels, uint8_t* out) {
+  return Encode<Depth332>(bytesPerPixel, pixelCount, reference, pixels, out);
+}
+
+uint32_t RLE565Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
+  return Decode<Depth565>(tokens, length, out, capacity);
+}
+
+uint32_t RLE332Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
+  return Decode<Depth332>(tokens, length, out, capacity);
+}
