@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "common/AutoResetEvent.h"
 #include "common/CriticalSection.h"
 #include "events/Event.h"
 
@@ -17,6 +19,12 @@
 // Ownership: an outgoing payload is a host-memory block (GlobalAlloc on
 // Win32) that the host takes over with GetQueuedEvent and frees. Incoming
 // payloads are copied; the host keeps its buffer.
+//
+// Memory: when a copy or a queue node cannot be allocated, QueueEvent and
+// PostEvent trace it and return false with both queues as they were; a
+// received container is posted whole or not at all. Received containers are
+// not trusted (see FullUpdateContainer.h), and DispatchEvents drops, with a
+// trace, a payload too short for its handler to read.
 class EventMgr {
  public:
   EventMgr();
@@ -33,6 +41,9 @@ class EventMgr {
   bool PostEvent(const Event* in);
   bool DispatchEvents();
 
+  // A batch that cannot be allocated is not opened (false): messages then go
+  // out one by one. EndFullUpdate without an open batch does nothing and
+  // returns false.
   bool BeginFullUpdate(uint32_t requestTag);
   bool EndFullUpdate();
 
@@ -54,5 +65,37 @@ class EventMgr {
   virtual void OnPalette(const uint8_t* payload, uint32_t size);
 
  private:
-  // The helper that owns events/ fills in the private members.
+  // A first-in first-out list of events with its length.
+  struct Node {
+    Event event;
+    Node* next;
+  };
+  struct Queue {
+    Node* head = nullptr;
+    Node* tail = nullptr;
+    uint32_t count = 0;
+  };
+
+  // The allocations that may fail; a test gate can refuse any of them.
+  enum class Allocation { OUTGOING_PAYLOAD, INCOMING_PAYLOAD, QUEUE_NODE, BATCH };
+  using AllocationGate = bool (*)(Allocation what);
+  friend class EventMgrTestPeer;
+  bool MayAllocate(Allocation what) const { return !allocationGate_ || allocationGate_(what); }
+
+  class IncomingChain;
+  bool AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload);
+  void Deliver(const Event& event);
+  static void Append(Queue& queue, Queue& chain);
+  static void FreeOutgoing(Queue& queue);
+  static void FreeIncoming(Queue& queue);
+
+  AutoResetEvent signal_;
+  Queue outgoing_;
+  Queue incoming_;
+  CriticalSection lock_;
+  bool batching_ = false;
+  uint8_t* batch_ = nullptr;  // malloc block laid out as a full-update payload
+  uint32_t maxQueueSize_ = 32768;
+  std::atomic<uint32_t> queuedBytes_{0};
+  AllocationGate allocationGate_ = nullptr;
 };
