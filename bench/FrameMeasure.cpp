@@ -1,0 +1,236 @@
+#include "FrameMeasure.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "CompressorSetup.h"
+#include "compression/CompressionMgr.h"
+#include "frames/PixelRoutines.h"
+
+namespace {
+
+constexpr uint8_t kFrameGrey = 0x80;
+
+// What the receiver holds before the frame arrives: the reference, or the
+// grey of a fresh frame.
+std::vector<uint8_t> InitialRegion(const FrameJob& job, size_t bytes) {
+  if (job.reference != nullptr) return std::vector<uint8_t>(job.reference, job.reference + bytes);
+  return std::vector<uint8_t>(bytes, kFrameGrey);
+}
+
+// The run-length stages are lossy: a decoded pixel is right when it is the
+// source pixel or what the stage's pixel depth makes of it.
+bool DecodedAsExpected(uint8_t stageFlags, const uint8_t* source, const uint8_t* decoded, size_t pixelCount) {
+  for (size_t i = 0; i < pixelCount; ++i, source += 3, decoded += 3) {
+    if (std::memcmp(source, decoded, 3) == 0) continue;
+    uint8_t expected[3];
+    if ((stageFlags & STAGE_RLE565) != 0) {
+      expected[0] = source[0] & 0xF8;
+      expected[1] = source[1] & 0xFC;
+      expected[2] = source[2] & 0xF8;
+    } else if ((stageFlags & STAGE_RLE332) != 0) {
+      const uint32_t colour = PaletteTable()[Quantize332(source[0], source[1], source[2])];
+      expected[0] = ColourBlue(colour);
+      expected[1] = ColourGreen(colour);
+      expected[2] = ColourRed(colour);
+    } else {
+      return false;
+    }
+    if (std::memcmp(expected, decoded, 3) != 0) return false;
+  }
+  return true;
+}
+
+bool BandUnchanged(const FrameJob& job, const BandSpan& band) {
+  return job.reference != nullptr &&
+         std::memcmp(job.pixels + band.offset, job.reference + band.offset, 3 * size_t{band.pixelCount}) == 0;
+}
+
+}  // namespace
+
+const CodecFigures* FrameFigures::Find(const std::string& name) const {
+  if (name == pipeline.name) return &pipeline;
+  for (const CodecFigures& codec : baselines) {
+    if (name == codec.name) return &codec;
+  }
+  return nullptr;
+}
+
+bool FrameVerified(const FrameFigures& figures) {
+  bool verified = figures.pipeline.verified && figures.replicaMatches;
+  for (const CodecFigures& codec : figures.baselines) verified = verified && codec.verified;
+  return verified;
+}
+
+std::vector<BandSpan> SplitIntoBands(uint32_t width, uint32_t height, uint32_t bands) {
+  std::vector<BandSpan> spans;
+  if (height == 0) return spans;
+  if (bands == 0 || bands > height) bands = bands == 0 ? 1 : height;
+  const uint32_t rowsPerBand = height / bands;
+  for (uint32_t band = 0; band < bands; ++band) {
+    const uint32_t top = band * rowsPerBand;
+    const uint32_t bottom = band + 1 == bands ? height : top + rowsPerBand;
+    BandSpan span;
+    // Bottom-up rows: the band's lowest row comes first in memory.
+    span.offset = static_cast<size_t>(height - bottom) * width * 3;
+    span.pixelCount = (bottom - top) * width;
+    spans.push_back(span);
+  }
+  return spans;
+}
+
+FrameMeasurer::FrameMeasurer(const MeasureSettings& settings)
+    : settings_(settings), baselines_(MakeBaselineCodecs()) {
+  if ((settings_.stageFlags & STAGE_RLE332) != 0) InstallNominalPalette();
+}
+
+FrameFigures FrameMeasurer::Measure(const FrameJob& job) {
+  FrameFigures figures;
+  figures.label = job.label;
+  figures.kind = job.kind;
+  figures.width = job.width;
+  figures.height = job.height;
+  figures.hasReference = job.reference != nullptr;
+  figures.rawBytes = uint64_t{job.width} * job.height * 3;
+  const std::vector<BandSpan> bands = SplitIntoBands(job.width, job.height, settings_.bands);
+  figures.bands = static_cast<uint32_t>(bands.size());
+
+  MeasurePipeline(job, bands, figures);
+  if (settings_.stageTimes) MeasureStages(job, bands, figures);
+
+  // The general-purpose coders see what changed as the XOR of the two frames.
+  std::vector<uint8_t> delta;
+  const uint8_t* input = job.pixels;
+  if (job.reference != nullptr) {
+    delta.resize(figures.rawBytes);
+    for (size_t i = 0; i < delta.size(); ++i) delta[i] = job.pixels[i] ^ job.reference[i];
+    input = delta.data();
+  }
+  for (const auto& codec : baselines_) figures.baselines.push_back(MeasureBaseline(*codec, input, figures.rawBytes, bands));
+  return figures;
+}
+
+void FrameMeasurer::MeasurePipeline(const FrameJob& job, const std::vector<BandSpan>& bands,
+                                    FrameFigures& figures) {
+  CompressionMgr compressor;
+  ConfigureCompressor(compressor, settings_.stageFlags, settings_.lzMaxSearch);
+  CodecFigures& result = figures.pipeline;
+  char name[16];
+  std::snprintf(name, sizeof name, "zk-%02X", settings_.stageFlags);
+  result.name = name;
+
+  streams_.resize(bands.size());
+  streamLengths_.assign(bands.size(), 0);
+  for (size_t b = 0; b < bands.size(); ++b) streams_[b].resize(1 + 3 * size_t{bands[b].pixelCount} + 256);
+  const auto encode = [&] {
+    for (size_t b = 0; b < bands.size(); ++b) {
+      const uint8_t* reference = job.reference != nullptr ? job.reference + bands[b].offset : nullptr;
+      streamLengths_[b] = compressor.Compress(3, bands[b].pixelCount, reference, job.pixels + bands[b].offset,
+                                              streams_[b].data());
+    }
+  };
+  result.encodeSeconds = BestSecondsPerRun(encode, settings_.timing);
+
+  const bool runLength = (settings_.stageFlags & (STAGE_RLE565 | STAGE_RLE332)) != 0;
+  for (size_t b = 0; b < bands.size(); ++b) {
+    result.compressedBytes += streamLengths_[b];
+    // Nothing to send is right only for a band that did not change.
+    if (streamLengths_[b] == 0 && !(runLength && BandUnchanged(job, bands[b]))) result.verified = false;
+  }
+
+  // Decoding over the result again gives the same pixels (skipped pixels
+  // equal the reference), so the region need not be restored between runs.
+  std::vector<uint8_t> region = InitialRegion(job, figures.rawBytes);
+  std::vector<uint32_t> covered(bands.size(), 0);
+  const auto decode = [&] {
+    for (size_t b = 0; b < bands.size(); ++b) {
+      if (streamLengths_[b] == 0) continue;
+      covered[b] = compressor.Decompress(streamLengths_[b], streams_[b].data(), 3 * bands[b].pixelCount,
+                                         region.data() + bands[b].offset);
+    }
+  };
+  result.decodeSeconds = BestSecondsPerRun(decode, settings_.timing);
+  for (size_t b = 0; b < bands.size(); ++b) {
+    if (streamLengths_[b] != 0 && covered[b] != 3 * bands[b].pixelCount) result.verified = false;
+  }
+  if (!DecodedAsExpected(settings_.stageFlags, job.pixels, region.data(), figures.rawBytes / 3)) {
+    result.verified = false;
+  }
+}
+
+void FrameMeasurer::MeasureStages(const FrameJob& job, const std::vector<BandSpan>& bands,
+                                  FrameFigures& figures) {
+  std::vector<PipelineReplica> replicas(bands.size(), PipelineReplica(settings_.stageFlags, settings_.lzMaxSearch));
+  for (size_t b = 0; b < bands.size(); ++b) {
+    const uint8_t* reference = job.reference != nullptr ? job.reference + bands[b].offset : nullptr;
+    replicas[b].Prepare(bands[b].pixelCount, reference, job.pixels + bands[b].offset);
+    const std::vector<uint8_t> stream = replicas[b].Stream();
+    if (stream.size() != streamLengths_[b] || !std::equal(stream.begin(), stream.end(), streams_[b].begin())) {
+      figures.replicaMatches = false;
+    }
+  }
+  figures.stagesMeasured = true;
+
+  std::vector<uint8_t> region = InitialRegion(job, figures.rawBytes);
+  for (int s = 0; s < PipelineReplica::kStageCount; ++s) {
+    const auto stage = static_cast<PipelineReplica::Stage>(s);
+    StageFigures& result = figures.stages[s];
+    for (const PipelineReplica& replica : replicas) {
+      result.attempted = result.attempted || replica.Attempted(stage);
+      if (!replica.Applied(stage)) continue;
+      ++result.appliedBands;
+      result.inBytes += replica.InputBytes(stage);
+      result.outBytes += replica.OutputBytes(stage);
+    }
+    if (!result.attempted) continue;
+    result.encodeSeconds = BestSecondsPerRun(
+        [&] {
+          for (PipelineReplica& replica : replicas) replica.Encode(stage);
+        },
+        settings_.timing);
+    if (result.appliedBands == 0) continue;
+    result.decodeSeconds = BestSecondsPerRun(
+        [&] {
+          for (size_t b = 0; b < bands.size(); ++b) replicas[b].Decode(stage, region.data() + bands[b].offset);
+        },
+        settings_.timing);
+  }
+}
+
+CodecFigures FrameMeasurer::MeasureBaseline(BaselineCodec& codec, const uint8_t* input, size_t frameBytes,
+                                            const std::vector<BandSpan>& bands) {
+  CodecFigures result;
+  result.name = codec.Name();
+  std::vector<std::vector<uint8_t>> outputs(bands.size());
+  std::vector<size_t> lengths(bands.size(), 0);
+  for (size_t b = 0; b < bands.size(); ++b) outputs[b].resize(codec.Bound(3 * size_t{bands[b].pixelCount}));
+  result.encodeSeconds = BestSecondsPerRun(
+      [&] {
+        for (size_t b = 0; b < bands.size(); ++b) {
+          lengths[b] = codec.Encode(input + bands[b].offset, 3 * size_t{bands[b].pixelCount}, outputs[b].data(),
+                                    outputs[b].size());
+        }
+      },
+      settings_.timing);
+
+  std::vector<uint8_t> decoded(frameBytes);
+  std::vector<size_t> produced(bands.size(), 0);
+  result.decodeSeconds = BestSecondsPerRun(
+      [&] {
+        for (size_t b = 0; b < bands.size(); ++b) {
+          produced[b] = codec.Decode(outputs[b].data(), lengths[b], decoded.data() + bands[b].offset,
+                                     3 * size_t{bands[b].pixelCount});
+        }
+      },
+      settings_.timing);
+  for (size_t b = 0; b < bands.size(); ++b) {
+    result.compressedBytes += lengths[b];
+    const size_t bytes = 3 * size_t{bands[b].pixelCount};
+    if (lengths[b] == 0 || produced[b] != bytes ||
+        std::memcmp(decoded.data() + bands[b].offset, input + bands[b].offset, bytes) != 0) {
+      result.verified = false;
+    }
+  }
+  return result;
+}

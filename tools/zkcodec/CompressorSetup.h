@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+#include "compression/CompressionMgr.h"
+#include "frames/PixelRoutines.h"
+
+// Applies stage flags the way start-up configuration does: one enable call
+// per stage, the 5-6-5 run-length stage last so that it wins over 3-3-2.
+inline void ConfigureCompressor(CompressionMgr& compressor, uint8_t stageFlags, int32_t lzMaxSearch) {
+  compressor.EnableHuffman((stageFlags & STAGE_HUFFMAN) != 0);
+  compressor.EnableLZ((stageFlags & STAGE_LZ77) != 0);
+  compressor.EnableRLE332((stageFlags & STAGE_RLE332) != 0);
+  compressor.EnableRLE565((stageFlags & STAGE_RLE565) != 0);
+  compressor.SetLZMaxSearch(lzMaxSearch);
+}
+
+// Regions are addressed with 32-bit byte counts, and the compressor needs
+// 257 spare bytes beyond the pixels.
+constexpr uint64_t kMaxRegionBytes = 0xFFFFFFFFull - 257;
+
+// 8-bit streams decode through the palette that palette messages carry; a
+// tool has none, so it uses the nominal colour of every value.
+inline void InstallNominalPalette() {
+  uint8_t entries[kPaletteBytes];
+  for (uint32_t value = 0; value < 256; ++value) {
+    const uint32_t colour = Expand332(static_cast<uint8_t>(value));
+    entries[4 * value] = ColourBlue(colour);
+    entries[4 * value + 1] = ColourGreen(colour);
+    entries[4 * value + 2] = ColourRed(colour);
+    entries[4 * value + 3] = 0;
+  }
+  SetPaletteTable(entries);
+}
