@@ -1,0 +1,90 @@
+#include "hooks/DesktopHooks.h"
+
+#include "hooks/ReportSink.h"
+#include "hooks/ZKHooks.h"
+
+namespace zkhooks {
+namespace {
+
+// Set in the installing process only; CallNextHookEx ignores the handle, so
+// procedures in other processes pass null.
+HHOOK g_cbtHook = nullptr;
+HHOOK g_callWndProcHook = nullptr;
+
+bool IsTopLevel(HWND window) {
+  return window && !(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
+}
+
+bool IsMinimizeCommand(LPARAM showCommand) {
+  switch (LOWORD(showCommand)) {
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE:
+    case SW_FORCEMINIMIZE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The session window's own changes are left out: the engine never shares it,
+// and it hides and shows itself as its display mode changes, which a report
+// would only echo back.
+void ReportWindow(HWND window, UINT report, LPARAM value) {
+  if (!IsTopLevel(window)) return;
+  PendingReport pending;
+  if (pending.Target() && pending.Target() != window) {
+    pending.Post(report, reinterpret_cast<WPARAM>(window), value);
+  }
+}
+
+LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
+  HWND window = reinterpret_cast<HWND>(wParam);
+  switch (code) {
+    case HCBT_ACTIVATE:
+      ReportWindow(window, WM_ZKHOOK_ACTIVATED, 0);
+      break;
+    case HCBT_MINMAX:
+      if (IsMinimizeCommand(lParam)) ReportWindow(window, WM_ZKHOOK_CHANGED, ZKHOOK_CHANGE_MINIMIZED);
+      break;
+    case HCBT_DESTROYWND:
+      ReportWindow(window, WM_ZKHOOK_DESTROYED, 0);
+      break;
+    default:
+      break;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// No CBT code announces hiding. Every way of hiding a window (ShowWindow,
+// SetWindowPos, DestroyWindow of a visible window) ends in a
+// WM_WINDOWPOSCHANGED that carries SWP_HIDEWINDOW.
+LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (call->message == WM_WINDOWPOSCHANGED &&
+        (reinterpret_cast<const WINDOWPOS*>(call->lParam)->flags & SWP_HIDEWINDOW)) {
+      ReportWindow(call->hwnd, WM_ZKHOOK_HIDDEN, 0);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+bool InstallDesktopHooks(HINSTANCE module) {
+  g_cbtHook = SetWindowsHookExW(WH_CBT, CbtProc, module, 0);
+  g_callWndProcHook = SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, module, 0);
+  if (g_cbtHook && g_callWndProcHook) return true;
+  RemoveDesktopHooks();
+  return false;
+}
+
+void RemoveDesktopHooks() {
+  if (g_cbtHook) UnhookWindowsHookEx(g_cbtHook);
+  if (g_callWndProcHook) UnhookWindowsHookEx(g_callWndProcHook);
+  g_cbtHook = nullptr;
+  g_callWndProcHook = nullptr;
+}
+
+}  // namespace zkhooks
