@@ -9,6 +9,14 @@ bool AnnotationMgr::Init(HWND window, WindowRegionSet* regionSet, EventMgr* even
   return true;
 }
 
-void AnnotationMgr::Reset() { armed_ = false; }
+void AnnotationMgr::Reset() {
+  armed_ = false;
+  offsetX_ = offsetY_ = 0;
+}
+
+void AnnotationMgr::SetOffset(int x, int y) {
+  offsetX_ = x;
+  offsetY_ = y;
+}
 
 bool AnnotationMgr::OnInput(UINT, WPARAM, LPARAM) { return armed_; }

@@ -19,6 +19,8 @@ class AnnotationMgr {
   void Reset();
   // Mouse and key input of the session window; false while placement is not armed.
   bool OnInput(UINT message, WPARAM wParam, LPARAM lParam);
+  // Picture coordinate = client coordinate + offset; elements move with it.
+  void SetOffset(int x, int y);
 
  private:
   HWND window_ = nullptr;
@@ -26,4 +28,6 @@ class AnnotationMgr {
   EventMgr* eventSink_ = nullptr;
   FrameMgr* frame_ = nullptr;
   bool armed_ = false;
+  int offsetX_ = 0;
+  int offsetY_ = 0;
 };

@@ -1,8 +1,10 @@
+#include "common/ByteOrder.h"
+#include "events/ProtocolMessages.h"
 #include "session/ZKWindow.h"
 
 void ZKWindow::AnnotationMode(uint8_t on, bool broadcast) {
-  (void)broadcast;
   if (on == annotationModeActive_) return;
+  if ((roleFlags_ & ROLE_CAPTURE) || broadcast) SendAnnotationMode(on);
   annotationModeActive_ = on;
   SetDisplayMode();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::AnnotationMode");
@@ -21,3 +23,10 @@ void ZKWindow::AddMarker(uint32_t colour) {
 void ZKWindow::ClearAnnotation() {}
 void ZKWindow::OnAnnotation(const Event&) {}
 void ZKWindow::OnAnnotationMode(const uint8_t*, uint32_t) {}
+
+bool ZKWindow::SendAnnotationMode(uint8_t on) {
+  uint8_t payload[kAnnotationModeSize];
+  StoreU32LE(payload, (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0);
+  payload[4] = on;
+  return QueueEvent(ZKP_ANNOTATIONMODE, sizeof payload, payload);
+}

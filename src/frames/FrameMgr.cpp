@@ -1,8 +1,58 @@
 #include "frames/FrameMgr.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/Trace.h"
+#include "frames/PixelRoutines.h"
+
+namespace {
+constexpr uint32_t kSpareBytes = 1024;
+// Frames larger than this are refused: a received format of 65535 x 65535
+// would otherwise ask for 12 GB.
+constexpr uint64_t kMaxImageBytes = 512u << 20;
+const uint32_t kGrey = MakeColour(0x80, 0x80, 0x80);
+
+bool FitsInMemory(int32_t width, int32_t height) {
+  return width >= 0 && height >= 0 &&
+         static_cast<uint64_t>(width & ~3) * static_cast<uint64_t>(height) * 3 <= kMaxImageBytes;
+}
+
+// Grows or shrinks a buffer to `bytes`; on failure the old buffer stays.
+bool Resize(uint8_t** buffer, uint32_t* capacity, uint32_t bytes) {
+  void* resized = std::realloc(*buffer, bytes);
+  if (!resized) return false;
+  *buffer = static_cast<uint8_t*>(resized);
+  *capacity = bytes;
+  return true;
+}
+
+void FreeAndForget(uint8_t** buffer, uint32_t* capacity) {
+  std::free(*buffer);
+  *buffer = nullptr;
+  *capacity = 0;
+}
+}  // namespace
+
+void FrameFormat::Set(int32_t width, int32_t height) {
+  std::memset(this, 0, sizeof *this);
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = std::max(width, 0) & ~3;
+  header.biHeight = std::max(height, 0);
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  header.biSizeImage = static_cast<DWORD>(header.biWidth) * header.biHeight * 3;
+  bytesPerPixel = 3;
+}
+
 bool FrameMgr::Init(EventMgr* owner) {
   owner_ = owner;
+  scrollX_ = scrollY_ = marginX_ = marginY_ = 0;
   token_ = 0;
+  captureFormat_.Set(0, 0);
+  frameFormat_.Set(0, 0);
   screenDC_ = GetDC(nullptr);
   if (!screenDC_) return false;
   memoryDC_ = CreateCompatibleDC(screenDC_);
@@ -20,4 +70,119 @@ void FrameMgr::Release() {
     DeleteDC(memoryDC_);
     memoryDC_ = nullptr;
   }
+  if (captureBitmap_) {
+    DeleteObject(captureBitmap_);
+    captureBitmap_ = nullptr;
+  }
+  FreeAndForget(&scratch_, &scratchBytes_);
+  FreeAndForget(&frameBuffer_, &frameBytes_);
+  FreeAndForget(&work_, &workBytes_);
+  captureFormat_.Set(0, 0);
+  frameFormat_.Set(0, 0);
+}
+
+bool FrameMgr::SetFrameFormat(int32_t width, int32_t height) {
+  if (!FitsInMemory(width, height)) {
+    Trace(TRACE_WARNING, "\r\nFrameMgr: refusing a frame of %d x %d", static_cast<int>(width),
+          static_cast<int>(height));
+    return false;
+  }
+  FrameFormat format;
+  format.Set(width, height);
+  if (!Resize(&frameBuffer_, &frameBytes_, format.ImageSize() + kSpareBytes)) return false;
+  frameFormat_ = format;
+  FillFrameGrey();
+  return true;
+}
+
+void FrameMgr::FillFrameGrey() {
+  if (frameBuffer_) FillPixels(3, frameFormat_.PixelCount(), kGrey, frameBuffer_);
+}
+
+void FrameMgr::SetCaptureFormat(int32_t width, int32_t height) {
+  if (!FitsInMemory(width, height)) return;
+  FrameFormat format;
+  format.Set(width, height);
+  uint32_t bytes = format.ImageSize() + kSpareBytes;
+  if (Resize(&scratch_, &scratchBytes_, bytes) && Resize(&work_, &workBytes_, bytes))
+    captureFormat_ = format;
+}
+
+bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  GdiFlush();
+  captureFormat_.Set(right - left, bottom - top);
+  if (captureFormat_.ImageSize() > scratchBytes_) return false;
+  if (captureFormat_.PixelCount() == 0) return true;
+
+  int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
+  if (captureBitmap_) DeleteObject(captureBitmap_);
+  captureBitmap_ = CreateCompatibleBitmap(screenDC_, width, height);
+  if (!captureBitmap_) return false;
+  HGDIOBJ previous = SelectObject(memoryDC_, captureBitmap_);
+  if (!previous) return false;
+  // Whatever the screen cannot supply stays grey.
+  RECT all = {0, 0, width, height};
+  FillRect(memoryDC_, &all, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  BOOL copied = BitBlt(memoryDC_, 0, 0, width, height, screenDC_, captureRect_.left + left,
+                       captureRect_.top + top, SRCCOPY);
+  SelectObject(memoryDC_, previous);
+  if (!copied) return false;
+  // Rows come bottom-up and unpadded (the width is a multiple of 4).
+  BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(&captureFormat_.header);
+  return GetDIBits(memoryDC_, captureBitmap_, 0, height, scratch_, info, DIB_RGB_COLORS) ==
+         height;
+}
+
+void FrameMgr::SaveOverlap(int32_t width, int32_t height) {
+  if (captureFormat_.Width() < frameFormat_.Width() ||
+      captureFormat_.Height() < frameFormat_.Height())
+    captureFormat_.Set(frameFormat_.Width(), frameFormat_.Height());
+  // The overlap is cut from the old frame, so it never reaches beyond it, and
+  // measured with the new width as the new format will round it.
+  overlapWidth_ = std::min(frameFormat_.Width(), std::max(width, 0) & ~3);
+  overlapHeight_ = std::min(frameFormat_.Height(), std::max(height, 0));
+  uint32_t bytes = static_cast<uint32_t>(overlapWidth_) * overlapHeight_ * 3;
+  if (!frameBuffer_ || bytes == 0 ||
+      (bytes > scratchBytes_ && !Resize(&scratch_, &scratchBytes_, bytes + kSpareBytes))) {
+    overlapWidth_ = overlapHeight_ = 0;
+    return;
+  }
+  ExtractRect(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, 0, 0, overlapWidth_,
+              overlapHeight_, scratch_);
+}
+
+void FrameMgr::RestoreOverlap(int32_t width, int32_t height) {
+  (void)width;
+  (void)height;  // the overlap was measured when it was saved
+  if (overlapWidth_ > frameFormat_.Width() || overlapHeight_ > frameFormat_.Height()) return;
+  if (overlapWidth_ > 0 && overlapHeight_ > 0)
+    InsertRect(3, 0, 0, overlapWidth_, overlapHeight_, scratch_, frameFormat_.Width(),
+               frameFormat_.Height(), frameBuffer_);
+}
+
+bool FrameMgr::ChangeFrameSize(int32_t width, int32_t height) {
+  if (!FitsInMemory(width, height)) return false;
+  SaveOverlap(width, height);
+  if (!SetFrameFormat(width, height)) return false;
+  RestoreOverlap(width, height);
+  SetCaptureFormat(width, height);
+  return true;
+}
+
+void FrameMgr::RemapPalette() {
+  if (!frameBuffer_) return;
+  uint32_t pixels = frameFormat_.PixelCount();
+  if (pixels > workBytes_ && !Resize(&work_, &workBytes_, pixels + kSpareBytes)) return;
+  Quantize332(pixels, frameBuffer_, work_);
+  ExpandPalette332(pixels, work_, frameBuffer_);
+}
+
+void FrameMgr::FrameToClient(Rect* r) const {
+  int32_t dx = marginX_ - scrollX_, dy = marginY_ - scrollY_;
+  *r = Rect{r->left + dx, r->top + dy, r->right + dx, r->bottom + dy};
+}
+
+void FrameMgr::ClientToFrame(Rect* r) const {
+  int32_t dx = scrollX_ - marginX_, dy = scrollY_ - marginY_;
+  *r = Rect{r->left + dx, r->top + dy, r->right + dx, r->bottom + dy};
 }

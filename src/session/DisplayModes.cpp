@@ -40,8 +40,12 @@ void ZKWindow::SetDisplayMode() {
 void ZKWindow::EnterDisplay() {
   Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(ZKM_DISPLAY)");
   displayMode_ = ZKM_DISPLAY;
+  UpdateScrollBars();
+  SetFollowing(false);
   BringToTop(window_, false);
-  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  UpdateScrollOffsets();
+  UpdateCaptureRegion();
+  AskHostForHole();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
   SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
 }
@@ -50,19 +54,44 @@ void ZKWindow::EnterCapture(int mode) {
   Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(%s)",
         mode == ZKM_CAPTURE ? "ZKM_CAPTURE" : "ZKM_CAPTUREIDLE");
   displayMode_ = mode;
-  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  UpdateScrollBars();
+  int width = ((captureArea_.right - captureArea_.left) + 3) & ~3;
+  int height = captureArea_.bottom - captureArea_.top;
+  SetFrameFormat(width, height);  // viewers start from grey; polling fills it in
+  SetCaptureFormat(width, height);
+  SetCaptureRect(captureArea_);
+  UpdateScrollOffsets();
+  UpdateCaptureRegion();
+  AskHostForHole();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
+  SetFollowing(mode == ZKM_CAPTURE);
+  // The session window ends directly above the primary shared window.
   HWND primary = GetPrimaryWindow();
   SetWindowPos(window_, primary ? primary : HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
   if (primary) SetWindowPos(primary, window_, 0, 0, 0, 0, kRaiseWithFrameChange);
+  SendFullFrame();
 }
 
 void ZKWindow::EnterAnnotation() {
   Trace(TRACE_LIFECYCLE, "\r\nZKWindow::SetDisplayMode(ZKM_ANNOTATION)");
+  if (roleFlags_ & ROLE_CAPTURE) {
+    // The viewers' picture must be current before it freezes.
+    RECT client;
+    GetClientRect(window_, &client);
+    SendRect(client.left, client.top, client.right, client.bottom);
+  }
   displayMode_ = ZKM_ANNOTATION;
+  UpdateScrollBars();
+  SetFollowing(false);
   SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, kRaiseWithFrameChange);
-  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
+  UpdateCaptureRegion();
+  AskHostForHole();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::SetDisplayMode");
+}
+
+void ZKWindow::AskHostForHole() {
+  // The host window recomputes its hole on its own thread.
+  if (parent_) PostMessageA(parent_, GetSetRegionMessage(), 0, 0);
 }
 
 void ZKWindow::EnableCapture(bool enable, uint32_t token) {
@@ -76,6 +105,7 @@ void ZKWindow::EnableCapture(bool enable, uint32_t token) {
     SetDisplayMode();
     ZKHooks_UnSetHooks(window_);
   }
+  if (displayMode_ != ZKM_ANNOTATION) FillFrameGrey();
 }
 
 void ZKWindow::PauseCapture(bool pause) {
@@ -100,5 +130,7 @@ void ZKWindow::ApplyAnnotationDialogRule() {
 void ZKWindow::RequestFullUpdate(uint32_t requestTag) {
   if (!(roleFlags_ & ROLE_CAPTURE)) return;
   BeginFullUpdate(requestTag);
+  SendFullFrame();
+  SendAnnotationMode(displayMode_ == ZKM_ANNOTATION);
   EndFullUpdate();
 }

@@ -106,8 +106,13 @@ class ZKWindow : public EventMgr,
   // Timers (ZKWindowTimers.cpp).
   void OnTimer(UINT_PTR timerId);
   void ApplyPosition();
+
+  // Capture polling (frames/CapturePolling.cpp).
   void OnPoll(int bands);
   void OnScreenChanged(WPARAM topLeft, LPARAM bottomRight);
+  bool AcceptsRect(const Rect& r) const;
+  bool SendPendingUpdates();
+  Rect ScreenClientRect() const;
 
   // Display modes and roles (DisplayModes.cpp).
   void SetDisplayMode();
@@ -115,18 +120,32 @@ class ZKWindow : public EventMgr,
   void EnterDisplay();
   void EnterCapture(int mode);
   void EnterAnnotation();
+  void AskHostForHole();
   void EnableCapture(bool enable, uint32_t token);
   void PauseCapture(bool pause);
   void EnableAnnotation(bool enable);
   void RequestFullUpdate(uint32_t requestTag);
   void ApplyAnnotationDialogRule();
 
-  // Handlers filled in with their subsystems.
+  // Viewer rendering, scrolling and sizing (frames/ViewerRendering.cpp).
   void OnSize(UINT sizeType);
   void OnMove();
   void OnPaint();
   bool OnEraseBkgnd(HDC dc);
+  void PaintClient(HDC dc, const RECT& r, bool forced);
+  void RepaintNow();
+  void DrawRemotePointer(HDC dc);
   void OnScroll(int bar, int code);
+  bool UpdateScrollBars();
+  void SetScrollRange(int bar, int clientSize, int frameSize);
+  void UpdateScrollOffsets();
+  bool UpdateCaptureRegion();
+
+  // Control tokens (input/TokenArbitration.cpp).
+  bool CheckCaptureToken(uint32_t token);
+  bool CheckInputToken(uint32_t token, bool fromPosition);
+  bool SendCancelInputControl();
+
   void OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
   void ClickToShare(HWND window, uint32_t reason);
@@ -135,6 +154,7 @@ class ZKWindow : public EventMgr,
   void AddMarker(uint32_t colour);
   void ClearAnnotation();
   void AnnotationMode(uint8_t on, bool broadcast);
+  bool SendAnnotationMode(uint8_t on);
 
   ConfigFile config_;
   HWND window_ = nullptr;

@@ -28,6 +28,7 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
     case TIMER_UPDATE:
       // Each interval runs from the end of one tick to the start of the next.
       KillTimer(window_, TIMER_UPDATE);
+      if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
       DispatchEvents();
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
       break;
@@ -36,6 +37,9 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       PostMessageA(window_, WM_ZK_POLL, pollProgressive_, 0);
       if (pollInterval_) SetTimer(window_, TIMER_POLL, pollInterval_, nullptr);
       break;
+    case TIMER_REPAINT:
+      RepaintNow();
+      break;
     case TIMER_POSITION:
       KillTimer(window_, TIMER_POSITION);
       ApplyPosition();
@@ -43,11 +47,4 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
     default:
       break;
   }
-}
-
-void ZKWindow::OnPoll(int bands) { (void)bands; }
-
-void ZKWindow::OnScreenChanged(WPARAM topLeft, LPARAM bottomRight) {
-  (void)topLeft;
-  (void)bottomRight;
 }

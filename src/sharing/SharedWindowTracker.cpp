@@ -24,3 +24,9 @@ void SharedWindowTracker::SetPlacement(int left, int top, int right, int bottom,
   SetRect(&placement_, left, top, right, bottom);
   (void)replace;
 }
+
+bool SharedWindowTracker::SetFollowing(bool on) {
+  if (!primary_ || on == following_) return false;
+  following_ = on;
+  return true;
+}

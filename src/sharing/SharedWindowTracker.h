@@ -23,6 +23,7 @@ class SharedWindowTracker : public CriticalSection {
   void SetPlacement(int left, int top, int right, int bottom, bool replace);
   void Clear();
   bool UpdateWindow(HWND window, uint32_t reason, bool force);
+  bool SetFollowing(bool on);
   bool RemoveWindow(HWND window);
   void WindowChanged(HWND window, uint32_t code);
   unsigned GetWindowCount() const { return count_; }

@@ -1,0 +1,90 @@
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "common/ByteOrder.h"
+#include "common/Trace.h"
+#include "events/EventMgr.h"
+#include "events/ProtocolMessages.h"
+#include "frames/FrameMgr.h"
+#include "frames/PixelRoutines.h"
+#include "stats/StatStore.h"
+
+namespace {
+// The reference rectangle sits this far into the work buffer, behind the
+// compressor's output, whose writes trail its reads of the reference.
+constexpr uint32_t kReferenceOffset = 256;
+// Compressed output may exceed the raw size by the stage byte and 256 bytes.
+constexpr uint32_t kCompressSlack = 1 + 256;
+}  // namespace
+
+bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  // Clip to the frame: its width is the client width rounded up to a multiple
+  // of 4, so a rectangle whose edges are multiples of 4 keeps them, and what
+  // is announced, grabbed and inserted is one and the same rectangle.
+  int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
+  int32_t captureHeight = captureRect_.bottom - captureRect_.top;
+  Rect clip = Intersect(Rect{left, top, right, bottom},
+                        Rect{0, 0, frameWidth, std::min(frameHeight, captureHeight)});
+  if (clip.IsEmpty() || !frameBuffer_) return false;
+  if (!Grab(clip.left, clip.top, clip.right, clip.bottom)) return false;
+  uint32_t pixels = captureFormat_.PixelCount();
+  if (pixels == 0) return false;
+  int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
+  if (workBytes_ < kReferenceOffset + pixels * 3 + kCompressSlack) return false;
+
+  const uint8_t* reference = frameBuffer_;
+  if (width != frameWidth || height != frameHeight) {
+    ExtractRect(3, frameWidth, frameHeight, frameBuffer_, clip.left, clip.top, width, height,
+                work_ + kReferenceOffset);
+    reference = work_ + kReferenceOffset;
+  }
+  uint32_t length = Compress(3, pixels, reference, scratch_, work_);
+  if (length == 0) return true;  // unchanged (or nothing could be made of it)
+
+  SendDisplayUpdate(clip.left, clip.top, width, height, length, work_);
+  InsertRect(3, clip.left, clip.top, width, height, scratch_, frameWidth, frameHeight,
+             frameBuffer_);
+  if (palettePending_) {
+    SendPalette();
+    palettePending_ = false;
+  }
+  return true;
+}
+
+bool FrameMgr::SendFullFrame() {
+  uint32_t pixels = frameFormat_.PixelCount();
+  if (pixels == 0 || !frameBuffer_) return true;
+  SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height());
+  SendPalette();
+  std::vector<uint8_t> stream(pixels * 3 + kCompressSlack);
+  uint32_t length = Compress(3, pixels, nullptr, frameBuffer_, stream.data());
+  if (length) SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());
+  return true;
+}
+
+bool FrameMgr::SendDisplayFormat(int32_t width, int32_t height) {
+  uint8_t payload[kDisplayFormatSize];
+  WriteDisplayFormat(payload, token_, static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+  return owner_->QueueEvent(ZKP_DISPLAYFORMAT, sizeof payload, payload);
+}
+
+bool FrameMgr::SendPalette() {
+  if (!Is8BitMode() || !frameBuffer_) return true;
+  uint8_t payload[kPaletteSize];
+  StoreU32LE(payload, token_);
+  BuildPalette(frameFormat_.PixelCount(), frameBuffer_, payload + 4);
+  Trace(TRACE_LIFECYCLE, "\r\nSentPalette");
+  return owner_->QueueEvent(ZKP_PALETTE, sizeof payload, payload);
+}
+
+bool FrameMgr::SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,
+                                 uint32_t streamLength, const uint8_t* stream) {
+  std::vector<uint8_t> payload(DisplayUpdateSize(streamLength));
+  DisplayRect rect = {static_cast<uint16_t>(left), static_cast<uint16_t>(top),
+                      static_cast<uint16_t>(width), static_cast<uint16_t>(height)};
+  WriteDisplayUpdate(payload.data(), token_, rect, stream, streamLength);
+  StatAddMessage(streamLength);
+  return owner_->QueueEvent(ZKP_DISPLAYUPDATE, static_cast<uint32_t>(payload.size()),
+                            payload.data());
+}
