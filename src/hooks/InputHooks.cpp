@@ -1,5 +1,7 @@
 #include "hooks/InputHooks.h"
 
+#include <cstdint>
+
 #include "hooks/ClickToShareMode.h"
 #include "hooks/KeyMessageParam.h"
 #include "hooks/ReportSink.h"

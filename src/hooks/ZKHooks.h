@@ -2,7 +2,10 @@
 
 // Interface of ZKHooks.dll, the component that watches the presenter's
 // desktop through system-wide hooks and reports to the session window by
-// posting the messages below. Functions are exported undecorated, cdecl.
+// posting the messages below. Functions are exported undecorated, cdecl, and
+// may be called from any thread (they serialise among themselves). The hooks
+// run on a thread of the DLL's own, so the caller need not pump for them.
+// There is one report target per desktop: the last session window set.
 
 #include <windows.h>
 
@@ -28,12 +31,15 @@ enum ZKHookReport : UINT {
 enum { ZKHOOK_CHANGE_MINIMIZED = 1 };
 
 // Starts watching and reporting to `sessionWindow`. Calling it again while set
-// re-targets the reports.
+// re-targets the reports. FALSE when the window does not exist or the hooks
+// cannot be installed.
 ZKHOOKS_API BOOL ZKHooks_SetHooks(HWND sessionWindow);
-// Stops watching; no report arrives afterwards.
+// Stops watching; nothing is posted after it returns. Called on the session
+// window's thread it also discards reports still queued there, so none
+// arrives afterwards. Harmless when not set.
 ZKHOOKS_API BOOL ZKHooks_UnSetHooks(HWND sessionWindow);
 // The next left click on the desktop picks a window: it is reported with
-// WM_ZKHOOK_CLICKED instead of reaching the window.
+// WM_ZKHOOK_CLICKED instead of reaching the window. FALSE while not set.
 ZKHOOKS_API BOOL ZKHooks_ClickToShare(void);
 // The window that has the keyboard focus, or null.
 ZKHOOKS_API HWND ZKHooks_GetFocusedWindow(void);
