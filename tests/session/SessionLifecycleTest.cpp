@@ -130,6 +130,8 @@ TEST_F(SessionLifecycleTest, FiftySessionsGiveBackEveryThreadHandleAndWindow) {
   ASSERT_TRUE(Start());
   Session().Release();
   ProcessCensus before = TakeProcessCensus();
+  ASSERT_GT(before.threads, 0);
+  ASSERT_GT(before.handles, 0u) << "the handle count cannot be read here";
 
   g_warnings.clear();
   TraceSink previous = SetTraceSink(CaptureWarnings);
@@ -144,8 +146,6 @@ TEST_F(SessionLifecycleTest, FiftySessionsGiveBackEveryThreadHandleAndWindow) {
   EXPECT_EQ(after.threads, before.threads);
   EXPECT_EQ(after.handles, before.handles);
   EXPECT_EQ(after.windows, before.windows);
-  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
-  EXPECT_EQ(after.userObjects, before.userObjects);
   EXPECT_TRUE(g_warnings.empty()) << "a worker had to be terminated: " << g_warnings.front();
 }
 
