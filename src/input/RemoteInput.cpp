@@ -1,4 +1,78 @@
+#include "common/ByteOrder.h"
+#include "events/ProtocolMessages.h"
+#include "hooks/ZKHooks.h"
 #include "session/ZKWindow.h"
+
+namespace {
+// Ticks of the last injected button releases, to tell whether a received
+// double click needs a click of its own in front of it.
+DWORD g_lastLeftRelease = 0;
+DWORD g_lastRightRelease = 0;
+
+uint32_t PackPoint(int32_t x, int32_t y) {
+  return static_cast<uint16_t>(x) | (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16);
+}
+int32_t PackedX(uint32_t packed) { return static_cast<int16_t>(packed & 0xFFFF); }
+int32_t PackedY(uint32_t packed) { return static_cast<int16_t>(packed >> 16); }
+
+bool IsMove(UINT message) { return message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE; }
+
+bool IsKeyMessage(UINT message) {
+  return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
+         message == WM_SYSKEYUP;
+}
+
+// Absolute mouse coordinates run from 0 to 65535 across the screen. Rounding
+// up makes the system's conversion back land on the very pixel; truncating
+// lands one pixel to the left for most positions.
+LONG Normalise(LONG position, int screenSize) {
+  if (position < 0 || screenSize <= 0) return position * 65536 / (screenSize > 0 ? screenSize : 1);
+  return static_cast<LONG>((static_cast<int64_t>(position) * 65536 + screenSize - 1) / screenSize);
+}
+
+void Inject(DWORD flags, LONG x, LONG y) {
+  mouse_event(flags | MOUSEEVENTF_ABSOLUTE, x, y, 0, 1);
+}
+
+void InjectButton(UINT message, LONG x, LONG y) {
+  DWORD now = GetTickCount();
+  switch (message) {
+    case WM_MOUSEMOVE: case WM_NCMOUSEMOVE:
+      Inject(MOUSEEVENTF_MOVE, x, y);
+      break;
+    case WM_LBUTTONDOWN: case WM_NCLBUTTONDOWN:
+      Inject(MOUSEEVENTF_LEFTDOWN, x, y);
+      break;
+    case WM_LBUTTONUP: case WM_NCLBUTTONUP:
+      g_lastLeftRelease = now;
+      Inject(MOUSEEVENTF_LEFTUP, x, y);
+      break;
+    case WM_LBUTTONDBLCLK: case WM_NCLBUTTONDBLCLK:
+      if (now - g_lastLeftRelease > GetDoubleClickTime()) {
+        Inject(MOUSEEVENTF_LEFTDOWN, x, y);
+        Inject(MOUSEEVENTF_LEFTUP, x, y);
+      }
+      Inject(MOUSEEVENTF_LEFTDOWN, x, y);
+      break;
+    case WM_RBUTTONDOWN: case WM_NCRBUTTONDOWN:
+      Inject(MOUSEEVENTF_RIGHTDOWN, x, y);
+      break;
+    case WM_RBUTTONUP: case WM_NCRBUTTONUP:
+      g_lastRightRelease = now;
+      Inject(MOUSEEVENTF_RIGHTUP, x, y);
+      break;
+    case WM_RBUTTONDBLCLK: case WM_NCRBUTTONDBLCLK:
+      if (now - g_lastRightRelease > GetDoubleClickTime()) {
+        Inject(MOUSEEVENTF_RIGHTDOWN, x, y);
+        Inject(MOUSEEVENTF_RIGHTUP, x, y);
+      }
+      Inject(MOUSEEVENTF_RIGHTDOWN, x, y);
+      break;
+    default:
+      break;  // middle-button messages are not replayed
+  }
+}
+}  // namespace
 
 void ZKWindow::EnableInputControl(bool on, uint32_t token) {
   if (on) {
@@ -9,8 +83,105 @@ void ZKWindow::EnableInputControl(bool on, uint32_t token) {
   }
 }
 
-void ZKWindow::OnMouseInput(UINT, WPARAM, LPARAM) {}
-void ZKWindow::OnKeyInput(UINT, WPARAM, LPARAM) {}
-void ZKWindow::OnMouseUpdate(const uint8_t*, uint32_t) {}
-void ZKWindow::OnMousePosition(const uint8_t*, uint32_t) {}
-void ZKWindow::OnKeyboardUpdate(const uint8_t*, uint32_t) {}
+void ZKWindow::OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!(roleFlags_ & (ROLE_CAPTURE | ROLE_INPUT_CONTROL)) || annotationModeActive_) return;
+  int32_t x = static_cast<int16_t>(LOWORD(lParam)) + GetScrollX() - GetMarginX();
+  int32_t y = static_cast<int16_t>(HIWORD(lParam)) + GetScrollY() - GetMarginY();
+  uint32_t packed = PackPoint(x, y);
+  if (IsMove(message)) {
+    // Moves go out paced by the input timer, the latest one only.
+    pendingMove_ = packed;
+    pendingMoveSent_ = 0;
+    return;
+  }
+  SendPointer(message, static_cast<uint32_t>(wParam), packed);
+}
+
+void ZKWindow::OnInputTick() {
+  if (pendingMoveSent_) return;
+  pendingMoveSent_ = 1;
+  SendPointer(WM_MOUSEMOVE, 0, pendingMove_);
+}
+
+void ZKWindow::SendPointer(UINT message, uint32_t wParam, uint32_t packed) {
+  if ((roleFlags_ & ROLE_INPUT_CONTROL) && !(roleFlags_ & ROLE_CAPTURE))
+    SendInputMessage(ZKP_MOUSEUPDATE, message, wParam, packed);
+  if (roleFlags_ & ROLE_CAPTURE) {
+    SendInputMessage(ZKP_MOUSEPOSITION, message, wParam, packed);
+    pointerX_ = PackedX(packed);
+    pointerY_ = PackedY(packed);
+  }
+}
+
+void ZKWindow::OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!IsKeyMessage(message) || !(roleFlags_ & ROLE_INPUT_CONTROL) || annotationModeActive_)
+    return;
+  SendInputMessage(ZKP_KEYBOARDUPDATE, message, static_cast<uint32_t>(wParam),
+                   static_cast<uint32_t>(lParam));
+}
+
+bool ZKWindow::SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last) {
+  uint8_t payload[kInputMessageSize];
+  StoreU32LE(payload, inputControlToken_);
+  StoreU32LE(payload + 4, message);
+  StoreU32LE(payload + 8, wParam);
+  StoreU32LE(payload + 12, last);
+  return QueueEvent(type, sizeof payload, payload);
+}
+
+void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
+  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
+  if (!CheckInputToken(LoadU32LE(payload), false)) return;
+  UINT message = LoadU32LE(payload + 4);
+  WPARAM wParam = LoadU32LE(payload + 8);
+  uint32_t packed = LoadU32LE(payload + 12);
+  POINT p = {PackedX(packed), PackedY(packed)};
+  ClientToScreen(window_, &p);
+
+  bool localMouseRecent = GetTickCount() - ZKHooks_GetLastLocalMouseTicks() <= localMouseOverride_;
+  if (lightInputControl_ || localMouseRecent) {
+    // Leave the presenter's own pointer where it is: post to the window under the point.
+    HWND target = WindowFromPoint(p);
+    if (!target) return;
+    ScreenToClient(target, &p);
+    PostMessageA(target, message, wParam, PackPoint(p.x, p.y));
+    return;
+  }
+  InjectButton(message, Normalise(p.x, GetSystemMetrics(SM_CXSCREEN)),
+               Normalise(p.y, GetSystemMetrics(SM_CYSCREEN)));
+}
+
+void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
+  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
+  if (!CheckInputToken(LoadU32LE(payload), false)) return;
+  UINT message = LoadU32LE(payload + 4);
+  uint32_t wParam = LoadU32LE(payload + 8);
+  uint32_t lParam = LoadU32LE(payload + 12);
+  if (lightInputControl_) {
+    HWND focused = ZKHooks_GetFocusedWindow();
+    if (focused) PostMessageA(focused, message, wParam, lParam);
+    return;
+  }
+  DWORD flags = 0;
+  if (lParam & (1u << 24)) flags |= KEYEVENTF_EXTENDEDKEY;
+  if (message == WM_KEYUP || message == WM_SYSKEYUP) flags |= KEYEVENTF_KEYUP;
+  keybd_event(static_cast<BYTE>(wParam & 0xFF), static_cast<BYTE>((lParam >> 16) & 0xFF), flags, 0);
+}
+
+void ZKWindow::OnMousePosition(const uint8_t* payload, uint32_t size) {
+  if (size < kInputMessageSize || displayMode_ == ZKM_CAPTURE) return;
+  CheckInputToken(LoadU32LE(payload), true);  // for its effect: the pointer is shown anyway
+  InvalidatePointer();
+  uint32_t packed = LoadU32LE(payload + 12);
+  pointerX_ = PackedX(packed);
+  pointerY_ = PackedY(packed);
+  InvalidatePointer();
+}
+
+void ZKWindow::InvalidatePointer() {
+  Rect r{pointerX_, pointerY_, pointerX_ + GetSystemMetrics(SM_CXCURSOR),
+         pointerY_ + GetSystemMetrics(SM_CYCURSOR)};
+  FrameToClient(&r);
+  RECT area = {r.left, r.top, r.right, r.bottom};
+  InvalidateWindow(window_, &area, FALSE, "ZKWindow::OnMousePosition");
+}

@@ -145,11 +145,16 @@ class ZKWindow : public EventMgr,
   bool CheckCaptureToken(uint32_t token);
   bool CheckInputToken(uint32_t token, bool fromPosition);
   bool SendCancelInputControl();
+  void EnableInputControl(bool on, uint32_t token);
 
+  // Remote input control (input/RemoteInput.cpp).
   void OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
+  void OnInputTick();
+  void SendPointer(UINT message, uint32_t wParam, uint32_t packed);
+  bool SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last);
+  void InvalidatePointer();
   void ClickToShare(HWND window, uint32_t reason);
-  void EnableInputControl(bool on, uint32_t token);
   void AddHighlight();
   void AddMarker(uint32_t colour);
   void ClearAnnotation();

@@ -37,6 +37,9 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       PostMessageA(window_, WM_ZK_POLL, pollProgressive_, 0);
       if (pollInterval_) SetTimer(window_, TIMER_POLL, pollInterval_, nullptr);
       break;
+    case TIMER_INPUT:
+      OnInputTick();
+      break;
     case TIMER_REPAINT:
       RepaintNow();
       break;
