@@ -1,0 +1,94 @@
+// Compress then decompress: whatever the stages, search limit and reference,
+// the receiver ends up with the pixels as its depth maps them, and the
+// reference may sit inside the output buffer as the presenter places it.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "compression/CompressionMgr.h"
+#include "frames/PixelRoutines.h"
+
+namespace {
+
+const uint8_t kStages[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05,
+                           0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D};
+const int32_t kSearchLimits[] = {32768, 1024, 64, 0};
+
+// What a receiver holds after decoding pixels at the stages' depth.
+std::vector<uint8_t> ReceiverView(uint8_t stages, const std::vector<uint8_t>& pixels) {
+  std::vector<uint8_t> out = pixels;
+  const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
+  if (stages & STAGE_RLE565) {
+    for (size_t i = 0; i < out.size(); i += 3) {
+      out[i] &= 0xF8;
+      out[i + 1] &= 0xFC;
+      out[i + 2] &= 0xF8;
+    }
+  } else if (stages & STAGE_RLE332) {
+    std::vector<uint8_t> values(n);
+    Quantize332(n, pixels.data(), values.data());
+    ExpandPalette332(n, values.data(), out.data());
+  }
+  return out;
+}
+
+void UseNominalPalette() {
+  uint8_t entries[kPaletteBytes];
+  for (uint32_t v = 0; v < 256; ++v) {
+    const uint32_t c = Expand332(static_cast<uint8_t>(v));
+    entries[4 * v] = ColourBlue(c);
+    entries[4 * v + 1] = ColourGreen(c);
+    entries[4 * v + 2] = ColourRed(c);
+    entries[4 * v + 3] = 0;
+  }
+  SetPaletteTable(entries);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  // Byte 0: stages and search limit; byte 1: how the reference is made.
+  const uint8_t stages = kStages[data[0] % 12];
+  const int32_t limit = kSearchLimits[(data[0] / 12) % 4];
+  const uint8_t mode = data[1] % 3;
+  data += 2;
+  size -= 2;
+  uint32_t n = static_cast<uint32_t>(size / 3);
+  if (mode == 1) n /= 2;  // the two halves: pixels, then reference
+  std::vector<uint8_t> pixels(data, data + 3 * static_cast<size_t>(n));
+  std::vector<uint8_t> reference;
+  if (mode == 1) {
+    reference.assign(data + 3 * static_cast<size_t>(n), data + 6 * static_cast<size_t>(n));
+  } else if (mode == 2) {
+    reference = pixels;  // mostly unchanged: one pixel in seven differs
+    for (size_t i = 0; i < reference.size(); i += 21) reference[i] ^= 0x80;
+  }
+  UseNominalPalette();
+
+  CompressionMgr mgr;
+  mgr.EnableHuffman(stages & STAGE_HUFFMAN);
+  mgr.EnableLZ(stages & STAGE_LZ77);
+  mgr.EnableRLE332(stages & STAGE_RLE332);
+  mgr.EnableRLE565(stages & STAGE_RLE565);
+  mgr.SetLZMaxSearch(limit);
+  std::vector<uint8_t> work(1 + 3 * static_cast<size_t>(n) + 256);
+  if (!reference.empty()) std::memcpy(work.data() + 256, reference.data(), reference.size());
+  const uint8_t* ref = reference.empty() ? nullptr : work.data() + 256;
+  const uint32_t streamLength = mgr.Compress(3, n, ref, pixels.data(), work.data());
+
+  if (streamLength == 0) {
+    // Nothing to send is only right for an unchanged region.
+    if (!(stages & (STAGE_RLE565 | STAGE_RLE332)) || reference != pixels) std::abort();
+    return 0;
+  }
+  if (streamLength > 1 + 3 * n + 256 || (work[0] & ~stages) != 0) std::abort();
+  std::vector<uint8_t> region = ReceiverView(stages, reference.empty() ? pixels : reference);
+  if (reference.empty()) std::fill(region.begin(), region.end(), 0x33);
+  std::vector<uint8_t> stream(work.begin(), work.begin() + streamLength);
+  if (mgr.Decompress(streamLength, stream.data(), 3 * n, region.data()) != 3 * n && n != 0) std::abort();
+  if (region != ReceiverView(stages, pixels)) std::abort();
+  return 0;
+}
