@@ -3,23 +3,27 @@
 bool ZKWindow::SetUpdateFrequency(uint32_t intervalMs) {
   if (intervalMs == 0) return false;
   updateInterval_ = intervalMs;
+  // A null window would give the timer to the calling host thread.
+  if (!window_) return true;
   KillTimer(window_, TIMER_UPDATE);
   SetTimer(window_, TIMER_UPDATE, intervalMs, nullptr);
   return true;
 }
 
 bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands) {
-  KillTimer(window_, TIMER_POLL);
+  // A null window would give the timer and the poll to the calling host thread.
+  bool haveWindow = window_ != nullptr;
+  if (haveWindow) KillTimer(window_, TIMER_POLL);
   pollInterval_ = intervalMs;
   if (intervalMs) {
     pollExclusive_ = exclusive;
     pollProgressive_ = bands;
-    SetTimer(window_, TIMER_POLL, intervalMs, nullptr);
+    if (haveWindow) SetTimer(window_, TIMER_POLL, intervalMs, nullptr);
   } else {
     pollExclusive_ = 0;
     pollProgressive_ = 0;
   }
-  PostMessageA(window_, WM_ZK_POLL, 0, 0);
+  if (haveWindow) PostMessageA(window_, WM_ZK_POLL, 0, 0);
   return true;
 }
 
