@@ -3,6 +3,7 @@
 // against zlib, zstd and lz4 in the same run, and prints PASS or FAIL for
 // each speed target. Exit code: 0 every target met, 1 some missed, 2 error.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,7 +37,10 @@ bool ParseArguments(int argc, char** argv, BenchArguments& arguments) {
     } else if (name == "--json") {
       arguments.jsonPath = value;
     } else if (name == "--lzmax") {
-      arguments.lzMaxSearch = std::atoi(value.c_str());
+      char* end = nullptr;
+      const long limit = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || limit < INT32_MIN || limit > INT32_MAX) return false;
+      arguments.lzMaxSearch = static_cast<int32_t>(limit);
     } else {
       return false;
     }
