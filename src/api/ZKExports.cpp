@@ -1,5 +1,6 @@
 #include "api/ZKExports.h"
 
+#include "compression/DecodeFailureMessageBox.h"
 #include "session/ZKWindow.h"
 
 namespace {
@@ -19,7 +20,10 @@ ZKBool PostToSession(UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) g_module = module;
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = module;
+    InstallMessageBoxDecodeFailureReporter();
+  }
   return TRUE;
 }
 

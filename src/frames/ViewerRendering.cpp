@@ -158,8 +158,19 @@ bool ZKWindow::UpdateScrollBars() {
   int frameWidth = GetFrameFormat().Width(), frameHeight = GetFrameFormat().Height();
   LONG style = GetWindowLongA(window_, GWL_STYLE);
   LONG wanted = style & ~(WS_HSCROLL | WS_VSCROLL);
-  if (!presenter && client.right < frameWidth) wanted |= WS_HSCROLL;
-  if (!presenter && client.bottom < frameHeight) wanted |= WS_VSCROLL;
+  if (!presenter) {
+    // Judged on the client area the window would have without its bars:
+    // otherwise bars, once shown, would never leave a window made exactly
+    // as large as the frame.
+    int width = client.right + (style & WS_VSCROLL ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+    int height = client.bottom + (style & WS_HSCROLL ? GetSystemMetrics(SM_CYHSCROLL) : 0);
+    bool horizontal = width < frameWidth, vertical = height < frameHeight;
+    // One bar takes room that may make the other necessary.
+    if (horizontal && !vertical) vertical = height - GetSystemMetrics(SM_CYHSCROLL) < frameHeight;
+    if (vertical && !horizontal) horizontal = width - GetSystemMetrics(SM_CXVSCROLL) < frameWidth;
+    if (horizontal) wanted |= WS_HSCROLL;
+    if (vertical) wanted |= WS_VSCROLL;
+  }
   if (wanted != style) {
     SetWindowLongA(window_, GWL_STYLE, wanted);
     RECT w;

@@ -71,4 +71,8 @@ void ZKWindow::ApplyPosition() {
   if (r.right - r.left > 0) RoundClientWidth(&r, FrameWidth(window_));
   SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                visible ? kPlaceAndShow : kPlaceAndHide);
+  // Showing and placing at once delivers the size and move messages while the
+  // window is still hidden; they found it unusable. Look again now.
+  bool markedUnusable = (windowState_ & WINDOW_STATE_UNUSABLE) != 0;
+  if (markedUnusable == IsWindowUsable(window_)) OnSize(SIZE_RESTORED);
 }

@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "ProcessCensus.h"
+#include "TestSession.h"
 #include "common/Trace.h"
 #include "session/ZKWindow.h"
 
 namespace {
-ZKWindow& Session() {
-  static ZKWindow session;
-  return session;
-}
+ZKWindow& Session() { return TestSession(); }
 
 std::vector<std::string> g_warnings;
 void CaptureWarnings(int level, const char* line) {
