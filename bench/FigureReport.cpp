@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -81,7 +82,12 @@ void PrintFrameFigures(FILE* out, const FrameFigures& figures) {
                  Number(MegabytesPerSecond(figures.rawBytes, codec->decodeSeconds), "%.1f").c_str(),
                  encodeVsFast.c_str(), decodeVsFast.c_str(), codec->verified ? "" : "  DECODE MISMATCH");
   }
-  if (!figures.stagesMeasured) return;
+  const bool anyStage = std::any_of(std::begin(figures.stages), std::end(figures.stages),
+                                    [](const StageFigures& stage) { return stage.attempted; });
+  if (figures.stagesMeasured && !figures.replicaMatches) {
+    std::fprintf(out, "  WARNING: the stage-by-stage replay made other streams than the compressor\n");
+  }
+  if (!figures.stagesMeasured || !anyStage) return;
   std::fprintf(out, "  stages of %s: bands applied, bytes in -> out, encode ms (attempts included), decode ms\n",
                figures.pipeline.name.c_str());
   for (int s = 0; s < PipelineReplica::kStageCount; ++s) {
@@ -91,9 +97,6 @@ void PrintFrameFigures(FILE* out, const FrameFigures& figures) {
                  figures.bands, static_cast<unsigned long long>(stage.inBytes),
                  static_cast<unsigned long long>(stage.outBytes), stage.encodeSeconds * 1e3,
                  stage.decodeSeconds * 1e3);
-  }
-  if (!figures.replicaMatches) {
-    std::fprintf(out, "  WARNING: the stage-by-stage replay made other streams than the compressor\n");
   }
 }
 

@@ -93,6 +93,46 @@ TEST(Workloads, SequenceFramesComeInNumericOrder) {
   fs::remove_all(folder);
 }
 
+TEST(FrameMeasurer, StageReplayMatchesThePipelineAndEveryCoderRoundTrips) {
+  // A checkerboard with a flat area, so every stage applies somewhere, then
+  // the same screen with a changed strip, measured against the first.
+  const uint32_t width = 256;
+  const uint32_t height = 48;
+  std::vector<uint8_t> first = MakeScreenPattern(ScreenPattern::Checkerboard8px, width, height);
+  std::vector<uint8_t> second = first;
+  for (size_t i = 0; i < size_t{width} * 3 * 5; ++i) second[i] = static_cast<uint8_t>(i * 13);
+
+  MeasureSettings settings;
+  settings.bands = 3;
+  settings.timing.minSampleSeconds = 0;
+  settings.timing.samples = 1;
+  FrameMeasurer measurer(settings);
+  FrameJob job;
+  job.label = "test";
+  job.kind = "sequence";
+  job.width = width;
+  job.height = height;
+  job.pixels = second.data();
+  job.reference = first.data();
+  for (const bool withReference : {false, true}) {
+    job.reference = withReference ? first.data() : nullptr;
+    const FrameFigures figures = measurer.Measure(job);
+    EXPECT_EQ(figures.bands, 3u);
+    EXPECT_EQ(figures.rawBytes, size_t{width} * height * 3);
+    EXPECT_TRUE(figures.replicaMatches);
+    EXPECT_TRUE(figures.pipeline.verified);
+    EXPECT_GT(figures.pipeline.compressedBytes, 0u);
+    EXPECT_EQ(figures.pipeline.name, "zk-0B");
+    ASSERT_EQ(figures.baselines.size(), 5u);
+    for (const CodecFigures& codec : figures.baselines) EXPECT_TRUE(codec.verified) << codec.name;
+    EXPECT_TRUE(FrameVerified(figures));
+    const StageFigures& runLength = figures.stages[PipelineReplica::kRunLength];
+    EXPECT_TRUE(runLength.attempted);
+    // Against the reference only the changed strip (the bottom band) is sent.
+    EXPECT_EQ(runLength.appliedBands, withReference ? 1u : 3u);
+  }
+}
+
 TEST(FigureReport, JsonStringsEscapeQuotesBackslashesAndControls) {
   EXPECT_EQ(JsonString("a\"b\\c\nd"), "\"a\\\"b\\\\c\\u000ad\"");
 }
