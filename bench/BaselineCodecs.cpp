@@ -11,8 +11,8 @@ namespace {
 
 class DeflateCodec : public BaselineCodec {
  public:
-  explicit DeflateCodec(int level) : level_(level), name_("zlib-" + std::to_string(level)) {
-    deflateReady_ = deflateInit(&deflater_, level_) == Z_OK;
+  explicit DeflateCodec(int level) : name_("zlib-" + std::to_string(level)) {
+    deflateReady_ = deflateInit(&deflater_, level) == Z_OK;
     inflateReady_ = inflateInit(&inflater_) == Z_OK;
   }
   ~DeflateCodec() override {
@@ -41,7 +41,6 @@ class DeflateCodec : public BaselineCodec {
   }
 
  private:
-  int level_;
   std::string name_;
   z_stream deflater_ = {};
   z_stream inflater_ = {};

@@ -80,7 +80,6 @@ std::vector<BandSpan> SplitIntoBands(uint32_t width, uint32_t height, uint32_t b
 class FrameMeasurer {
  public:
   explicit FrameMeasurer(const MeasureSettings& settings);
-  const MeasureSettings& Settings() const { return settings_; }
   FrameFigures Measure(const FrameJob& job);
 
  private:
