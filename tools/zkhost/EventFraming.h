@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// How zkhost carries events between machines: each event travels as its
+// type (u32, little-endian), its payload size (u32, little-endian) and the
+// payload bytes, back to back on one TCP stream.
+//
+// Bytes from the network are untrusted: FrameReader refuses a type the
+// protocol does not have and a size beyond any real event, and tells a
+// stream that ended inside a frame from one that ended between frames.
+// Portable; one reader per connection, used by one thread.
+
+constexpr uint32_t kFrameHeaderSize = 8;
+constexpr uint32_t kHighestEventType = 12;
+// A full update of a 4096 x 4096 frame stored raw stays below this.
+constexpr uint32_t kMaxFramePayload = 64u << 20;
+
+// A whole frame, header included. Shared read-only by every connection that
+// sends it, so that an event going to many viewers is copied once.
+using WireFrame = std::shared_ptr<const std::vector<uint8_t>>;
+
+WireFrame MakeWireFrame(uint32_t type, uint32_t size, const uint8_t* payload);
+
+struct ReceivedEvent {
+  uint32_t type = 0;
+  std::vector<uint8_t> payload;
+};
+
+class FrameReader {
+ public:
+  // Consumes received bytes; every event completed by them is appended to
+  // `out`. False once the stream is malformed: the reader then refuses all
+  // further bytes and Error() says why.
+  bool Feed(const uint8_t* data, size_t length, std::vector<ReceivedEvent>* out);
+
+  // True when no frame has been started and not finished: a stream closed
+  // now ended cleanly.
+  bool AtFrameBoundary() const { return !malformed_ && filled_ == 0 && !inPayload_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool TakeHeader();
+
+  uint8_t header_[kFrameHeaderSize] = {};
+  size_t filled_ = 0;  // bytes of the header or of the payload received so far
+  bool inPayload_ = false;
+  ReceivedEvent current_;
+  bool malformed_ = false;
+  std::string error_;
+};

@@ -1,0 +1,204 @@
+#include "PresenterHost.h"
+
+#include <cstdio>
+
+#include "EventPeek.h"
+
+namespace {
+constexpr uint32_t kDrainWaitMs = 20;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+}  // namespace
+
+PresenterHost::PresenterHost(ZKLibrary& zk, const PresenterOptions& options)
+    : zk_(zk), options_(options), start_(std::chrono::steady_clock::now()) {}
+
+PresenterHost::~PresenterHost() {
+  stop_ = true;
+  if (acceptor_.joinable()) acceptor_.join();
+  for (auto& link : Links()) link->Close();
+}
+
+bool PresenterHost::Listen(std::string* error) {
+  listener_ = TcpSocket::Listen(options_.port, error);
+  if (!listener_.IsOpen()) return false;
+  port_ = listener_.LocalPort();
+  acceptor_ = std::thread(&PresenterHost::AcceptLoop, this);
+  return true;
+}
+
+void PresenterHost::AcceptLoop() {
+  while (!stop_) {
+    TcpSocket socket = listener_.Accept(stop_);
+    if (!socket.IsOpen()) continue;
+    socket.SetSendBuffer(options_.socketSendBuffer);
+    // What a viewer sends (its input, its annotations) goes to the
+    // presenter's library like any received event.
+    auto sink = [this](uint32_t type, const std::vector<uint8_t>& payload) {
+      ZKEvent event = {type, static_cast<uint32_t>(payload.size()),
+                       const_cast<uint8_t*>(payload.data())};
+      zk_.PostEvent(&event);
+    };
+    std::shared_ptr<ViewerLink> link;
+    uint32_t tag;
+    {
+      std::lock_guard<std::mutex> lock(linksMutex_);
+      link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++,
+                                          options_.backlogBound, sink);
+      // Held back from the ordinary stream before the drain thread sees it.
+      tag = NewTag(*link);
+      link->AwaitFullUpdate(tag);
+      links_.push_back(link);
+    }
+    {
+      std::lock_guard<std::mutex> lock(figuresMutex_);
+      ++figures_.viewersAccepted;
+    }
+    link->Start();
+    zk_.RequestFullUpdate(tag);
+  }
+}
+
+uint32_t PresenterHost::NewTag(const ViewerLink& link) {
+  // The tag names the viewer; the low half tells its requests apart, so that
+  // a container answering an older request is not taken for the newest.
+  uint32_t sequence = nextTag_++ & 0xFFFF;
+  return link.Id() << 16 | (sequence ? sequence : 1);
+}
+
+void PresenterHost::Resynchronise(ViewerLink& link) {
+  uint32_t tag = NewTag(link);
+  link.AwaitFullUpdate(tag);
+  zk_.RequestFullUpdate(tag);
+}
+
+void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& report) {
+  double nextReport = reportEvery;
+  while (!stop_ && (seconds <= 0 || SecondsSince(start_) < seconds)) {
+    if (paused_) {
+      Sleep(kDrainWaitMs);
+    } else if (zk_.WaitForEvents(kDrainWaitMs)) {
+      DrainOnce();
+    }
+    ReapClosedLinks();
+    if (report && reportEvery > 0 && SecondsSince(start_) >= nextReport) {
+      report(Figures());
+      nextReport += reportEvery;
+    }
+  }
+  stop_ = true;
+  if (acceptor_.joinable()) acceptor_.join();
+  for (auto& link : Links()) link->Close();
+  ReapClosedLinks();
+}
+
+void PresenterHost::DrainOnce() {
+  // The signal may stand for several events: take until the queue is empty.
+  ZKEvent event;
+  while (!paused_ && zk_.GetQueuedEvent(&event)) {
+    Distribute(event);
+    if (event.payload) GlobalFree(event.payload);  // the host owns what it takes
+  }
+}
+
+void PresenterHost::Distribute(const ZKEvent& event) {
+  WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
+  std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  std::lock_guard<std::mutex> lock(figuresMutex_);
+  if (event.type == kEventFullUpdate) {
+    // A container goes only to the viewer whose request it answers.
+    uint32_t tag = 0;
+    if (!ReadContainerTag(event.payload, event.size, &tag)) return;
+    for (auto& link : links) {
+      if (!link->OfferContainer(tag, frame)) continue;
+      ++figures_.fullUpdates;
+      figures_.fullUpdateBytes += event.size;
+    }
+    return;
+  }
+  if (event.type == kEventDisplayUpdate) {
+    ++figures_.displayUpdates;
+    figures_.updatePixelBytes += 3ull * DisplayUpdatePixels(event.payload, event.size);
+    figures_.updatePayloadBytes += event.size;
+  } else {
+    ++figures_.otherEvents;
+  }
+  for (auto& link : links) {
+    if (link->OfferEvent(frame) != ViewerLink::Offer::kOverflow) continue;
+    ++figures_.resyncs;
+    Resynchronise(*link);
+  }
+}
+
+void PresenterHost::ReapClosedLinks() {
+  std::vector<std::shared_ptr<ViewerLink>> closed;
+  {
+    std::lock_guard<std::mutex> lock(linksMutex_);
+    for (auto it = links_.begin(); it != links_.end();) {
+      if ((*it)->IsClosed()) {
+        closed.push_back(*it);
+        it = links_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& link : closed) {
+    link->Close();
+    std::fprintf(stderr, "viewer %u left: %s\n", link->Id(), link->CloseReason().c_str());
+    std::lock_guard<std::mutex> lock(figuresMutex_);
+    closedLinkBytes_ += link->BytesSent();
+  }
+}
+
+std::vector<std::shared_ptr<ViewerLink>> PresenterHost::Links() const {
+  std::lock_guard<std::mutex> lock(linksMutex_);
+  return links_;
+}
+
+PresenterFigures PresenterHost::Figures() const {
+  std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  std::lock_guard<std::mutex> lock(figuresMutex_);
+  PresenterFigures figures = figures_;
+  figures.seconds = SecondsSince(start_);
+  figures.wireBytes = closedLinkBytes_;
+  for (auto& link : links) figures.wireBytes += link->BytesSent();
+  figures.viewersConnected = static_cast<uint32_t>(links.size());
+  return figures;
+}
+
+std::string FormatFigures(const PresenterFigures& f) {
+  char line[512];
+  std::snprintf(line, sizeof line,
+                "figures seconds=%.2f updates=%llu update_pixel_bytes=%llu update_bytes=%llu "
+                "other_events=%llu full_updates=%llu full_update_bytes=%llu wire_bytes=%llu "
+                "resyncs=%llu viewers=%u",
+                f.seconds, static_cast<unsigned long long>(f.displayUpdates),
+                static_cast<unsigned long long>(f.updatePixelBytes),
+                static_cast<unsigned long long>(f.updatePayloadBytes),
+                static_cast<unsigned long long>(f.otherEvents),
+                static_cast<unsigned long long>(f.fullUpdates),
+                static_cast<unsigned long long>(f.fullUpdateBytes),
+                static_cast<unsigned long long>(f.wireBytes),
+                static_cast<unsigned long long>(f.resyncs), f.viewersAccepted);
+  return line;
+}
+
+std::string DescribeFigures(const PresenterFigures& f) {
+  double ratio = f.updatePayloadBytes ? double(f.updatePixelBytes) / f.updatePayloadBytes : 0;
+  double rate = f.seconds > 0 ? f.wireBytes / f.seconds / 1024 : 0;
+  char text[768];
+  std::snprintf(text, sizeof text,
+                "presenter ran %.1f s for %u viewer(s)\n"
+                "  display updates sent: %llu (%.1f KB of pixels in %.1f KB: compression ratio "
+                "%.1f)\n"
+                "  full updates sent: %llu (%.1f KB); slow viewers resynchronised: %llu\n"
+                "  bytes sent to viewers: %.1f KB (%.1f KB/s)\n",
+                f.seconds, f.viewersAccepted, static_cast<unsigned long long>(f.displayUpdates),
+                f.updatePixelBytes / 1024.0, f.updatePayloadBytes / 1024.0, ratio,
+                static_cast<unsigned long long>(f.fullUpdates), f.fullUpdateBytes / 1024.0,
+                static_cast<unsigned long long>(f.resyncs), f.wireBytes / 1024.0, rate);
+  return text;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TcpSocket.h"
+#include "ViewerLink.h"
+#include "ZKLibrary.h"
+
+// What the presenter's host has seen and sent since it started.
+struct PresenterFigures {
+  double seconds = 0;
+  uint64_t displayUpdates = 0;     // ordinary display updates drained
+  uint64_t updatePixelBytes = 0;   // 24-bit size of the rectangles they carry
+  uint64_t updatePayloadBytes = 0;
+  uint64_t otherEvents = 0;        // display formats, palettes, pointer, ...
+  uint64_t fullUpdates = 0;        // containers delivered to a viewer
+  uint64_t fullUpdateBytes = 0;
+  uint64_t wireBytes = 0;          // sent to all viewers, headers included
+  uint64_t resyncs = 0;            // slow viewers given a new full update
+  uint32_t viewersAccepted = 0;
+  uint32_t viewersConnected = 0;
+};
+
+struct PresenterOptions {
+  uint16_t port = 5900;
+  // Backlog of one viewer beyond which it is resynchronised: well above a
+  // full update of a large screen.
+  size_t backlogBound = 8u << 20;
+  int socketSendBuffer = 256 * 1024;
+};
+
+// PresenterHost serves one presenter session to any number of viewers over
+// TCP. It drains the library's outgoing queue and hands every event to every
+// live viewer; each viewer that connects (or falls too far behind) gets its
+// own full update, requested with a tag that names it.
+//
+// Threads: Listen, Serve and Stop on the host's thread; one accept thread;
+// each viewer link runs two threads of its own. The session must have been
+// started (ZK_Init, position, capture) before Serve.
+class PresenterHost {
+ public:
+  PresenterHost(ZKLibrary& zk, const PresenterOptions& options);
+  ~PresenterHost();
+  PresenterHost(const PresenterHost&) = delete;
+  PresenterHost& operator=(const PresenterHost&) = delete;
+
+  bool Listen(std::string* error);
+  uint16_t Port() const { return port_; }
+  using Reporter = std::function<void(const PresenterFigures&)>;
+  // Drains and distributes until Stop is called or `seconds` (0: no limit)
+  // have passed, then closes every viewer. With a reporter, hands it the
+  // figures every `reportEvery` seconds.
+  void Serve(double seconds, double reportEvery = 0, const Reporter& report = {});
+  void Stop() { stop_ = true; }
+  bool Stopped() const { return stop_; }
+  // While paused, nothing is taken from the library's queue.
+  void PauseDraining(bool paused) { paused_ = paused; }
+  PresenterFigures Figures() const;
+
+ private:
+  void AcceptLoop();
+  void DrainOnce();
+  void Distribute(const ZKEvent& event);
+  uint32_t NewTag(const ViewerLink& link);
+  void Resynchronise(ViewerLink& link);
+  void ReapClosedLinks();
+  std::vector<std::shared_ptr<ViewerLink>> Links() const;
+
+  ZKLibrary& zk_;
+  const PresenterOptions options_;
+  TcpSocket listener_;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> paused_{false};
+  std::thread acceptor_;
+
+  mutable std::mutex linksMutex_;
+  std::vector<std::shared_ptr<ViewerLink>> links_;
+  uint32_t nextViewerId_ = 1;
+  std::atomic<uint32_t> nextTag_{1};
+
+  mutable std::mutex figuresMutex_;
+  PresenterFigures figures_;
+  uint64_t closedLinkBytes_ = 0;
+  std::chrono::steady_clock::time_point start_;
+};
+
+// One line of key=value figures, for scripts that compare runs.
+std::string FormatFigures(const PresenterFigures& figures);
+// The same for a person: counts, sizes, the compression ratio and the rates.
+std::string DescribeFigures(const PresenterFigures& figures);

@@ -1,0 +1,167 @@
+#include "TcpSocket.h"
+
+#include <ws2tcpip.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace {
+constexpr int kCancelCheckMs = 50;
+
+std::string LastError(const char* step) {
+  return std::string(step) + " failed (Winsock error " + std::to_string(WSAGetLastError()) + ")";
+}
+}  // namespace
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = INVALID_SOCKET;
+}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+  }
+  return *this;
+}
+
+TcpSocket TcpSocket::Listen(uint16_t port, std::string* error) {
+  TcpSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  if (!socket.IsOpen()) {
+    *error = LastError("socket");
+    return socket;
+  }
+  BOOL reuse = TRUE;
+  setsockopt(socket.handle_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+             sizeof reuse);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(port);
+  if (bind(socket.handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    *error = LastError("bind");
+    socket.Close();
+  } else if (listen(socket.handle_, SOMAXCONN) != 0) {
+    *error = LastError("listen");
+    socket.Close();
+  } else {
+    socket.MakeNonBlocking();
+  }
+  return socket;
+}
+
+TcpSocket TcpSocket::Connect(const std::string& host, uint16_t port, std::string* error) {
+  addrinfo hints = {};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found) {
+    *error = LastError(("resolving " + host).c_str());
+    return TcpSocket();
+  }
+  TcpSocket socket(::socket(found->ai_family, found->ai_socktype, found->ai_protocol));
+  if (!socket.IsOpen()) {
+    *error = LastError("socket");
+  } else if (connect(socket.handle_, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {
+    *error = LastError("connect");
+    socket.Close();
+  } else {
+    socket.MakeNonBlocking();
+  }
+  freeaddrinfo(found);
+  return socket;
+}
+
+uint16_t TcpSocket::LocalPort() const {
+  sockaddr_in address = {};
+  int length = sizeof address;
+  if (getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
+TcpSocket TcpSocket::Accept(const std::atomic<bool>& cancel) {
+  while (!cancel) {
+    if (!Wait(false, kCancelCheckMs)) continue;
+    TcpSocket peer(accept(handle_, nullptr, nullptr));
+    if (peer.IsOpen()) {
+      peer.MakeNonBlocking();
+      return peer;
+    }
+    if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+  }
+  return TcpSocket();
+}
+
+bool TcpSocket::SendAll(const uint8_t* data, size_t length, const std::atomic<bool>& cancel) {
+  while (length > 0) {
+    if (cancel) return false;
+    int chunk = length > (1u << 20) ? (1 << 20) : static_cast<int>(length);
+    int sent = send(handle_, reinterpret_cast<const char*>(data), chunk, 0);
+    if (sent > 0) {
+      data += sent;
+      length -= static_cast<size_t>(sent);
+    } else if (sent < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+      Wait(true, kCancelCheckMs);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+int TcpSocket::Receive(uint8_t* buffer, int capacity, const std::atomic<bool>& cancel) {
+  while (!cancel) {
+    if (!Wait(false, kCancelCheckMs)) continue;
+    int received = recv(handle_, reinterpret_cast<char*>(buffer), capacity, 0);
+    if (received >= 0) return received;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return -1;
+  }
+  return -1;
+}
+
+void TcpSocket::MakeNonBlocking() {
+  u_long on = 1;
+  ioctlsocket(handle_, FIONBIO, &on);
+}
+
+bool TcpSocket::Wait(bool forWriting, int timeoutMs) const {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(handle_, &set);
+  timeval timeout = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  int ready = forWriting ? select(0, nullptr, &set, nullptr, &timeout)
+                         : select(0, &set, nullptr, nullptr, &timeout);
+  return ready != 0;  // an error too: the call that follows reports it
+}
+
+void TcpSocket::SetSendBuffer(int bytes) {
+  setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
+void TcpSocket::Close() {
+  if (handle_ != INVALID_SOCKET) {
+    closesocket(handle_);
+    handle_ = INVALID_SOCKET;
+  }
+}
+
+WinsockSession::WinsockSession() {
+  WSADATA data;
+  started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+WinsockSession::~WinsockSession() {
+  if (started_) WSACleanup();
+}
+
+bool ParseHostPort(const std::string& text, std::string* host, uint16_t* port) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+  char* end = nullptr;
+  unsigned long value = std::strtoul(text.c_str() + colon + 1, &end, 10);
+  if (*end != '\0' || value == 0 || value > 65535) return false;
+  *host = text.substr(0, colon);
+  *port = static_cast<uint16_t>(value);
+  return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// TcpSocket: one Winsock stream socket, closed when the object goes. The
+// calls that wait (Accept, Receive, SendAll) look at a cancel flag every few
+// milliseconds, so that another thread can stop them by setting it: the
+// socket itself is never closed under a thread that uses it. Owned by one
+// connection object and used by its threads.
+class TcpSocket {
+ public:
+  TcpSocket() = default;
+  explicit TcpSocket(SOCKET handle) : handle_(handle) {}
+  TcpSocket(TcpSocket&& other) noexcept;
+  TcpSocket& operator=(TcpSocket&& other) noexcept;
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+  ~TcpSocket() { Close(); }
+
+  // Listens on all local addresses; port 0 lets the system choose one.
+  static TcpSocket Listen(uint16_t port, std::string* error);
+  static TcpSocket Connect(const std::string& host, uint16_t port, std::string* error);
+
+  bool IsOpen() const { return handle_ != INVALID_SOCKET; }
+  uint16_t LocalPort() const;
+  // Waits for a peer; an invalid socket when cancelled or failed.
+  TcpSocket Accept(const std::atomic<bool>& cancel);
+  // False when the peer is gone or the flag was set before all was sent.
+  bool SendAll(const uint8_t* data, size_t length, const std::atomic<bool>& cancel);
+  // Waits for bytes: the count received, 0 at the end of the stream, negative
+  // on failure or when cancelled.
+  int Receive(uint8_t* buffer, int capacity, const std::atomic<bool>& cancel);
+  // Bounds what the system buffers for this socket, so that a peer that
+  // stops reading shows up as a backlog in the host, where it can be handled.
+  void SetSendBuffer(int bytes);
+  void Close();
+
+ private:
+  void MakeNonBlocking();
+  // True when the socket became readable (or writable) within the time-out,
+  // or when waiting failed.
+  bool Wait(bool forWriting, int timeoutMs) const;
+
+  SOCKET handle_ = INVALID_SOCKET;
+};
+
+// Winsock must be started once per process before any socket is made.
+class WinsockSession {
+ public:
+  WinsockSession();
+  ~WinsockSession();
+  WinsockSession(const WinsockSession&) = delete;
+  WinsockSession& operator=(const WinsockSession&) = delete;
+  bool Started() const { return started_; }
+
+ private:
+  bool started_;
+};
+
+// "host:port" split into its parts; false when it is not of that form.
+bool ParseHostPort(const std::string& text, std::string* host, uint16_t* port);

@@ -1,0 +1,97 @@
+#include "ViewerHost.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "EventFraming.h"
+#include "EventPeek.h"
+
+namespace {
+constexpr int kReceiveChunk = 256 * 1024;
+constexpr uint32_t kDrainWaitMs = 50;
+constexpr DWORD kConnectRetryMs = 100;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+}  // namespace
+
+bool ViewerHost::Connect(std::string* error) {
+  auto start = std::chrono::steady_clock::now();
+  do {
+    socket_ = TcpSocket::Connect(options_.host, options_.port, error);
+    if (socket_.IsOpen()) return true;
+    Sleep(kConnectRetryMs);  // nothing to wait on: the presenter is not listening yet
+  } while (SecondsSince(start) < options_.connectSeconds);
+  return false;
+}
+
+bool ViewerHost::Run(std::string* reason) {
+  std::thread sender(&ViewerHost::SendLoop, this);
+  FrameReader reader;
+  std::vector<uint8_t> buffer(kReceiveChunk);
+  std::vector<ReceivedEvent> events;
+  bool orderly = false;
+  for (;;) {
+    int received = socket_.Receive(buffer.data(), kReceiveChunk, timeUp_);
+    if (timeUp_) {
+      *reason = "time is up", orderly = true;
+      break;
+    }
+    if (received < 0) {
+      *reason = "connection lost";
+      break;
+    }
+    if (received == 0) {
+      orderly = reader.AtFrameBoundary();
+      *reason = orderly ? "the presenter closed the connection" : "truncated frame";
+      break;
+    }
+    figures_.bytesReceived += static_cast<uint64_t>(received);
+    events.clear();
+    bool wellFormed = reader.Feed(buffer.data(), static_cast<size_t>(received), &events);
+    for (const ReceivedEvent& event : events)
+      Receive(event.type, event.payload.data(), static_cast<uint32_t>(event.payload.size()));
+    if (!wellFormed) {
+      *reason = reader.Error();
+      break;
+    }
+  }
+  stop_ = true;
+  sender.join();
+  socket_.Close();
+  return orderly;
+}
+
+void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
+  ++figures_.events;
+  if (type == kEventFullUpdate) ++figures_.fullUpdates;
+  uint16_t width = 0, height = 0;
+  if (FindFrameSize(type, payload, size, &width, &height) &&
+      (width != figures_.frameWidth || height != figures_.frameHeight)) {
+    // The window shows the whole frame: no scroll bars, no margins.
+    figures_.frameWidth = width, figures_.frameHeight = height;
+    zk_.SetPosition(options_.x, options_.y, width, height, 1);
+  }
+  // The library copies the payload; the buffer stays ours.
+  ZKEvent event = {type, size, const_cast<uint8_t*>(payload)};
+  zk_.PostEvent(&event);
+}
+
+void ViewerHost::SendLoop() {
+  auto start = std::chrono::steady_clock::now();
+  while (!stop_) {
+    if (options_.seconds > 0 && SecondsSince(start) >= options_.seconds) {
+      timeUp_ = true;  // ends the receiving loop too
+      return;
+    }
+    if (!zk_.WaitForEvents(kDrainWaitMs)) continue;
+    ZKEvent event;
+    while (zk_.GetQueuedEvent(&event)) {
+      WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
+      if (event.payload) GlobalFree(event.payload);
+      socket_.SendAll(frame->data(), frame->size(), stop_);
+    }
+  }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "TcpSocket.h"
+#include "ZKLibrary.h"
+
+struct ViewerOptions {
+  std::string host = "127.0.0.1";
+  uint16_t port = 5900;
+  int x = 0, y = 0;        // where the session window goes on this screen
+  double seconds = 0;      // 0: until the presenter goes
+  double connectSeconds = 20;  // the presenter may still be starting
+};
+
+struct ViewerFigures {
+  uint64_t events = 0;
+  uint64_t bytesReceived = 0;
+  uint64_t fullUpdates = 0;
+  uint16_t frameWidth = 0, frameHeight = 0;
+};
+
+// ViewerHost connects a viewer session to a presenter's host: it posts every
+// event it receives into the library and shows the session window at the
+// size of the presenter's frame; what the library queues (input,
+// annotations) goes back to the presenter.
+//
+// Threads: Connect and Run on the host's thread, which receives; Run starts
+// one thread that drains the library's queue, sends, and keeps the time. The session must
+// have been started (ZK_Init) before Run.
+class ViewerHost {
+ public:
+  ViewerHost(ZKLibrary& zk, const ViewerOptions& options) : zk_(zk), options_(options) {}
+
+  // Retries until the presenter accepts or the connect time is up.
+  bool Connect(std::string* error);
+  // Until the presenter closes, a frame is malformed or truncated, or the
+  // time is up. True for an orderly end; `reason` says what ended it.
+  bool Run(std::string* reason);
+  const ViewerFigures& Figures() const { return figures_; }
+
+ private:
+  void Receive(uint32_t type, const uint8_t* payload, uint32_t size);
+  void SendLoop();
+
+  ZKLibrary& zk_;
+  const ViewerOptions options_;
+  TcpSocket socket_;
+  ViewerFigures figures_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> timeUp_{false};
+};

@@ -1,0 +1,113 @@
+#include "ViewerLink.h"
+
+#include "EventPeek.h"
+
+namespace {
+constexpr int kReceiveChunk = 64 * 1024;
+}  // namespace
+
+ViewerLink::ViewerLink(TcpSocket socket, uint32_t id, size_t backlogBound, EventSink sink)
+    : socket_(std::move(socket)), id_(id), backlogBound_(backlogBound), sink_(std::move(sink)) {}
+
+ViewerLink::~ViewerLink() { Close(); }
+
+void ViewerLink::Start() {
+  sender_ = std::thread(&ViewerLink::SendLoop, this);
+  receiver_ = std::thread(&ViewerLink::ReceiveLoop, this);
+}
+
+void ViewerLink::AwaitFullUpdate(uint32_t tag) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DropBacklog();
+  awaitedTag_ = tag;
+}
+
+bool ViewerLink::OfferContainer(uint32_t tag, const WireFrame& frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (awaitedTag_ == 0 || awaitedTag_ != tag) return false;
+  awaitedTag_ = 0;
+  backlog_.push_back(frame);
+  backlogBytes_ += frame->size();
+  wake_.notify_one();
+  return true;
+}
+
+ViewerLink::Offer ViewerLink::OfferEvent(const WireFrame& frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (awaitedTag_ != 0) return Offer::kHeldBack;
+  if (backlogBytes_ + frame->size() > backlogBound_) {
+    DropBacklog();
+    return Offer::kOverflow;
+  }
+  backlog_.push_back(frame);
+  backlogBytes_ += frame->size();
+  wake_.notify_one();
+  return Offer::kQueued;
+}
+
+void ViewerLink::DropBacklog() {
+  backlog_.clear();
+  backlogBytes_ = 0;
+}
+
+void ViewerLink::Close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closeReason_.empty()) closeReason_ = "closed by the presenter";
+    closed_ = true;
+    wake_.notify_all();
+  }
+  if (sender_.joinable()) sender_.join();
+  if (receiver_.joinable()) receiver_.join();
+  socket_.Close();
+}
+
+std::string ViewerLink::CloseReason() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closeReason_;
+}
+
+void ViewerLink::Fail(const std::string& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (closeReason_.empty()) closeReason_ = reason;
+  closed_ = true;
+  wake_.notify_all();
+}
+
+void ViewerLink::SendLoop() {
+  for (;;) {
+    WireFrame frame;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return closed_ || !backlog_.empty(); });
+      if (closed_) return;
+      // A frame leaves the backlog whole: dropping the backlog never cuts a
+      // frame that is half sent.
+      frame = std::move(backlog_.front());
+      backlog_.pop_front();
+      backlogBytes_ -= frame->size();
+    }
+    if (!socket_.SendAll(frame->data(), frame->size(), closed_)) {
+      Fail("the viewer stopped receiving");
+      return;
+    }
+    bytesSent_ += frame->size();
+  }
+}
+
+void ViewerLink::ReceiveLoop() {
+  FrameReader reader;
+  std::vector<uint8_t> buffer(kReceiveChunk);
+  std::vector<ReceivedEvent> events;
+  for (;;) {
+    int received = socket_.Receive(buffer.data(), kReceiveChunk, closed_);
+    if (received < 0) return Fail("connection lost");
+    if (received == 0)
+      return Fail(reader.AtFrameBoundary() ? "closed by the viewer" : "truncated frame");
+    events.clear();
+    bool wellFormed = reader.Feed(buffer.data(), static_cast<size_t>(received), &events);
+    for (const ReceivedEvent& event : events)
+      if (IsViewerEvent(event.type)) sink_(event.type, event.payload);
+    if (!wellFormed) return Fail(reader.Error());
+  }
+}
