@@ -149,44 +149,42 @@ uint32_t CompressionMgr::Decompress(uint32_t length, const uint8_t* bitsIn, uint
   }
   if (length == 0) return 0;  // not even a stage byte
   const uint64_t workSize = static_cast<uint64_t>(outLength) + kWorkSlack;
-  WorkBuffer tbits1 = Allocate(workSize);
-  WorkBuffer tbits2 = Allocate(workSize);
-  if (!tbits1) {
-    Trace(TRACE_COMPRESSION, "\r\nCompressionMgr::Decompress Failed!  malloc(%" PRIu64
-          "), tbits1 = NULL", workSize);
-    return 0;
-  }
-  if (!tbits2) {
-    Trace(TRACE_COMPRESSION, "\r\nCompressionMgr::Decompress Failed!  malloc(%" PRIu64
-          "), tbits2 = NULL", workSize);
-    return 0;
-  }
+  // Work buffers are taken only for the stages the stream uses: a plain
+  // run-length stream decodes straight into bitsOut.
+  WorkBuffer tbits1, tbits2;
+  auto take = [&](WorkBuffer& buffer, const char* name) -> uint8_t* {
+    if (!buffer) buffer = Allocate(workSize);
+    if (!buffer) {
+      Trace(TRACE_COMPRESSION, "\r\nCompressionMgr::Decompress Failed!  malloc(%" PRIu64
+            "), %s = NULL", workSize, name);
+    }
+    return buffer.get();
+  };
   const uint8_t stage = bitsIn[0];
   const uint8_t* data = bitsIn + 1;
   uint32_t m = length - 1;
-  // The buffer that does not hold the current data.
-  auto freeBuffer = [&]() { return data == tbits1.get() ? tbits2.get() : tbits1.get(); };
 
   // Stages come off from the outside in; any failure leaves bitsOut as it was.
   if (stage & STAGE_HUFFMAN) {
+    uint8_t* target = take(tbits1, "tbits1");
+    if (!target) return 0;
     HuffmanDecoder decoder;
-    m = decoder.Decode(data, m, tbits1.get(), static_cast<uint32_t>(workSize));
+    m = decoder.Decode(data, m, target, static_cast<uint32_t>(workSize));
     if (m == 0) return 0;
-    data = tbits1.get();
+    data = target;
   }
   if (stage & STAGE_LZ77) {
-    uint8_t* target = freeBuffer();
+    uint8_t* target = data == tbits1.get() ? take(tbits2, "tbits2") : take(tbits1, "tbits1");
+    if (!target) return 0;
     m = LZ77Coder::Decode(data, m, target, outLength);
     if (m == 0) return 0;
     data = target;
   }
   if (stage & kRunLengthStages) {
-    uint8_t* target = freeBuffer();
-    std::memcpy(target, bitsOut, outLength);  // skipped pixels keep their content
-    m = (stage & STAGE_RLE565) ? RLE565Decode(data, m, target, outLength)
-                               : RLE332Decode(data, m, target, outLength);
-    if (m == 0) return 0;
-    data = target;
+    // The decoders check the whole token stream before writing, so they can
+    // work on bitsOut itself, whose pixels the skip tokens keep.
+    return (stage & STAGE_RLE565) ? RLE565Decode(data, m, bitsOut, outLength)
+                                  : RLE332Decode(data, m, bitsOut, outLength);
   }
   // A raw or Huffman-only payload may claim more than the region holds.
   if (m > outLength) m = outLength;

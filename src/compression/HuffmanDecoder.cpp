@@ -4,6 +4,12 @@
 
 namespace {
 
+uint64_t LoadU64BE(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
+  return v;
+}
+
 // Bits of the stream, most significant first, in a 64-bit window whose
 // unfilled low end reads as zeros.
 class BitReader {
@@ -11,6 +17,16 @@ class BitReader {
   BitReader(const uint8_t* src, uint32_t n, uint32_t pos) : src_(src), n_(n), pos_(pos) {}
 
   void Refill() {
+    if (n_ - pos_ >= 8) {
+      // As many whole bytes as fit. The bits of the next, partial byte land
+      // below them; they are the stream's own and the next refill ORs the
+      // same bits in again.
+      window_ |= LoadU64BE(src_ + pos_) >> held_;
+      const uint32_t bytes = (63 - held_) >> 3;
+      pos_ += bytes;
+      held_ += 8 * bytes;
+      return;
+    }
     while (held_ <= 56 && pos_ < n_) {
       window_ |= static_cast<uint64_t>(src_[pos_++]) << (56 - held_);
       held_ += 8;

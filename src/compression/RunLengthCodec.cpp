@@ -28,12 +28,11 @@ struct Depth565 {
     StoreU16LE(out, static_cast<uint16_t>(((bgr[2] >> 3) << 11) | ((bgr[1] >> 2) << 5) |
                                           (bgr[0] >> 3)));
   }
-  // Shifts only: the low bits stay 0, so white comes back as F8 FC F8.
-  static void Expand(const uint8_t* value, uint8_t* bgr) {
+  // Blue, green and red in bytes 0 to 2. Shifts only: the low bits stay 0,
+  // so white comes back as F8 FC F8.
+  static uint32_t Expand(const uint8_t* value) {
     const uint32_t v = LoadU16LE(value);
-    bgr[0] = static_cast<uint8_t>((v & 0x1F) << 3);
-    bgr[1] = static_cast<uint8_t>(((v >> 5) & 0x3F) << 2);
-    bgr[2] = static_cast<uint8_t>((v >> 11) << 3);
+    return (v & 0x1F) << 3 | ((v >> 5) & 0x3F) << 10 | (v >> 11) << 19;
   }
   static constexpr const char* kDumpFile = "C:\\RLDecode565.bin";
 };
@@ -41,12 +40,7 @@ struct Depth565 {
 struct Depth332 {
   static constexpr uint32_t kValueBytes = 1;
   static void Put(uint8_t* out, const uint8_t* bgr) { *out = Quantize332(bgr[0], bgr[1], bgr[2]); }
-  static void Expand(const uint8_t* value, uint8_t* bgr) {
-    const uint32_t colour = PaletteTable()[*value];
-    bgr[0] = ColourBlue(colour);
-    bgr[1] = ColourGreen(colour);
-    bgr[2] = ColourRed(colour);
-  }
+  static uint32_t Expand(const uint8_t* value) { return PaletteTable()[*value] & 0xFFFFFF; }
   static constexpr const char* kDumpFile = "C:\\RLDecode332.bin";
 };
 
@@ -140,52 +134,72 @@ uint32_t Encode(uint32_t bpp, uint32_t n, const uint8_t* reference, const uint8_
   return writer.Finish();
 }
 
-// Repeats the first `unit` bytes of dst until `total` bytes are filled.
-void RepeatPattern(uint8_t* dst, size_t unit, size_t total) {
-  for (size_t done = unit; done < total;) {
-    const size_t chunk = std::min(done, total - done);
-    std::memcpy(dst + done, dst, chunk);
-    done += chunk;
+// Writes `count` copies of the 3-byte pixel `bgr` (in the low bytes of a
+// word) from dst: eight pixels at a time as three 8-byte words.
+void FillPixelRun(uint8_t* dst, uint32_t bgr, uint32_t count) {
+  const uint64_t v = bgr;
+  const uint64_t words[3] = {v | v << 24 | v << 48, v >> 16 | v << 8 | v << 32 | v << 56,
+                             v >> 8 | v << 16 | v << 40};
+  for (; count >= 8; count -= 8, dst += 24) std::memcpy(dst, words, 24);
+  for (; count > 0; --count, dst += 3) std::memcpy(dst, &v, 3);
+}
+
+// One pass over the tokens: false when a token runs past capacity or past the
+// tokens themselves, else true with the bytes of out they reach in `reached`.
+// Writes only when kWrite, so a first pass can prove the stream sound before
+// the region is touched.
+template <class Depth, bool kWrite>
+bool Walk(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity,
+          uint32_t& reached) {
+  size_t read = 0;
+  uint32_t& p = reached;
+  p = 0;
+  for (;;) {
+    if (length - read < 2) return false;  // the tokens ended early
+    const uint16_t word = LoadU16LE(tokens + read);
+    read += 2;
+    if (word == kRleEnd) return true;
+    const uint32_t count = word & kRleMaxCount;
+    const uint32_t bytes = 3 * count;
+    if (bytes > capacity - p) return false;
+    if (word & kRleSkip) {
+      // Skipped pixels keep what the region holds.
+    } else if (word & kRleRun) {
+      if (length - read < Depth::kValueBytes) return false;
+      if (kWrite) FillPixelRun(out + p, Depth::Expand(tokens + read), count);
+      read += Depth::kValueBytes;
+    } else {
+      const size_t valueBytes = static_cast<size_t>(count) * Depth::kValueBytes;
+      if (length - read < valueBytes) return false;
+      if (kWrite && count > 0) {
+        const uint8_t* value = tokens + read;
+        uint8_t* dst = out + p;
+        // Four-byte stores: each spills into the next pixel of the block,
+        // which is written next; the last pixel gets exactly three bytes.
+        for (uint32_t k = 1; k < count; ++k, dst += 3, value += Depth::kValueBytes) {
+          const uint32_t bgr = Depth::Expand(value);
+          std::memcpy(dst, &bgr, 4);
+        }
+        const uint32_t last = Depth::Expand(value);
+        std::memcpy(dst, &last, 3);
+      }
+      read += valueBytes;
+    }
+    p += bytes;
+    if (p >= capacity) return true;  // a full region needs no end token
   }
 }
 
 template <class Depth>
 uint32_t Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
   if (capacity == 0) return 0;
-  size_t read = 0;
-  uint32_t p = 0;
-  for (;;) {
-    if (length - read < 2) break;  // the tokens ended early
-    const uint16_t word = LoadU16LE(tokens + read);
-    read += 2;
-    if (word == kRleEnd) return p;
-    const uint32_t count = word & kRleMaxCount;
-    const uint32_t bytes = 3 * count;
-    if (bytes > capacity - p) break;
-    if (word & kRleSkip) {
-      // Skipped pixels keep what the caller preloaded.
-    } else if (word & kRleRun) {
-      if (length - read < Depth::kValueBytes) break;
-      if (count > 0) {
-        Depth::Expand(tokens + read, out + p);
-        RepeatPattern(out + p, 3, bytes);
-      }
-      read += Depth::kValueBytes;
-    } else {
-      const size_t valueBytes = static_cast<size_t>(count) * Depth::kValueBytes;
-      if (length - read < valueBytes) break;
-      const uint8_t* value = tokens + read;
-      for (uint8_t *dst = out + p, *end = dst + bytes; dst != end; dst += 3) {
-        Depth::Expand(value, dst);
-        value += Depth::kValueBytes;
-      }
-      read += valueBytes;
-    }
-    p += bytes;
-    if (p >= capacity) return p;
+  uint32_t reached;
+  if (!Walk<Depth, false>(tokens, length, out, capacity, reached)) {
+    ReportDecodeFailure(Depth::kDumpFile, tokens, length);
+    return 0;
   }
-  ReportDecodeFailure(Depth::kDumpFile, tokens, length);
-  return 0;
+  Walk<Depth, true>(tokens, length, out, capacity, reached);
+  return reached;
 }
 
 }  // namespace

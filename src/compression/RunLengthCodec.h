@@ -34,6 +34,7 @@ uint32_t RLE332Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t
 // bytes of the region's current content. Return the bytes of out reached (3
 // per pixel written or skipped), or 0 when a token would run past capacity
 // or the tokens end before the end token and before the region is full; the
-// failure is reported with the input (see DecodeFailureReporter.h).
+// failure is reported with the input (see DecodeFailureReporter.h) and out
+// is left untouched, as the tokens are checked whole before any is applied.
 uint32_t RLE565Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity);
 uint32_t RLE332Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity);

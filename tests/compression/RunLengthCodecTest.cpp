@@ -210,6 +210,7 @@ TEST_P(RunLengthDecodeFailure, TokenOneByteTooLongFailsAndReportsTheInput) {
   Bytes region(9, 0x11);
   EXPECT_EQ(RLE565Decode(tokens.data(), static_cast<uint32_t>(tokens.size()), region.data(), 8),
             0u);
+  EXPECT_EQ(region, Bytes(9, 0x11));  // checked whole before anything is written
   ASSERT_EQ(RecordedFailures::Log().size(), 1u);
   EXPECT_EQ(RecordedFailures::Log()[0].dumpFile, "C:\\RLDecode565.bin");
   EXPECT_EQ(RecordedFailures::Log()[0].input, tokens);
