@@ -29,7 +29,10 @@ BOOL CALLBACK CollectText(HWND child, LPARAM) {
 }
 
 LRESULT CALLBACK CloseOnActivate(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE) {
+  char className[64] = {};
+  if (code == HCBT_ACTIVATE &&
+      GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) > 0 &&
+      std::string(className) == "#32770") {
     const HWND box = reinterpret_cast<HWND>(wParam);
     char caption[256] = {};
     GetWindowTextA(box, caption, sizeof caption);
