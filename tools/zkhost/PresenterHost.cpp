@@ -98,6 +98,7 @@ void PresenterHost::DrainOnce() {
   // The signal may stand for several events: take until the queue is empty.
   ZKEvent event;
   while (!paused_ && zk_.GetQueuedEvent(&event)) {
+    if (observer_) observer_(event);
     Distribute(event);
     if (event.payload) GlobalFree(event.payload);  // the host owns what it takes
   }

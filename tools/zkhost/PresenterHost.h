@@ -63,6 +63,10 @@ class PresenterHost {
   bool Stopped() const { return stop_; }
   // While paused, nothing is taken from the library's queue.
   void PauseDraining(bool paused) { paused_ = paused; }
+  // Sees every event drained, before it is distributed (drain thread). Set
+  // before Serve.
+  using Observer = std::function<void(const ZKEvent& event)>;
+  void SetObserver(Observer observer) { observer_ = std::move(observer); }
   PresenterFigures Figures() const;
 
  private:
@@ -80,6 +84,7 @@ class PresenterHost {
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
+  Observer observer_;
   std::thread acceptor_;
 
   mutable std::mutex linksMutex_;

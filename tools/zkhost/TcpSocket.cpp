@@ -50,7 +50,8 @@ TcpSocket TcpSocket::Listen(uint16_t port, std::string* error) {
   return socket;
 }
 
-TcpSocket TcpSocket::Connect(const std::string& host, uint16_t port, std::string* error) {
+TcpSocket TcpSocket::Connect(const std::string& host, uint16_t port, std::string* error,
+                             int receiveBuffer) {
   addrinfo hints = {};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -61,6 +62,10 @@ TcpSocket TcpSocket::Connect(const std::string& host, uint16_t port, std::string
     return TcpSocket();
   }
   TcpSocket socket(::socket(found->ai_family, found->ai_socktype, found->ai_protocol));
+  if (socket.IsOpen() && receiveBuffer > 0) {
+    setsockopt(socket.handle_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer),
+               sizeof receiveBuffer);
+  }
   if (!socket.IsOpen()) {
     *error = LastError("socket");
   } else if (connect(socket.handle_, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {

@@ -24,7 +24,10 @@ class TcpSocket {
 
   // Listens on all local addresses; port 0 lets the system choose one.
   static TcpSocket Listen(uint16_t port, std::string* error);
-  static TcpSocket Connect(const std::string& host, uint16_t port, std::string* error);
+  // A receive buffer size other than 0 is set before connecting, when it
+  // still bounds what the peer may send ahead.
+  static TcpSocket Connect(const std::string& host, uint16_t port, std::string* error,
+                           int receiveBuffer = 0);
 
   bool IsOpen() const { return handle_ != INVALID_SOCKET; }
   uint16_t LocalPort() const;

@@ -1,0 +1,248 @@
+#include "EndToEndFixture.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "PictureFile.h"
+#include "ScreenGrab.h"
+#include "TcpSocket.h"
+#include "events/FullUpdateContainer.h"
+#include "session/ZKWindow.h"
+
+#ifndef ZK_CORPUS_DIR
+#error "ZK_CORPUS_DIR must name the screen corpus"
+#endif
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kMousePosition = 10;
+constexpr uint32_t kPalette = 12;
+constexpr uint32_t kPaletteBytes = 1024;
+
+// The one session object of this process: the presenter.
+ZKWindow& Session() {
+  static ZKWindow session;
+  return session;
+}
+
+// The library's exported functions, bound to the session object of this
+// process instead of a loaded ZK.dll: the host code cannot tell.
+void BindToSession(ZKLibrary* zk) {
+  zk->Init = [](HWND parent) -> uint8_t {
+    return Session().Init(GetModuleHandleA(nullptr), parent);
+  };
+  zk->Release = []() -> uint8_t { return Session().Release(); };
+  zk->EnableCapture = [](uint32_t enable, uint32_t token) -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_ENABLECAPTURE, enable & 0xFF, token);
+  };
+  zk->SetPosition = [](uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t show) -> uint8_t {
+    return Session().SetPosition(x, y, w, h, (show & 0xFF) != 0);
+  };
+  zk->WaitForEvents = [](uint32_t ms) -> uint8_t { return Session().WaitForEvents(ms); };
+  zk->GetQueuedEvent = [](ZKEvent* out) -> uint8_t {
+    return Session().GetQueuedEvent(reinterpret_cast<Event*>(out));
+  };
+  zk->PostEvent = [](const ZKEvent* in) -> uint8_t {
+    return Session().PostEvent(reinterpret_cast<const Event*>(in));
+  };
+  zk->RequestFullUpdate = [](uint32_t tag) -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_REQUESTFULLUPDATE, tag, 0);
+  };
+}
+
+// Keeps the palette record of a full-update container.
+class PaletteFinder : public ContainerRecordSink {
+ public:
+  explicit PaletteFinder(std::vector<uint8_t>* palette) : palette_(palette) {}
+  bool OnRecord(uint32_t type, uint32_t size, const uint8_t* payload) override {
+    if (type == kPalette && size >= 4 + kPaletteBytes) palette_->assign(payload + 4, payload + 4 + kPaletteBytes);
+    return true;
+  }
+
+ private:
+  std::vector<uint8_t>* palette_;
+};
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void PumpBriefly() {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  ContentWindow::Pump();
+}
+}  // namespace
+
+void EndToEndFixture::SetUp() {
+  static WinsockSession winsock;  // once per process, for the host and the tests' sockets
+  ASSERT_TRUE(winsock.Started());
+  WriteConfig();
+  ASSERT_TRUE(content_.Create(kAreaX, kAreaY, kAreaWidth, kAreaHeight));
+  BindToSession(&zk_);
+}
+
+void EndToEndFixture::TearDown() {
+  StopPresenter();
+  for (auto& viewer : viewers_) {
+    DWORD code = 0;
+    viewer->WaitForExit(10000, &code);  // they leave when the presenter closes
+  }
+  viewers_.clear();
+  DeleteFileA("ZK.ini");
+}
+
+void EndToEndFixture::WriteConfig(const std::string& extraLines) {
+  FILE* f = std::fopen("ZK.ini", "w");
+  ASSERT_NE(f, nullptr);
+  std::fprintf(f, "[ZK]\nCaptureDesktop=1\nPollInterval=50\nUpdateInterval=50\n%s\n",
+               extraLines.c_str());
+  std::fclose(f);
+}
+
+void EndToEndFixture::PlaceContent(int x, int y, int width, int height) {
+  content_.Place(x, y, width, height);
+}
+
+void EndToEndFixture::StartPresenter(const PresenterOptions& options) {
+  ASSERT_TRUE(zk_.Init(nullptr));
+  zk_.SetPosition(kAreaX, kAreaY, kAreaWidth, kAreaHeight, 1);
+  zk_.EnableCapture(1, 7);
+  PresenterOptions served = options;
+  served.port = 0;  // whatever is free
+  host_ = std::make_unique<PresenterHost>(zk_, served);
+  host_->SetObserver([this](const ZKEvent& event) { Observe(event); });
+  std::string error;
+  ASSERT_TRUE(host_->Listen(&error)) << error;
+  serving_ = std::thread([this] { host_->Serve(0); });
+}
+
+void EndToEndFixture::StopPresenter() {
+  if (!host_) return;
+  host_->Stop();
+  if (serving_.joinable()) serving_.join();
+  zk_.Release();
+}
+
+HostProcess& EndToEndFixture::StartViewer(int x, int y) {
+  viewers_.push_back(std::make_unique<HostProcess>());
+  char arguments[96];
+  std::snprintf(arguments, sizeof arguments, "view --connect 127.0.0.1:%d --at %d,%d",
+                host_->Port(), x, y);
+  std::string output = "viewer" + std::to_string(viewers_.size()) + ".txt";
+  EXPECT_TRUE(viewers_.back()->Start(arguments, output));
+  return *viewers_.back();
+}
+
+void EndToEndFixture::Observe(const ZKEvent& event) {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  if (event.type < 13) ++drained_[event.type];
+  if (event.type == kPalette && event.size >= 4 + kPaletteBytes)
+    palette_.assign(event.payload + 4, event.payload + 4 + kPaletteBytes);
+  if (event.type == 2) {
+    PaletteFinder finder(&palette_);
+    WalkFullUpdateContainer(event.payload, event.size, finder);
+  }
+  if (event.type == kMousePosition && event.size >= 16) {
+    // Packed point: signed 16-bit x, then y; the viewer draws its arrow there.
+    int x = static_cast<int16_t>(event.payload[12] | event.payload[13] << 8);
+    int y = static_cast<int16_t>(event.payload[14] | event.payload[15] << 8);
+    pointer_ = PictureBox{x, y, x + 32, y + 32};
+  }
+}
+
+int EndToEndFixture::Drained(uint32_t type) {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  return type < 13 ? drained_[type] : 0;
+}
+
+std::vector<PictureBox> EndToEndFixture::PointerBoxes() {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  // Until the presenter's pointer moves, viewers draw it at the frame's corner.
+  return {PictureBox{0, 0, 32, 32}, pointer_};
+}
+
+bool EndToEndFixture::WaitForMatch(int x, int y, const Picture& expected, double seconds,
+                                   MatchReport* last) {
+  Clock::time_point start = Clock::now();
+  Picture shown;
+  MatchReport report;
+  do {
+    PumpBriefly();
+    if (!GrabScreen(x, y, expected.width, expected.height, &shown)) continue;
+    report = Compare565(expected, shown, PointerBoxes());
+    if (report.mismatched == 0 && report.pixels > 0) break;
+  } while (Seconds(start) < seconds);
+  if (last) *last = report;
+  return report.mismatched == 0 && report.pixels > 0;
+}
+
+bool EndToEndFixture::WaitForPaletteMatch(int x, int y, const Picture& expected, double seconds,
+                                          MatchReport* last) {
+  Clock::time_point start = Clock::now();
+  Picture shown;
+  MatchReport report;
+  report.mismatched = 1;
+  do {
+    PumpBriefly();
+    std::vector<uint8_t> palette;
+    {
+      std::lock_guard<std::mutex> lock(observedMutex_);
+      palette = palette_;
+    }
+    if (palette.empty() || !GrabScreen(x, y, expected.width, expected.height, &shown)) continue;
+    report = ComparePalette332(expected, shown, palette.data(), PointerBoxes());
+    if (report.mismatched == 0 && report.pixels > 0) break;
+  } while (Seconds(start) < seconds);
+  if (last) *last = report;
+  return report.mismatched == 0 && report.pixels > 0;
+}
+
+void EndToEndFixture::PumpFor(double seconds) {
+  Clock::time_point start = Clock::now();
+  while (Seconds(start) < seconds) PumpBriefly();
+}
+
+bool EndToEndFixture::WaitUntil(const std::function<bool()>& condition, double seconds) {
+  Clock::time_point start = Clock::now();
+  while (!condition()) {
+    if (Seconds(start) >= seconds) return false;
+    PumpBriefly();
+  }
+  return true;
+}
+
+uint32_t EndToEndFixture::QueuedBytes() { return Session().GetQueuedBytes(); }
+
+size_t EndToEndFixture::PendingRectangles() { return Session().RectList::GetCount(); }
+
+bool EndToEndFixture::ReferenceFrame(Picture* out) {
+  const FrameFormat& format = Session().GetFrameFormat();
+  const uint8_t* pixels = Session().GetFrameBuffer();
+  if (!pixels || format.Width() <= 0 || format.Height() <= 0) return false;
+  out->width = static_cast<uint32_t>(format.Width());
+  out->height = static_cast<uint32_t>(format.Height());
+  out->pixels.assign(pixels, pixels + out->ByteCount());
+  return true;
+}
+
+Picture EndToEndFixture::CorpusCut(const char* file, uint32_t left, uint32_t top, uint32_t width,
+                                   uint32_t height) {
+  Picture whole;
+  std::string error;
+  std::string path = std::string(ZK_CORPUS_DIR) + "/" + file;
+  EXPECT_TRUE(ReadPictureFile(path, whole, error)) << error;
+  if (whole.width < left + width || whole.height < top + height) return GreyPicture(width, height);
+  return CropPicture(whole, left, top, width, height);
+}
+
+Picture EndToEndFixture::Noise(uint32_t width, uint32_t height, uint32_t seed) {
+  Picture picture = GreyPicture(width, height);
+  uint32_t state = seed * 2654435761u + 1;
+  for (uint8_t& byte : picture.pixels) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<uint8_t>(state >> 24);
+  }
+  return picture;
+}

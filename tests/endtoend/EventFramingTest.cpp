@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "EventFraming.h"
+
+namespace {
+std::vector<uint8_t> Frame(uint32_t type, std::vector<uint8_t> payload) {
+  WireFrame frame = MakeWireFrame(type, static_cast<uint32_t>(payload.size()), payload.data());
+  return *frame;
+}
+
+std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t v : {type, size})
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  return bytes;
+}
+}  // namespace
+
+TEST(EventFraming, AWireFrameIsTypeSizeAndPayloadLittleEndian) {
+  std::vector<uint8_t> payload = {0xAA, 0xBB, 0xCC};
+  EXPECT_EQ(Frame(12, payload),
+            (std::vector<uint8_t>{12, 0, 0, 0, 3, 0, 0, 0, 0xAA, 0xBB, 0xCC}));
+  EXPECT_EQ(Frame(8, {}), (std::vector<uint8_t>{8, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(EventFraming, EventsComeOutWholeHoweverTheBytesAreCut) {
+  std::vector<uint8_t> stream = Frame(1, {1, 2, 3, 4, 5});
+  std::vector<uint8_t> second = Frame(8, {});
+  std::vector<uint8_t> third = Frame(0, {9, 9, 9, 9, 9, 9, 9, 9});
+  stream.insert(stream.end(), second.begin(), second.end());
+  stream.insert(stream.end(), third.begin(), third.end());
+  for (size_t chunk = 1; chunk <= stream.size(); ++chunk) {
+    FrameReader reader;
+    std::vector<ReceivedEvent> events;
+    for (size_t at = 0; at < stream.size(); at += chunk)
+      ASSERT_TRUE(reader.Feed(stream.data() + at, std::min(chunk, stream.size() - at), &events));
+    ASSERT_EQ(events.size(), 3u) << "chunk " << chunk;
+    EXPECT_EQ(events[0].type, 1u);
+    EXPECT_EQ(events[0].payload, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(events[1].type, 8u);
+    EXPECT_TRUE(events[1].payload.empty());
+    EXPECT_EQ(events[2].payload.size(), 8u);
+    EXPECT_TRUE(reader.AtFrameBoundary());
+  }
+}
+
+TEST(EventFraming, AStreamEndingInsideAFrameIsNotAtABoundary) {
+  std::vector<uint8_t> stream = Frame(1, {1, 2, 3, 4});
+  for (size_t cut = 1; cut < stream.size(); ++cut) {
+    FrameReader reader;
+    std::vector<ReceivedEvent> events;
+    ASSERT_TRUE(reader.Feed(stream.data(), cut, &events));
+    EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(reader.AtFrameBoundary()) << "cut after " << cut << " bytes";
+  }
+}
+
+TEST(EventFraming, UnknownTypesAndHugeSizesAreMalformedAndStopTheReader) {
+  FrameReader unknownType;
+  std::vector<ReceivedEvent> events;
+  std::vector<uint8_t> bad = Header(13, 0);
+  EXPECT_FALSE(unknownType.Feed(bad.data(), bad.size(), &events));
+  EXPECT_NE(unknownType.Error().find("type 13"), std::string::npos);
+  // Nothing after a malformed header is believed, even a well-formed frame.
+  std::vector<uint8_t> good = Frame(0, {1, 2, 3, 4, 5, 6, 7, 8});
+  EXPECT_FALSE(unknownType.Feed(good.data(), good.size(), &events));
+  EXPECT_TRUE(events.empty());
+  EXPECT_FALSE(unknownType.AtFrameBoundary());
+
+  FrameReader hugeSize;
+  bad = Header(1, kMaxFramePayload + 1);
+  EXPECT_FALSE(hugeSize.Feed(bad.data(), bad.size(), &events));
+  EXPECT_NE(hugeSize.Error().find("payload"), std::string::npos);
+
+  FrameReader largestAllowed;
+  std::vector<uint8_t> header = Header(kHighestEventType, kMaxFramePayload);
+  EXPECT_TRUE(largestAllowed.Feed(header.data(), header.size(), &events));
+}
+
+TEST(EventFraming, EventsCompletedBeforeAMalformedHeaderAreStillDelivered) {
+  std::vector<uint8_t> stream = Frame(3, {1, 2});
+  std::vector<uint8_t> bad = Header(200, 4);
+  stream.insert(stream.end(), bad.begin(), bad.end());
+  FrameReader reader;
+  std::vector<ReceivedEvent> events;
+  EXPECT_FALSE(reader.Feed(stream.data(), stream.size(), &events));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].type, 3u);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A zkhost process started by a test, its output kept in a file. Ended by
+// force if it is still running when the object goes. Test thread only.
+class HostProcess {
+ public:
+  HostProcess() = default;
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  // Runs zkhost.exe (beside the test program) with the arguments, in the
+  // current directory, so that it reads the same .\ZK.ini.
+  bool Start(const std::string& arguments, const std::string& outputFile);
+  // False when it is still running at the deadline.
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+  bool IsRunning() const;
+  std::string Output() const;
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  std::string outputFile_;
+};
