@@ -1,0 +1,511 @@
+#include "compression/LZ77MatchFinder.h"
+
+#include <algorithm>
+#include <cstring>
+
+// How the finder gets the plain walk's answer cheaply:
+//
+// - Blocks. The input is cut into blocks of 32768 positions, the window
+//   length, and each block's positions are sorted once by a hash of their
+//   first four bytes. A chain is then two ascending runs of positions: the
+//   previous block's from i - 32768 on and the current block's below i.
+// - Keys. A candidate whose first four bytes differ from i's cannot score 4,
+//   so with no search limit the runs hash the bytes themselves. With a
+//   limit, where every candidate of the key counts, they hash the key and
+//   skip the other keys that share the hash.
+// - Order. Candidates are visited oldest first, as defined, and the walk
+//   stops once the distance caps every later candidate below the best.
+// - Long strings. A candidate that scores 12 or more shares its first 12
+//   bytes with i. Where a block has many positions of one 4-byte hash, it
+//   also sorts them by a hash of 12 bytes; the search walks those sharing
+//   i's 12 bytes first and falls back to the 4-byte run only if that finds
+//   no score of 12.
+// - Periodic data puts long stretches of equally spaced entries in a run,
+//   none of which can beat the first; they are stepped over in one go
+//   (Walk::SkipPeriodic).
+// - Long agreements are measured through a cache of where data stops
+//   repeating at a distance, so a long repeat met again is not rescanned.
+
+namespace {
+
+constexpr uint32_t kBlock = 32768;
+constexpr uint32_t kNoBlock = 0xFFFFFFFFu;
+constexpr uint32_t kStop = 0xFFFFFFFFu;
+constexpr uint32_t kShortGram = 4;
+constexpr uint32_t kLongGram = 12;
+constexpr uint32_t kMaxBits = 15;
+constexpr uint32_t kMinBits = 8;
+// A 4-byte run this long in a block gets the 12-byte index.
+constexpr uint32_t kHotRun = 24;
+// Candidates are first compared directly; longer agreements go through the
+// repeat cache.
+constexpr uint32_t kDirectCompare = 64;
+
+uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+uint32_t NibbleKey(const uint8_t* b) {
+  return ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x0Fu) << 8) | ((b[2] & 0x0Fu) << 4) | (b[3] & 0x0Fu);
+}
+
+uint32_t ShortHash(uint32_t word) { return word * 0x9E3779B1u; }
+
+uint32_t LongHash(const uint8_t* p) {
+  uint64_t h = Load64(p) * 0x9E3779B97F4A7C15ull;
+  h ^= Load32(p + 8) * 0xC2B2AE3D27D4EB4Full;
+  return static_cast<uint32_t>((h ^ (h >> 29)) >> 32);
+}
+
+// Leading equal bytes of a and b, at most cap.
+uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b, uint32_t cap) {
+  uint32_t k = 0;
+  while (k + 8 <= cap) {
+    const uint64_t x = Load64(a + k) ^ Load64(b + k);
+    if (x != 0) return k + static_cast<uint32_t>(__builtin_ctzll(x) >> 3);
+    k += 8;
+  }
+  while (k < cap && a[k] == b[k]) ++k;
+  return k;
+}
+
+// Where data stops repeating at a given distance: End(x, delta) is the first
+// j >= x + delta with src[j] != src[j - delta], or n. Recent answers are kept
+// as intervals per distance, so that scanning a long repeat is paid once.
+class RepeatCache {
+ public:
+  void Begin(const uint8_t* src, uint32_t n) {
+    src_ = src;
+    n_ = n;
+    if (++generation_ == 0) {
+      std::memset(entries_, 0, sizeof entries_);
+      generation_ = 1;
+    }
+  }
+
+  uint32_t End(uint32_t x, uint32_t delta) {
+    const uint32_t from = x + delta;
+    Entry* set = &entries_[(delta * 0x9E3779B1u) >> (32 - kSetBits)][0];
+    ++clock_;
+    Entry* victim = nullptr;
+    Entry* joined = nullptr;  // the nearest interval ahead; a scan reaching it stops
+    uint32_t scanLimit = n_;
+    for (int w = 0; w < kWays; ++w) {
+      Entry& e = set[w];
+      if (e.generation != generation_) {
+        victim = &e;
+        continue;
+      }
+      if (e.delta == delta) {
+        if (e.from <= from && from <= e.to) {
+          e.used = clock_;
+          return e.to;
+        }
+        if (e.from > from && e.from < scanLimit) {
+          scanLimit = e.from;
+          joined = &e;
+        }
+      }
+      if (victim == nullptr || (victim->generation == generation_ && e.used < victim->used)) {
+        victim = &e;
+      }
+    }
+    uint32_t to = from + CommonPrefix(src_ + from, src_ + x, scanLimit - from);
+    if (to == scanLimit && joined != nullptr) {
+      to = joined->to;
+      victim = joined;
+    }
+    *victim = Entry{generation_, delta, from, to, clock_};
+    return to;
+  }
+
+ private:
+  static constexpr uint32_t kSetBits = 12;
+  static constexpr int kWays = 4;
+  struct Entry {
+    uint32_t generation;
+    uint32_t delta;
+    uint32_t from;  // src[j] == src[j - delta] for from <= j < to
+    uint32_t to;    // src[to] != src[to - delta], or to == n
+    uint32_t used;
+  };
+
+  const uint8_t* src_ = nullptr;
+  uint32_t n_ = 0;
+  uint32_t generation_ = 0;
+  uint32_t clock_ = 0;
+  Entry entries_[1u << kSetBits][kWays] = {};
+};
+
+// Positions of one block sorted by a hash and, within a hash, by position:
+// hash h owns order[start[h] .. start[h + 1]).
+struct SortedRuns {
+  uint32_t bits;
+  uint16_t order[kBlock];  // offsets within the block
+  uint16_t start[(1u << kMaxBits) + 1];
+
+  uint32_t Bucket(uint32_t hash) const { return hash >> (32 - bits); }
+};
+
+struct BlockIndex {
+  uint32_t block;
+  SortedRuns shortRuns;
+  SortedRuns longRuns;             // only positions of hot short runs
+  uint8_t hot[1u << kMaxBits];     // by short bucket
+};
+
+struct FinderTables {
+  BlockIndex blocks[2];  // by block parity
+  // First entry of each run of the previous block still inside the window.
+  uint16_t shortCursor[(1u << kMaxBits) + 1];
+  uint16_t longCursor[(1u << kMaxBits) + 1];
+  // Hashes of the current block's positions.
+  uint32_t shortHash[kBlock];
+  uint32_t longHash[kBlock];
+  RepeatCache repeats;
+};
+
+FinderTables g_tables;
+
+// Counting sort of the offsets k < count that `take` accepts, by hash.
+template <class Take>
+void SortRuns(SortedRuns& runs, const uint32_t* hashes, uint32_t count, uint32_t bits, Take take) {
+  runs.bits = bits;
+  uint16_t* start = runs.start;
+  const uint32_t buckets = 1u << bits;
+  std::memset(start, 0, sizeof(uint16_t) * (buckets + 1));
+  uint32_t taken = 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    if (take(k)) {
+      ++start[runs.Bucket(hashes[k])];
+      ++taken;
+    }
+  }
+  for (uint32_t h = 1; h < buckets; ++h) start[h] = static_cast<uint16_t>(start[h] + start[h - 1]);
+  start[buckets] = static_cast<uint16_t>(taken);
+  // start[h] is now the end of run h; filling from the back leaves it at the
+  // beginning, with start[h + 1] the end.
+  for (uint32_t k = count; k-- > 0;) {
+    if (take(k)) runs.order[--start[runs.Bucket(hashes[k])]] = static_cast<uint16_t>(k);
+  }
+}
+
+}  // namespace
+
+// One search: the candidates seen so far and the best of them.
+class LZ77MatchFinder::Walk {
+ public:
+  Walk(const uint8_t* src, uint32_t n, uint32_t i)
+      : src_(src), n_(n), i_(i), cur_(src + i), global_(n - i - 1), word_(Load32(src + i)) {}
+
+  LZ77MatchFinder::Match best{0, 0};
+  bool going = true;
+
+  // Visits the entries [from, end) of a run of the block at blockBase, up to
+  // the first at or past `below`. gram: the bytes its entries share.
+  void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end,
+           uint32_t below, uint32_t gram) {
+    uint32_t lastGap = 0;
+    for (uint32_t c = from; going && c < end;) {
+      const uint32_t q = blockBase + runs.order[c];
+      if (q >= below) break;
+      uint32_t known;
+      if (Visit(q, &known)) {
+        lastGap = 0;
+        ++c;
+        continue;
+      }
+      if (!going || c + 1 >= end) break;
+      const uint32_t s = blockBase + runs.order[c + 1];
+      const uint32_t gap = s - q;
+      uint32_t next = c + 1;
+      if (gap == lastGap && s < below) next = SkipPeriodic(runs, blockBase, c, end, q, s, gram, known);
+      lastGap = gap;
+      if (next == kStop) going = false;
+      c = next;
+    }
+  }
+
+ private:
+  // Scores q; true when it becomes the best. Leaves in *known what is known
+  // of the common prefix of i and q: kNone for "below 4", an exact length
+  // with kExact set, or else that it is at most best.length.
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr uint32_t kExact = 0x80000000u;
+
+  bool Visit(uint32_t q, uint32_t* known) {
+    const uint32_t d = i_ - q;
+    *known = kNone;
+    if (d - 1 <= best.length) {
+      going = false;
+      return false;
+    }
+    const uint8_t* cand = src_ + q;
+    if (Load32(cand) != word_) return false;
+    *known = best.length;
+    if (cand[best.length] != cur_[best.length]) return false;
+    const uint32_t length = CommonLength(q, std::min(d - 1, global_));
+    if (length <= best.length) {
+      *known = length | kExact;
+      return false;
+    }
+    best = LZ77MatchFinder::Match{length, d};
+    if (length == global_) going = false;
+    return true;
+  }
+
+  // Common prefix of i and p, at most cap.
+  uint32_t CommonLength(uint32_t p, uint32_t cap) const {
+    const uint32_t direct = std::min(cap, kDirectCompare);
+    const uint32_t c = CommonPrefix(cur_, src_ + p, direct);
+    if (c < direct || cap == direct) return c;
+    return std::min(g_tables.repeats.End(p, i_ - p) - i_, cap);
+  }
+
+  // q (entry c) did not win and s is the next entry. If the data from q on
+  // repeats with period s - q, the entries up to the end of that repetition
+  // are exactly q shifted by whole periods (any other position there has the
+  // bytes, hence the hash, of a position between q and s, which is not in
+  // the run). Each shares with i no more than q does, except possibly the
+  // one whose repetition ends exactly where q's agreement with i ends.
+  // Returns the index of the next entry worth visiting, or kStop.
+  uint32_t SkipPeriodic(const SortedRuns& runs, uint32_t blockBase, uint32_t c, uint32_t end,
+                        uint32_t q, uint32_t s, uint32_t gram, uint32_t known) {
+    const uint32_t stop = i_ - best.length - 1;  // entries from here on cannot win
+    const uint32_t period = s - q;
+    if (s >= stop || s + period + gram > n_ ||
+        Load32(src_ + q + period) != Load32(src_ + s + period)) {
+      return c + 1;
+    }
+    const uint32_t runEnd = g_tables.repeats.End(q, period);
+    if (runEnd < s + period + gram) return c + 1;
+    const uint32_t last = std::min({runEnd - gram, blockBase + kBlock - 1, n_ - 5});
+    const uint32_t lastAligned = q + (last - q) / period * period;
+    if (lastAligned <= s) return c + 1;
+
+    const uint32_t common = CommonWithin(q, period, runEnd, known);
+    const uint32_t exception = runEnd - common;
+    uint32_t target;
+    if (exception > q && exception <= lastAligned && (exception - q) % period == 0 &&
+        exception < stop) {
+      target = exception;
+    } else if (lastAligned >= stop) {
+      return kStop;
+    } else {
+      target = lastAligned;
+    }
+    const uint32_t index = c + (target - q) / period;
+    // The entries must be as described; anything else means the stretch is
+    // not what it seemed, and the plain walk goes on.
+    if (index >= end || blockBase + runs.order[index] != target) return c + 1;
+    return target == exception ? index : index + 1;
+  }
+
+  // The exact common prefix of i and q, known to be at most best.length,
+  // where the data from q repeats with `period` up to runEnd.
+  uint32_t CommonWithin(uint32_t q, uint32_t period, uint32_t runEnd, uint32_t known) const {
+    const uint8_t* cand = src_ + q;
+    if (known == kNone) return CommonPrefix(cur_, cand, 4);
+    if (known & kExact) return known & ~kExact;
+    // The byte at best.length differs. Compare one period; past it, each
+    // side goes on repeating until its own repetition ends.
+    const uint32_t head = std::min(period, best.length);
+    uint32_t common = CommonPrefix(cur_, cand, head);
+    if (common == period && period < best.length) {
+      const uint32_t own = g_tables.repeats.End(i_, period) - i_;
+      const uint32_t theirs = runEnd - q;
+      common = std::min(own, theirs);
+      if (own == theirs) {
+        common += CommonPrefix(cur_ + common, cand + common, best.length - common);
+      }
+    }
+    return common;
+  }
+
+  const uint8_t* src_;
+  uint32_t n_;
+  uint32_t i_;
+  const uint8_t* cur_;
+  uint32_t global_;
+  uint32_t word_;
+};
+
+LZ77MatchFinder::LZ77MatchFinder(const uint8_t* src, uint32_t n, int32_t searchLimit)
+    : src_(src),
+      n_(n),
+      searchLimit_(searchLimit > 0 ? static_cast<uint32_t>(searchLimit) : 0),
+      limited_(searchLimit_ < kBlock),
+      block_(kNoBlock) {
+  g_tables.blocks[0].block = kNoBlock;
+  g_tables.blocks[1].block = kNoBlock;
+  g_tables.repeats.Begin(src, n);
+}
+
+void LZ77MatchFinder::SortBlock(uint32_t block) {
+  FinderTables& t = g_tables;
+  BlockIndex& index = t.blocks[block & 1];
+  index.block = block;
+  const uint32_t base = block * kBlock;
+  const uint32_t count = std::min(kBlock, n_ - 4 - base);  // later positions are never candidates
+  uint32_t bits = kMinBits;
+  while (bits < kMaxBits && (1u << bits) < count) ++bits;
+
+  const uint8_t* p = src_ + base;
+  for (uint32_t k = 0; k < count; ++k) {
+    t.shortHash[k] = ShortHash(limited_ ? NibbleKey(p + k) : Load32(p + k));
+  }
+  SortRuns(index.shortRuns, t.shortHash, count, bits, [](uint32_t) { return true; });
+  if (limited_) return;
+
+  const uint16_t* start = index.shortRuns.start;
+  for (uint32_t h = 0; h < (1u << bits); ++h) {
+    index.hot[h] = static_cast<uint32_t>(start[h + 1] - start[h]) >= kHotRun;
+  }
+  const uint32_t longCount = n_ - base >= kLongGram ? std::min(count, n_ - kLongGram + 1 - base) : 0;
+  for (uint32_t k = 0; k < longCount; ++k) t.longHash[k] = LongHash(p + k);
+  const SortedRuns& shortRuns = index.shortRuns;
+  const uint32_t* shortHash = t.shortHash;
+  const uint8_t* hot = index.hot;
+  SortRuns(index.longRuns, t.longHash, longCount, bits,
+           [&](uint32_t k) { return hot[shortRuns.Bucket(shortHash[k])] != 0; });
+}
+
+void LZ77MatchFinder::EnterBlock(uint32_t block) {
+  FinderTables& t = g_tables;
+  // The window reaches back into the previous block.
+  if (block > 0 && t.blocks[(block - 1) & 1].block != block - 1) SortBlock(block - 1);
+  SortBlock(block);
+  if (block > 0) {
+    const BlockIndex& prev = t.blocks[(block - 1) & 1];
+    const uint32_t size = sizeof(uint16_t) * ((1u << prev.shortRuns.bits) + 1);
+    std::memcpy(t.shortCursor, prev.shortRuns.start, size);
+    if (!limited_) std::memcpy(t.longCursor, prev.longRuns.start, size);
+  }
+  block_ = block;
+}
+
+LZ77MatchFinder::Match LZ77MatchFinder::Find(uint32_t i) {
+  if (searchLimit_ == 0) return Match{0, 0};
+  const uint32_t block = i / kBlock;
+  if (block != block_) EnterBlock(block);
+  return limited_ ? FindLimited(i) : FindAll(i);
+}
+
+namespace {
+
+// The entries of run `bucket` of the previous block at or after offset o.
+uint32_t LiveFrom(const SortedRuns& runs, uint16_t* cursor, uint32_t bucket, uint32_t o) {
+  uint32_t c = cursor[bucket];
+  const uint32_t end = runs.start[bucket + 1];
+  while (c < end && runs.order[c] < o) ++c;
+  cursor[bucket] = static_cast<uint16_t>(c);
+  return c;
+}
+
+}  // namespace
+
+LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
+  FinderTables& t = g_tables;
+  const uint32_t base = block_ * kBlock;
+  const uint32_t o = i - base;
+  const BlockIndex& now = t.blocks[block_ & 1];
+  const BlockIndex* prev = block_ > 0 ? &t.blocks[(block_ - 1) & 1] : nullptr;
+  const uint32_t shortHash = t.shortHash[o];
+  const uint32_t nowShort = now.shortRuns.Bucket(shortHash);
+  const uint32_t prevShort = prev ? prev->shortRuns.Bucket(shortHash) : 0;
+
+  // Short runs, or long ones where a block has them: every candidate that
+  // can score kLongGram is among them.
+  const bool nowHot = now.hot[nowShort] != 0;
+  const bool prevHot = prev && prev->hot[prevShort] != 0;
+  if (i + kLongGram <= n_ && (nowHot || prevHot)) {
+    Walk walk(src_, n_, i);
+    const uint32_t longHash = t.longHash[o];
+    if (prev) {
+      if (prevHot) {
+        const uint32_t b = prev->longRuns.Bucket(longHash);
+        walk.Run(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
+                 prev->longRuns.start[b + 1], i, kLongGram);
+      } else {
+        walk.Run(prev->shortRuns, base - kBlock,
+                 LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+                 prev->shortRuns.start[prevShort + 1], i, kShortGram);
+      }
+    }
+    if (nowHot) {
+      const uint32_t b = now.longRuns.Bucket(longHash);
+      walk.Run(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], i,
+               kLongGram);
+    } else {
+      walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort],
+               now.shortRuns.start[nowShort + 1], i, kShortGram);
+    }
+    if (walk.best.length >= kLongGram) return walk.best;
+  }
+
+  Walk walk(src_, n_, i);
+  if (prev) {
+    walk.Run(prev->shortRuns, base - kBlock, LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+             prev->shortRuns.start[prevShort + 1], i, kShortGram);
+  }
+  walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort], now.shortRuns.start[nowShort + 1],
+           i, kShortGram);
+  return walk.best;
+}
+
+// The literal chain itself: the entries of i's key, the first searchLimit_
+// of them.
+LZ77MatchFinder::Match LZ77MatchFinder::FindLimited(uint32_t i) {
+  FinderTables& t = g_tables;
+  const uint32_t base = block_ * kBlock;
+  const uint32_t o = i - base;
+  const uint8_t* cur = src_ + i;
+  const uint32_t global = n_ - i - 1;
+  const uint32_t word = Load32(cur);
+  const uint32_t key = NibbleKey(cur);
+  const uint32_t shortHash = t.shortHash[o];
+  Match best{0, 0};
+  uint32_t visited = 0;
+  // False once no later candidate can count.
+  auto visit = [&](uint32_t q) {
+    const uint8_t* cand = src_ + q;
+    if (NibbleKey(cand) != key) return true;  // another key with the same hash
+    if (visited++ >= searchLimit_) return false;
+    const uint32_t d = i - q;
+    if (d - 1 <= best.length) return false;
+    if (Load32(cand) != word || cand[best.length] != cur[best.length]) return true;
+    const uint32_t direct = std::min({d - 1, global, kDirectCompare});
+    uint32_t length = CommonPrefix(cur, cand, direct);
+    if (length == kDirectCompare) {
+      length = std::min({t.repeats.End(q, d) - i, d - 1, global});
+    }
+    if (length > best.length) {
+      best = Match{length, d};
+      if (length == global) return false;
+    }
+    return true;
+  };
+  bool going = true;
+  if (block_ > 0) {
+    const SortedRuns& prev = t.blocks[(block_ - 1) & 1].shortRuns;
+    const uint32_t b = prev.Bucket(shortHash);
+    const uint32_t end = prev.start[b + 1];
+    for (uint32_t c = LiveFrom(prev, t.shortCursor, b, o); going && c < end; ++c) {
+      going = visit(base - kBlock + prev.order[c]);
+    }
+  }
+  const SortedRuns& now = t.blocks[block_ & 1].shortRuns;
+  const uint32_t b = now.Bucket(shortHash);
+  const uint32_t end = now.start[b + 1];
+  for (uint32_t c = now.start[b]; going && c < end && now.order[c] < o; ++c) {
+    going = visit(base + now.order[c]);
+  }
+  return best;
+}
