@@ -9,8 +9,6 @@ constexpr char kConfigFile[] = ".\\ZK.ini";
 constexpr UINT_PTR kUpdateTimer = 1000;
 }  // namespace
 
-bool IsPrivate(const SessionSpy::Record& r) { return r.message >= WM_USER && r.message < WM_APP; }
-
 void HostSessionTest::SetUp() {
   zk_ = LoadZKApi();
   ASSERT_NE(zk_, nullptr) << "ZK.dll or one of its functions is missing";

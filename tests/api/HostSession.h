@@ -39,4 +39,3 @@ class HostSessionTest : public ::testing::Test {
   SessionSpy spy_;
 };
 
-bool IsPrivate(const SessionSpy::Record& r);

@@ -88,7 +88,10 @@ TEST_F(WindowProc, ANonClientAndAClientMoveWithOneLParamReachTheInputHandlersOnc
   }));
   EventList updates = OfType(events, wire::kMouseUpdate);
   ASSERT_EQ(updates.size(), 4u) << "three moves and the click";
-  for (const ReceivedEvent& u : updates) EXPECT_EQ(ReadU32(u.payload, 0), kInputToken);
+  for (const ReceivedEvent& u : updates) {
+    ASSERT_EQ(u.payload.size(), wire::kInputSize);
+    EXPECT_EQ(ReadU32(u.payload, 0), kInputToken);
+  }
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(MessageOf(updates[i]), static_cast<uint32_t>(WM_MOUSEMOVE));
   EXPECT_EQ(MessageOf(updates[3]), static_cast<uint32_t>(WM_LBUTTONDOWN));
   EXPECT_EQ(ReadU32(updates[3].payload, 8), static_cast<uint32_t>(MK_LBUTTON));
