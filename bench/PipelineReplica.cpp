@@ -1,7 +1,6 @@
 #include "PipelineReplica.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "compression/CompressionMgr.h"
 #include "compression/HuffmanDecoder.h"
@@ -51,7 +50,7 @@ void PipelineReplica::Prepare(uint32_t pixelCount, const uint8_t* reference, con
       continue;
     }
     stage.applied = true;
-    stage.decoded.resize(rawBytes + kWorkSlack);
+    if (id != kRunLength) stage.decoded.resize(rawBytes + kWorkSlack);
     data = stage.output.data();
     length = stage.outLength;
   }
@@ -94,14 +93,11 @@ uint32_t PipelineReplica::Decode(Stage stage, uint8_t* region) {
     }
     case kLZ77:
       return LZ77Coder::Decode(data.output.data(), data.outLength, data.decoded.data(), rawBytes);
-    case kRunLength: {
-      std::memcpy(data.decoded.data(), region, rawBytes);
-      const uint32_t covered = (stageFlags_ & STAGE_RLE565) != 0
-                                   ? RLE565Decode(data.output.data(), data.outLength, data.decoded.data(), rawBytes)
-                                   : RLE332Decode(data.output.data(), data.outLength, data.decoded.data(), rawBytes);
-      std::memcpy(region, data.decoded.data(), covered);
-      return covered;
-    }
+    case kRunLength:
+      // The run-length decoders check the whole token stream before writing,
+      // so the decompressor lets them work on the region itself.
+      return (stageFlags_ & STAGE_RLE565) != 0 ? RLE565Decode(data.output.data(), data.outLength, region, rawBytes)
+                                               : RLE332Decode(data.output.data(), data.outLength, region, rawBytes);
     case kStageCount:
       break;
   }

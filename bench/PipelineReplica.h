@@ -32,8 +32,7 @@ class PipelineReplica {
   void Encode(Stage stage);
   // Undo one applied stage exactly as the decompressor does; returns the
   // decoder's result (0: failed). The run-length stage decodes over `region`
-  // (3 bytes per pixel of current content) through a work buffer, as the
-  // decompressor does.
+  // (3 bytes per pixel of current content).
   uint32_t Decode(Stage stage, uint8_t* region);
 
  private:
@@ -44,7 +43,7 @@ class PipelineReplica {
     uint32_t inLength = 0;
     std::vector<uint8_t> output;
     uint32_t outLength = 0;
-    std::vector<uint8_t> decoded;  // work buffer of the decoder
+    std::vector<uint8_t> decoded;  // work buffer of the LZ77 and Huffman decoders
   };
 
   uint32_t EncodeOnce(Stage stage);
