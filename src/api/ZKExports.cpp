@@ -8,7 +8,9 @@ namespace {
 ZKWindow g_session;
 HINSTANCE g_module = nullptr;
 
-bool LowByte(uint32_t value) { return (value & 0xFF) != 0; }
+// Booleans arrive as whatever the host's compiler left in the register: only
+// the low byte counts.
+uint8_t LowByte(uint32_t value) { return static_cast<uint8_t>(value & 0xFF); }
 
 // PostMessage to a null window posts to the caller's own queue and succeeds,
 // so a missing session window is checked here.
@@ -48,7 +50,7 @@ ZKBool ZK_EnableAnnotation(uint32_t enable) {
 }
 
 ZKBool ZK_SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, uint32_t show) {
-  return g_session.SetPosition(x, y, width, height, LowByte(show)) ? 1 : 0;
+  return g_session.SetPosition(x, y, width, height, LowByte(show) != 0) ? 1 : 0;
 }
 
 ZKBool ZK_WaitForEvents(uint32_t timeoutMs) { return g_session.WaitForEvents(timeoutMs) ? 1 : 0; }
@@ -67,7 +69,7 @@ ZKBool ZK_ClickToShare(HWND window, uint32_t reason) {
 }
 
 ZKBool ZK_SetPollFrequency(uint32_t intervalMs, uint32_t exclusive, uint32_t bands) {
-  return g_session.SetPollFrequency(intervalMs, LowByte(exclusive), bands) ? 1 : 0;
+  return g_session.SetPollFrequency(intervalMs, LowByte(exclusive) != 0, bands) ? 1 : 0;
 }
 
 ZKBool ZK_SetUpdateFrequency(uint32_t intervalMs) {

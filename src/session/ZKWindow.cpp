@@ -212,6 +212,7 @@ void ZKWindow::ReadConfiguration() {
   }
   showStatistics_ = config_.GetBool("ZK", "ShowStatistics", showStatistics_ != 0);
   SetMaxQueueSize(config_.GetInt("EventMgr", "MaxQueueSize", 32768));
+  if (showStatistics_) statistics_.Create(module_, window_);
   localMouseOverride_ = config_.GetInt("ZK", "LocalMouseOverride", 500);
 }
 

@@ -14,6 +14,7 @@
 #include "session/SessionMessages.h"
 #include "sharing/SharedWindowTracker.h"
 #include "sharing/WindowRegionSet.h"
+#include "stats/Statistics.h"
 
 // ZKWindow is the one session object of the library: it owns the worker
 // thread, the session window "Morvane Zenkast" and, through its bases, the
@@ -65,6 +66,7 @@ class ZKWindow : public EventMgr,
   bool IsLightInputControl() const { return lightInputControl_ != 0; }
   bool IsShowStatistics() const { return showStatistics_ != 0; }
   uint32_t GetInputControlToken() const { return inputControlToken_; }
+  HWND GetStatisticsDialog() const { return statistics_.GetDialog(); }
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR CALLBACK AnnotationDialogProc(HWND dialog, UINT message, WPARAM wParam,
@@ -194,6 +196,7 @@ class ZKWindow : public EventMgr,
   RECT requestedPosition_ = {};
   uint8_t requestedVisible_ = 0;
   UINT windowState_ = 0;
+  Statistics statistics_;
 };
 
 // The outermost ancestor reached through parent links, or the window itself.

@@ -82,6 +82,7 @@ LRESULT ZKWindow::HandleStandardMessage(HWND window, UINT message, WPARAM wParam
       return (wParam & 0xFFF0) == SC_KEYMENU ? 1 : 0;
     case WM_TIMER:
       OnTimer(wParam);
+      if (showStatistics_) statistics_.RefreshPeriodically();
       return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:

@@ -170,3 +170,17 @@ TEST_F(SessionLifecycleTest, InitWhileASessionRunsLeavesItUntouched) {
   EXPECT_NE(Session().GetRoleFlags() & ROLE_CAPTURE, 0u);
   EXPECT_EQ(Session().GetToken(), 7u);
 }
+
+TEST_F(SessionLifecycleTest, TheStatisticsWindowShowsOnlyWhenConfigured) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Session().GetStatisticsDialog(), nullptr);
+  Session().Release();
+
+  WriteConfig("[ZK]\nShowStatistics=1\n");
+  ASSERT_TRUE(Start());
+  HWND dialog = Session().GetStatisticsDialog();
+  ASSERT_TRUE(IsWindow(dialog));
+  EXPECT_EQ(Title(dialog), "ZK Statistics");
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU, 0) << "the user cannot close it";
+}
