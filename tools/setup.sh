@@ -10,6 +10,7 @@ packages=(
   wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
   clang libclang-rt-14-dev
+  tigervnc-scraping-server
 )
 
 missing=()

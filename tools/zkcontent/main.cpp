@@ -4,11 +4,13 @@
 // closely it matches. Used by the demo and the session benchmark.
 //
 //   zkcontent --rect X,Y,W,H --corpus DIR [--watch X,Y] [--save DIR]
-//             [--idle S] [--interval MS] [--frames-per-sequence N] [--timeout S]
+//             [--idle S] [--settle S] [--interval MS] [--frames-per-sequence N]
+//             [--timeout S]
 //
 // --rect: where the content goes (the presenter's shared area); --watch: the
 // top-left corner of the viewer's window, of the same size; --idle: seconds
-// the first picture stays unchanged once the viewer shows it; --interval:
+// the first picture stays unchanged once the viewer shows it (without
+// --watch: once --settle seconds have passed); --interval:
 // milliseconds each picture stays at least; --save: PNGs of both areas at
 // the end. Lines starting with "phase" mark when the content starts to stay
 // still and to change, for scripts that measure each part.
@@ -42,6 +44,7 @@ struct Options {
   int watchX = 0, watchY = 0;
   std::string corpus, saveDir;
   double idleSeconds = 0;
+  double settleSeconds = 0;
   int intervalMs = 300;
   int framesPerSequence = 5;
   double timeoutSeconds = 10;
@@ -62,6 +65,8 @@ bool Parse(int argc, char** argv, Options* o) {
       o->saveDir = value;
     } else if (name == "--idle") {
       o->idleSeconds = std::atof(value);
+    } else if (name == "--settle") {
+      o->settleSeconds = std::atof(value);
     } else if (name == "--interval") {
       o->intervalMs = std::atoi(value);
     } else if (name == "--frames-per-sequence") {
@@ -89,15 +94,25 @@ void HoldUntil(Clock::time_point start, double seconds) {
   while (Seconds(start) < seconds) PumpFor(kGrabPauseMs);
 }
 
-// Seconds until the viewer's window matches `expected`, or a negative value
-// when it did not within the time-out.
-double WaitForViewer(const Options& o, const Picture& expected, Clock::time_point changed,
-                     double timeout) {
+// Seconds until the viewer's window shows `expected` inside `box` (the part
+// that changed: grabbing only that keeps the probe light next to the
+// presenter it measures), or a negative value at the time-out.
+double WaitForViewer(const Options& o, const Picture& expected, PictureBox box,
+                     Clock::time_point changed, double timeout) {
+  if (box.right <= box.left) return 0;  // nothing changed
+  box.left &= ~3;
+  box.right = std::min<int32_t>((box.right + 3) & ~3, o.width);
+  Picture wanted = CropPicture(expected, box.left, box.top, box.right - box.left,
+                               box.bottom - box.top);
+  std::vector<PictureBox> pointer;
+  for (const PictureBox& p : kPointerCorner)
+    pointer.push_back({p.left - box.left, p.top - box.top, p.right - box.left, p.bottom - box.top});
   Picture shown;
   while (Seconds(changed) < timeout) {
     PumpFor(kGrabPauseMs);
-    if (!GrabScreen(o.watchX, o.watchY, o.width, o.height, &shown)) continue;
-    if (Compare565(expected, shown, kPointerCorner).mismatched == 0) return Seconds(changed);
+    if (!GrabScreen(o.watchX + box.left, o.watchY + box.top, wanted.width, wanted.height, &shown))
+      continue;
+    if (Compare565(wanted, shown, pointer).mismatched == 0) return Seconds(changed);
   }
   return -1;
 }
@@ -154,8 +169,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: zkcontent --rect X,Y,W,H --corpus DIR [--watch X,Y] [--save DIR]\n"
-                 "                 [--idle S] [--interval MS] [--frames-per-sequence N] "
-                 "[--timeout S]\n");
+                 "                 [--idle S] [--settle S] [--interval MS] "
+                 "[--frames-per-sequence N] [--timeout S]\n");
     return 2;
   }
   ScriptOptions script;
@@ -182,13 +197,18 @@ int main(int argc, char** argv) {
     window.Show(scenes[i].picture);
     Clock::time_point changed = Clock::now();
     if (o.watch) {
-      double shown = WaitForViewer(o, scenes[i].picture, changed, i ? o.timeoutSeconds : kFirstTimeout);
+      // The first picture is compared whole: the viewer starts from grey.
+      PictureBox box = i ? DifferenceBox(scenes[i - 1].picture, scenes[i].picture)
+                         : PictureBox{0, 0, o.width, o.height};
+      double shown =
+          WaitForViewer(o, scenes[i].picture, box, changed, i ? o.timeoutSeconds : kFirstTimeout);
       std::printf("scene %2zu %-44s %s", i, scenes[i].label.c_str(),
                   shown < 0 ? "not shown in time\n" : "");
       if (shown >= 0) std::printf("shown by the viewer after %.2f s\n", shown);
       if (i > 0) shown < 0 ? ++latencies.missed : (latencies.seconds.push_back(shown), 0);
     }
     if (i == 0 && o.idleSeconds > 0) {
+      if (!o.watch) HoldUntil(changed, o.settleSeconds);
       std::printf("phase still\n");
       std::fflush(stdout);
       HoldUntil(Clock::now(), o.idleSeconds);

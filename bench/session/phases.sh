@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The two measured sessions of run.sh, on the virtual display it started:
+#   phases.sh OUT WIN32_BIN NATIVE_BIN CORPUS
+# Each part of the content (still, changing, end) is marked by zkcontent; at
+# each mark the CPU time of the sharing process and the bytes sent so far
+# are written to OUT/<side>-samples.txt.
+set -uo pipefail
+out=$1 bin=$2 native=$3 corpus=$4
+wincorpus=$(winepath -w "$corpus")
+cd "$out"
+printf '[ZK]\nCaptureDesktop=1\n' > ZK.ini  # default polling, shared desktop
+wineserver -p
+wineboot >/dev/null 2>&1
+
+area=0,0,1920,1080
+content_args=(--rect "$area" --corpus "$wincorpus" --idle 10 --interval 3000 --timeout 3)
+ticks=$(getconf CLK_TCK)
+
+# CPU seconds used so far by a process (user and system).
+cpu_seconds() {
+  [ "$1" -gt 0 ] 2>/dev/null || { echo 0; return; }
+  awk -v t="$ticks" '{ sub(/.*\) /, ""); split($0, f, " "); printf "%.2f", (f[12] + f[13]) / t }' \
+    "/proc/$1/stat" 2>/dev/null || echo 0
+}
+# The Linux process of a running Wine program, found by its command line.
+wine_pid() {
+  local pid
+  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
+    { tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null | grep -q "$1" && { echo "$pid"; return; }
+  done
+}
+# This prefix's wineserver: it works in a folder named after the prefix's
+# device and inode (other prefixes may have servers running too).
+wineserver_pid() {
+  local id pid
+  id=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+  for pid in $(pgrep wineserver); do
+    case "$(readlink "/proc/$pid/cwd")" in */"$id") echo "$pid"; return ;; esac
+  done
+  echo 0
+}
+# Follows zkcontent's output; at each phase mark records the time, the CPU of
+# the sharing process and of wineserver, and the bytes sent so far.
+sample_phases() {
+  local side=$1 pid=$2 bytes_of=$3 line server
+  server=$(wineserver_pid)
+  while IFS= read -r line; do
+    line=${line%$'\r'}  # Wine's console writes CR LF
+    echo "$line" >> "$side-content.txt"
+    case "$line" in
+      phase*)
+        echo "${line#phase } $(date +%s.%N) $(cpu_seconds "$pid") \
+$(cpu_seconds "$server") $($bytes_of)" >> "$side-samples.txt" ;;
+    esac
+  done
+}
+zk_bytes() { grep '^figures' present.txt | tail -1 | sed 's/.*wire_bytes=\([0-9]*\).*/\1/'; }
+vnc_bytes() { grep '^rfb' rfb.txt | tail -1 | sed 's/.*bytes=\([0-9]*\).*/\1/'; }
+
+# Ours: zkhost present and zkhost view, the viewer to the right of the area.
+wine "$bin/zkhost.exe" present --port 5911 --rect "$area" --desktop --report-every 0.25 \
+  > present.txt 2>&1 &
+wine "$bin/zkhost.exe" view --connect 127.0.0.1:5911 --at 1940,0 > view.txt 2>&1 &
+for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
+wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 2>&1 | sample_phases zk "$presenter" zk_bytes
+wine "$bin/zkhost.exe" stop --port 5911
+wait
+
+# VNC: the scraping server on the same area, the byte counter as its client.
+X0tigervnc -display "$DISPLAY" -SecurityTypes None -rfbport 5912 -localhost \
+  -Geometry 1920x1080+0+0 > x0vnc.txt 2>&1 &
+vnc=$!
+for _ in $(seq 100); do
+  "$native/rfb_byte_counter" 127.0.0.1 5912 > rfb.txt 2>&1 &
+  counter=$!
+  for _ in $(seq 50); do grep -q '^ready' rfb.txt 2>/dev/null && break 2; kill -0 $counter 2>/dev/null || break; sleep 0.1; done
+  kill $counter 2>/dev/null; wait $counter 2>/dev/null
+done
+wine "$bin/zkcontent.exe" "${content_args[@]}" --settle 3 2>&1 | sample_phases vnc "$vnc" vnc_bytes
+kill $counter $vnc 2>/dev/null
+wait $counter $vnc 2>/dev/null
+wineserver -k
+exit 0

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Prints the session benchmark's table from the samples phases.sh wrote:
+#   report.sh OUT
+set -euo pipefail
+out=$1
+# From two samples (phase time cpu wineserver-cpu bytes) of one side: seconds,
+# CPU per second of the sharing process, of wineserver, and bytes per second.
+rates() {
+  awk -v from="$2" -v to="$3" '
+    $1 == from { t0 = $2; c0 = $3; w0 = $4; b0 = $5 }
+    $1 == to   { t1 = $2; c1 = $3; w1 = $4; b1 = $5 }
+    END { d = t1 - t0; if (d <= 0) d = 1;
+          printf "%.1f %.3f %.3f %.0f\n", d, (c1 - c0) / d, (w1 - w0) / d, (b1 - b0) / d }' "$1"
+}
+for side in zk vnc; do
+  [ -s "$out/$side-samples.txt" ] || { echo "no samples for $side: see $out"; exit 1; }
+  read -r ${side}_still_s ${side}_still_cpu ${side}_still_ws ${side}_still_bps < <(rates "$out/$side-samples.txt" still changing)
+  read -r ${side}_change_s ${side}_change_cpu ${side}_change_ws ${side}_change_bps < <(rates "$out/$side-samples.txt" changing end)
+done
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+latency=$(grep '^figures latency' "$out/zk-content.txt" | tail -1 || true)
+
+printf '\nSession benchmark: 1920 x 1080 shared area, default polling, Xvfb 24-bit under Wine\n'
+printf '%-40s %14s %14s %10s\n' "" "ZK (zkhost)" "VNC (X0tigervnc)" "VNC / ZK"
+row() { printf '%-40s %14s %14s %10s\n' "$1" "$2" "$3" "$(ratio "$3" "$2")"; }
+row "CPU s per s, screen still ($zk_still_s s)" "$zk_still_cpu" "$vnc_still_cpu"
+row "CPU s per s, sequences playing" "$zk_change_cpu" "$vnc_change_cpu"
+row "bytes per s, screen still" "$zk_still_bps" "$vnc_still_bps"
+row "bytes per s, sequences playing" "$zk_change_bps" "$vnc_change_bps"
+printf '%-40s %14s %14s\n' "wineserver CPU s per s (still/playing)" "$zk_still_ws/$zk_change_ws" \
+  "$vnc_still_ws/$vnc_change_ws"
+echo
+echo "ZK, change on screen to the viewer's paint: ${latency#figures }"
+echo "CPU: the sharing process alone (zkhost present; X0tigervnc). wineserver serves every"
+echo "Wine program of the run, the content player and the viewer included. The VNC client"
+echo "counts bytes without painting."
+echo "Logs and samples: $out"
