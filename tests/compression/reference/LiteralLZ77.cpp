@@ -1,6 +1,7 @@
 #include "compression/reference/LiteralLZ77.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -32,13 +33,18 @@ uint16_t HashOf(const uint8_t* b) {
 // match one byte short of its distance and of the end of the input.
 uint32_t CountEqualBytes(uint32_t limit, const uint8_t* a, const uint8_t* b) {
   uint32_t count = 0;
+  while (count + 8 <= limit && std::memcmp(a + count, b + count, 8) == 0) count += 8;
   while (count < limit && a[count] == b[count]) ++count;
   return count == limit ? limit - 1 : count;
 }
 
 class LiteralCoder {
  public:
-  LiteralCoder() : nodes_(kNodeCount), buckets_(kBucketCount) {}
+  LiteralCoder(std::vector<HashNode>& nodes, std::vector<HashBucket>& buckets)
+      : nodes_(nodes), buckets_(buckets) {
+    nodes_.assign(kNodeCount, HashNode{});
+    buckets_.assign(kBucketCount, HashBucket{});
+  }
 
   uint32_t Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity,
                   int32_t searchLimit);
@@ -47,8 +53,8 @@ class LiteralCoder {
   void Insert(const uint8_t* src, uint32_t position);
   bool Put(uint8_t byte);
 
-  std::vector<HashNode> nodes_;      // all zero: no chains
-  std::vector<HashBucket> buckets_;  // all zero: no chains
+  std::vector<HashNode>& nodes_;      // all zero: no chains
+  std::vector<HashBucket>& buckets_;  // all zero: no chains
   uint32_t nextSlot_ = 0;
   uint8_t* dst_ = nullptr;
   uint32_t out_ = 0;
@@ -147,6 +153,10 @@ uint32_t LiteralCoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint
 
 uint32_t LiteralLZ77Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity,
                            int32_t searchLimit) {
-  LiteralCoder coder;
+  // The tables outlive the call only to spare the allocation; every call
+  // clears them first.
+  thread_local std::vector<HashNode> nodes;
+  thread_local std::vector<HashBucket> buckets;
+  LiteralCoder coder(nodes, buckets);
   return coder.Encode(src, n, dst, capacity, searchLimit);
 }
