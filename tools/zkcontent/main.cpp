@@ -138,6 +138,44 @@ void PrintLatencies(Latencies& l) {
               l.missed);
 }
 
+// Shows each scene in turn: with a viewer to watch, times how soon it shows
+// each change; marks the phases; holds each scene at least the interval.
+Latencies Play(const Options& o, ContentWindow& window, const std::vector<Scene>& scenes) {
+  // The viewer may still be starting: the first picture gets longer.
+  constexpr double kFirstTimeout = 60;
+  Latencies latencies;
+  for (size_t i = 0; i < scenes.size(); ++i) {
+    window.Show(scenes[i].picture);
+    Clock::time_point changed = Clock::now();
+    if (o.watch) {
+      // The first picture is compared whole: the viewer starts from grey.
+      PictureBox box = i ? DifferenceBox(scenes[i - 1].picture, scenes[i].picture)
+                         : PictureBox{0, 0, o.width, o.height};
+      double shown =
+          WaitForViewer(o, scenes[i].picture, box, changed, i ? o.timeoutSeconds : kFirstTimeout);
+      if (shown < 0)
+        std::printf("scene %2zu %-44s not shown in time\n", i, scenes[i].label.c_str());
+      else
+        std::printf("scene %2zu %-44s shown by the viewer after %.2f s\n", i,
+                    scenes[i].label.c_str(), shown);
+      // The first picture's time includes the viewer's start: not a latency.
+      if (i > 0 && shown < 0) ++latencies.missed;
+      if (i > 0 && shown >= 0) latencies.seconds.push_back(shown);
+    }
+    if (i == 0 && o.idleSeconds > 0) {
+      if (!o.watch) HoldUntil(changed, o.settleSeconds);
+      std::printf("phase still\n");
+      std::fflush(stdout);
+      HoldUntil(Clock::now(), o.idleSeconds);
+      std::printf("phase changing\n");
+    }
+    std::fflush(stdout);
+    HoldUntil(changed, o.intervalMs / 1000.0);
+  }
+  std::printf("phase end\n");
+  return latencies;
+}
+
 bool SaveAndCompare(const Options& o) {
   Picture presenter, viewer;
   std::string error;
@@ -190,34 +228,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // The viewer may still be starting: the first picture gets longer.
-  constexpr double kFirstTimeout = 60;
-  Latencies latencies;
-  for (size_t i = 0; i < scenes.size(); ++i) {
-    window.Show(scenes[i].picture);
-    Clock::time_point changed = Clock::now();
-    if (o.watch) {
-      // The first picture is compared whole: the viewer starts from grey.
-      PictureBox box = i ? DifferenceBox(scenes[i - 1].picture, scenes[i].picture)
-                         : PictureBox{0, 0, o.width, o.height};
-      double shown =
-          WaitForViewer(o, scenes[i].picture, box, changed, i ? o.timeoutSeconds : kFirstTimeout);
-      std::printf("scene %2zu %-44s %s", i, scenes[i].label.c_str(),
-                  shown < 0 ? "not shown in time\n" : "");
-      if (shown >= 0) std::printf("shown by the viewer after %.2f s\n", shown);
-      if (i > 0) shown < 0 ? ++latencies.missed : (latencies.seconds.push_back(shown), 0);
-    }
-    if (i == 0 && o.idleSeconds > 0) {
-      if (!o.watch) HoldUntil(changed, o.settleSeconds);
-      std::printf("phase still\n");
-      std::fflush(stdout);
-      HoldUntil(Clock::now(), o.idleSeconds);
-      std::printf("phase changing\n");
-    }
-    std::fflush(stdout);
-    HoldUntil(changed, o.intervalMs / 1000.0);
-  }
-  std::printf("phase end\n");
+  Latencies latencies = Play(o, window, scenes);
   if (o.watch) PrintLatencies(latencies);
   if (!o.saveDir.empty() && !SaveAndCompare(o)) return 1;
   std::fflush(stdout);
