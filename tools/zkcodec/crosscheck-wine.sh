@@ -25,6 +25,7 @@ check() {  # check PICTURE [REF]
   [ -n "$ref" ] && refopt=(--ref "$ref")
   read -r width height < <(size_of "$picture")
   for stages in 0B 0D 0A 00; do
+    rm -f "$work"/*  # a step that fails must not leave an older file to compare
     "$native" compress --stages "$stages" "${refopt[@]}" "$picture" "$work/native.zk" >/dev/null
     win compress --stages "$stages" "${refopt[@]}" "$picture" "$work/windows.zk"
     cmp -s "$work/native.zk" "$work/windows.zk" || { echo "FAIL streams differ: $picture $stages"; return 1; }
