@@ -77,7 +77,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> work(1 + 3 * static_cast<size_t>(n) + 256);
   if (!reference.empty()) std::memcpy(work.data() + 256, reference.data(), reference.size());
   const uint8_t* ref = reference.empty() ? nullptr : work.data() + 256;
-  const uint32_t streamLength = mgr.Compress(3, n, ref, pixels.data(), work.data());
+  // An empty region still has a place in memory.
+  static const uint8_t kNoPixels = 0;
+  const uint8_t* in = pixels.empty() ? &kNoPixels : pixels.data();
+  const uint32_t streamLength = mgr.Compress(3, n, ref, in, work.data());
 
   if (streamLength == 0) {
     // Nothing to send is only right for an unchanged region.
@@ -87,8 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (streamLength > 1 + 3 * n + 256 || (work[0] & ~stages) != 0) std::abort();
   std::vector<uint8_t> region = ReceiverView(stages, reference.empty() ? pixels : reference);
   if (reference.empty()) std::fill(region.begin(), region.end(), 0x33);
+  region.push_back(0x77);  // a guard byte past the region
   std::vector<uint8_t> stream(work.begin(), work.begin() + streamLength);
-  if (mgr.Decompress(streamLength, stream.data(), 3 * n, region.data()) != 3 * n && n != 0) std::abort();
+  const uint32_t covered = mgr.Decompress(streamLength, stream.data(), 3 * n, region.data());
+  if (covered != 3 * n || region.back() != 0x77) std::abort();
+  region.pop_back();
   if (region != ReceiverView(stages, pixels)) std::abort();
   return 0;
 }
