@@ -17,8 +17,9 @@ status=0
 found=0
 for target in "$build"/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
-  found=1
   name=$(basename "$target" | sed 's/^fuzz_//')
+  case "$name" in replay_*) continue ;; esac  # the replay tests, not fuzzers
+  found=1
   corpus="$work/$name/corpus"
   findings="$work/$name/findings"
   mkdir -p "$corpus" "$findings"
