@@ -37,6 +37,10 @@ constexpr uint32_t kMaxBits = 15;
 constexpr uint32_t kMinBits = 8;
 // A 4-byte run this long in a block gets the 12-byte index.
 constexpr uint32_t kHotRun = 24;
+// Searches in long runs first try this many visits of the 4-byte run; after
+// kQuickTrial tries in a block, only while at least a quarter succeed.
+constexpr uint32_t kQuickVisits = 48;
+constexpr uint32_t kQuickTrial = 32;
 // Candidates are first compared directly; longer agreements go through the
 // repeat cache.
 constexpr uint32_t kDirectCompare = 64;
@@ -77,8 +81,9 @@ uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b, uint32_t cap) {
 }
 
 // Where data stops repeating at a given distance: End(x, delta) is the first
-// j >= x + delta with src[j] != src[j - delta], or n. Recent answers are kept
-// as intervals per distance, so that scanning a long repeat is paid once.
+// j >= x + delta with src[j] != src[j - delta], or n. Answers are kept as
+// intervals, filed by distance and by the stretch of input where they were
+// asked for, so that scanning a long repeat is paid about once per stretch.
 class RepeatCache {
  public:
   void Begin(const uint8_t* src, uint32_t n) {
@@ -92,57 +97,96 @@ class RepeatCache {
 
   uint32_t End(uint32_t x, uint32_t delta) {
     const uint32_t from = x + delta;
-    Entry* set = &entries_[(delta * 0x9E3779B1u) >> (32 - kSetBits)][0];
-    ++clock_;
-    Entry* victim = nullptr;
-    Entry* joined = nullptr;  // the nearest interval ahead; a scan reaching it stops
-    uint32_t scanLimit = n_;
-    for (int w = 0; w < kWays; ++w) {
-      Entry& e = set[w];
-      if (e.generation != generation_) {
-        victim = &e;
-        continue;
-      }
-      if (e.delta == delta) {
-        if (e.from <= from && from <= e.to) {
-          e.used = clock_;
-          return e.to;
-        }
-        if (e.from > from && e.from < scanLimit) {
-          scanLimit = e.from;
-          joined = &e;
-        }
-      }
-      if (victim == nullptr || (victim->generation == generation_ && e.used < victim->used)) {
-        victim = &e;
+    const uint32_t stretch = from >> kStretchBits;
+    Entry* home = Set(delta, stretch);
+    if (const Entry* e = Covering(home, delta, from)) return e->to;
+    // An interval asked for a little earlier may reach this far.
+    for (uint32_t back = 1; back <= kLookBack && back <= stretch; ++back) {
+      if (const Entry* e = Covering(Set(delta, stretch - back), delta, from)) {
+        Store(home, delta, e->from, e->to);
+        return e->to;
       }
     }
-    uint32_t to = from + CommonPrefix(src_ + from, src_ + x, scanLimit - from);
-    if (to == scanLimit && joined != nullptr) {
-      to = joined->to;
-      victim = joined;
-    }
-    *victim = Entry{generation_, delta, from, to, clock_};
+    const uint32_t to = from + CommonPrefix(src_ + from, src_ + x, n_ - from);
+    Store(home, delta, from, to);
     return to;
   }
 
  private:
   static constexpr uint32_t kSetBits = 12;
+  static constexpr uint32_t kStretchBits = 12;
+  static constexpr uint32_t kLookBack = 8;
   static constexpr int kWays = 4;
   struct Entry {
     uint32_t generation;
     uint32_t delta;
     uint32_t from;  // src[j] == src[j - delta] for from <= j < to
     uint32_t to;    // src[to] != src[to - delta], or to == n
-    uint32_t used;
   };
+
+  Entry* Set(uint32_t delta, uint32_t stretch) {
+    return entries_[((delta * 0x9E3779B1u) ^ (stretch * 0x85EBCA6Bu)) >> (32 - kSetBits)];
+  }
+  const Entry* Covering(const Entry* set, uint32_t delta, uint32_t from) const {
+    for (int w = 0; w < kWays; ++w) {
+      const Entry& e = set[w];
+      if (e.generation == generation_ && e.delta == delta && e.from <= from && from <= e.to) return &e;
+    }
+    return nullptr;
+  }
+  void Store(Entry* set, uint32_t delta, uint32_t from, uint32_t to) {
+    // Newest first; the oldest falls out.
+    std::memmove(set + 1, set, sizeof(Entry) * (kWays - 1));
+    set[0] = Entry{generation_, delta, from, to};
+  }
 
   const uint8_t* src_ = nullptr;
   uint32_t n_ = 0;
   uint32_t generation_ = 0;
-  uint32_t clock_ = 0;
   Entry entries_[1u << kSetBits][kWays] = {};
 };
+
+// The shortest period, up to kShortestPeriods, of the kDirectCompare bytes at
+// x, or 0.
+constexpr uint32_t kShortestPeriods = 32;
+uint32_t ShortPeriod(const uint8_t* src, uint32_t n, uint32_t x) {
+  if (x + kDirectCompare > n) return 0;
+  const uint8_t* p = src + x;
+  const uint64_t head = Load64(p);
+  for (uint32_t period = 1; period <= kShortestPeriods; ++period) {
+    if (Load64(p + period) == head &&
+        CommonPrefix(p + period, p, kDirectCompare - period) == kDirectCompare - period) {
+      return period;
+    }
+  }
+  return 0;
+}
+
+RepeatCache& Repeats();
+
+// Common prefix of positions i and p (p < i), at most cap. Long agreements
+// are taken from where the data stops repeating: at the distance i - p, or,
+// where both sides repeat a short period, where each side's repetition ends.
+uint32_t LongCommonLength(const uint8_t* src, uint32_t n, uint32_t i, uint32_t p, uint32_t cap) {
+  uint32_t k = std::min(cap, kDirectCompare);
+  const uint32_t c = CommonPrefix(src + i, src + p, k);
+  if (c < k || k == cap) return c;
+  for (;;) {
+    // src[i + k - kDirectCompare, i + k) == src[p + k - kDirectCompare, p + k)
+    const uint32_t period = ShortPeriod(src, n, i + k - kDirectCompare);
+    if (period == 0) return std::min(Repeats().End(p + k, i - p) - i, cap);
+    const uint32_t at = k - kDirectCompare;
+    const uint32_t own = Repeats().End(i + at, period) - (i + at);
+    const uint32_t theirs = Repeats().End(p + at, period) - (p + at);
+    if (own != theirs) return std::min(at + std::min(own, theirs), cap);
+    k = at + own;
+    if (k >= cap) return cap;
+    const uint32_t step = std::min(cap - k, kDirectCompare);
+    const uint32_t more = CommonPrefix(src + i + k, src + p + k, step);
+    k += more;
+    if (more < step || k == cap) return k;
+  }
+}
 
 // Positions of one block sorted by a hash and, within a hash, by position:
 // hash h owns order[start[h] .. start[h + 1]).
@@ -156,8 +200,9 @@ struct SortedRuns {
 
 struct BlockIndex {
   uint32_t block;
+  bool longSorted;
   SortedRuns shortRuns;
-  SortedRuns longRuns;             // only positions of hot short runs
+  SortedRuns longRuns;             // only positions of hot short runs, once needed
   uint8_t hot[1u << kMaxBits];     // by short bucket
 };
 
@@ -166,34 +211,54 @@ struct FinderTables {
   // First entry of each run of the previous block still inside the window.
   uint16_t shortCursor[(1u << kMaxBits) + 1];
   uint16_t longCursor[(1u << kMaxBits) + 1];
-  // Hashes of the current block's positions.
-  uint32_t shortHash[kBlock];
-  uint32_t longHash[kBlock];
+  uint32_t hashes[kBlock];  // scratch for sorting
   RepeatCache repeats;
 };
 
 FinderTables g_tables;
 
-// Counting sort of the offsets k < count that `take` accepts, by hash.
+RepeatCache& Repeats() { return g_tables.repeats; }
+
+// Counting sort of the offsets k < count that `take` accepts, by hash. The
+// block is cut into kLanes consecutive parts counted and placed side by side,
+// so that repeated hashes (periodic data has few) do not wait on each other.
+constexpr uint32_t kLanes = 4;
+uint16_t g_laneCounts[kLanes][1u << kMaxBits];
+
 template <class Take>
 void SortRuns(SortedRuns& runs, const uint32_t* hashes, uint32_t count, uint32_t bits, Take take) {
   runs.bits = bits;
-  uint16_t* start = runs.start;
   const uint32_t buckets = 1u << bits;
-  std::memset(start, 0, sizeof(uint16_t) * (buckets + 1));
-  uint32_t taken = 0;
-  for (uint32_t k = 0; k < count; ++k) {
-    if (take(k)) {
-      ++start[runs.Bucket(hashes[k])];
-      ++taken;
+  const uint32_t part = (count + kLanes - 1) / kLanes;
+  for (auto& lane : g_laneCounts) std::memset(lane, 0, sizeof(uint16_t) * buckets);
+  for (uint32_t t = 0; t < part; ++t) {
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t k = lane * part + t;
+      if (k < count && take(k)) ++g_laneCounts[lane][runs.Bucket(hashes[k])];
     }
   }
-  for (uint32_t h = 1; h < buckets; ++h) start[h] = static_cast<uint16_t>(start[h] + start[h - 1]);
-  start[buckets] = static_cast<uint16_t>(taken);
-  // start[h] is now the end of run h; filling from the back leaves it at the
-  // beginning, with start[h + 1] the end.
-  for (uint32_t k = count; k-- > 0;) {
-    if (take(k)) runs.order[--start[runs.Bucket(hashes[k])]] = static_cast<uint16_t>(k);
+  // Each lane's counts become where its entries of each hash go.
+  uint16_t* start = runs.start;
+  uint16_t (&lanes)[kLanes][1u << kMaxBits] = g_laneCounts;
+  for (uint32_t h = 0; h < buckets; ++h) {
+    start[h + 1] = static_cast<uint16_t>(lanes[0][h] + lanes[1][h] + lanes[2][h] + lanes[3][h]);
+  }
+  start[0] = 0;
+  for (uint32_t h = 1; h <= buckets; ++h) start[h] = static_cast<uint16_t>(start[h] + start[h - 1]);
+  for (uint32_t h = 0; h < buckets; ++h) {
+    const uint16_t at0 = start[h];
+    const uint16_t at1 = static_cast<uint16_t>(at0 + lanes[0][h]);
+    const uint16_t at2 = static_cast<uint16_t>(at1 + lanes[1][h]);
+    lanes[3][h] = static_cast<uint16_t>(at2 + lanes[2][h]);
+    lanes[2][h] = at2;
+    lanes[1][h] = at1;
+    lanes[0][h] = at0;
+  }
+  for (uint32_t t = 0; t < part; ++t) {
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t k = lane * part + t;
+      if (k < count && take(k)) runs.order[g_laneCounts[lane][runs.Bucket(hashes[k])]++] = static_cast<uint16_t>(k);
+    }
   }
 }
 
@@ -207,6 +272,8 @@ class LZ77MatchFinder::Walk {
 
   LZ77MatchFinder::Match best{0, 0};
   bool going = true;
+  bool exhausted = false;  // the visit budget ran out before the walk ended
+  uint32_t budget = 0xFFFFFFFFu;
 
   // Visits the entries [from, end) of a run of the block at blockBase, up to
   // the first at or past `below`. gram: the bytes its entries share.
@@ -243,6 +310,11 @@ class LZ77MatchFinder::Walk {
   bool Visit(uint32_t q, uint32_t* known) {
     const uint32_t d = i_ - q;
     *known = kNone;
+    if (budget-- == 0) {
+      exhausted = true;
+      going = false;
+      return false;
+    }
     if (d - 1 <= best.length) {
       going = false;
       return false;
@@ -263,10 +335,7 @@ class LZ77MatchFinder::Walk {
 
   // Common prefix of i and p, at most cap.
   uint32_t CommonLength(uint32_t p, uint32_t cap) const {
-    const uint32_t direct = std::min(cap, kDirectCompare);
-    const uint32_t c = CommonPrefix(cur_, src_ + p, direct);
-    if (c < direct || cap == direct) return c;
-    return std::min(g_tables.repeats.End(p, i_ - p) - i_, cap);
+    return LongCommonLength(src_, n_, i_, p, cap);
   }
 
   // q (entry c) did not win and s is the next entry. If the data from q on
@@ -352,6 +421,7 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
   FinderTables& t = g_tables;
   BlockIndex& index = t.blocks[block & 1];
   index.block = block;
+  index.longSorted = false;
   const uint32_t base = block * kBlock;
   const uint32_t count = std::min(kBlock, n_ - 4 - base);  // later positions are never candidates
   uint32_t bits = kMinBits;
@@ -359,22 +429,35 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
 
   const uint8_t* p = src_ + base;
   for (uint32_t k = 0; k < count; ++k) {
-    t.shortHash[k] = ShortHash(limited_ ? NibbleKey(p + k) : Load32(p + k));
+    t.hashes[k] = ShortHash(limited_ ? NibbleKey(p + k) : Load32(p + k));
   }
-  SortRuns(index.shortRuns, t.shortHash, count, bits, [](uint32_t) { return true; });
+  SortRuns(index.shortRuns, t.hashes, count, bits, [](uint32_t) { return true; });
   if (limited_) return;
-
   const uint16_t* start = index.shortRuns.start;
   for (uint32_t h = 0; h < (1u << bits); ++h) {
     index.hot[h] = static_cast<uint32_t>(start[h + 1] - start[h]) >= kHotRun;
   }
+}
+
+// The 12-byte index of a block, made the first time a search needs it.
+void LZ77MatchFinder::SortLong(uint32_t block) {
+  FinderTables& t = g_tables;
+  BlockIndex& index = t.blocks[block & 1];
+  if (index.longSorted) return;
+  index.longSorted = true;
+  const uint32_t base = block * kBlock;
+  const uint32_t count = std::min(kBlock, n_ - 4 - base);
   const uint32_t longCount = n_ - base >= kLongGram ? std::min(count, n_ - kLongGram + 1 - base) : 0;
-  for (uint32_t k = 0; k < longCount; ++k) t.longHash[k] = LongHash(p + k);
+  const uint8_t* p = src_ + base;
+  for (uint32_t k = 0; k < longCount; ++k) t.hashes[k] = LongHash(p + k);
   const SortedRuns& shortRuns = index.shortRuns;
-  const uint32_t* shortHash = t.shortHash;
   const uint8_t* hot = index.hot;
-  SortRuns(index.longRuns, t.longHash, longCount, bits,
-           [&](uint32_t k) { return hot[shortRuns.Bucket(shortHash[k])] != 0; });
+  SortRuns(index.longRuns, t.hashes, longCount, std::max(kMinBits, shortRuns.bits - 2),
+           [&](uint32_t k) { return hot[shortRuns.Bucket(ShortHash(Load32(p + k)))] != 0; });
+  if (block + 1 == block_) {
+    std::memcpy(t.longCursor, index.longRuns.start,
+                sizeof(uint16_t) * ((1u << index.longRuns.bits) + 1));
+  }
 }
 
 void LZ77MatchFinder::EnterBlock(uint32_t block) {
@@ -382,13 +465,18 @@ void LZ77MatchFinder::EnterBlock(uint32_t block) {
   // The window reaches back into the previous block.
   if (block > 0 && t.blocks[(block - 1) & 1].block != block - 1) SortBlock(block - 1);
   SortBlock(block);
+  block_ = block;
   if (block > 0) {
     const BlockIndex& prev = t.blocks[(block - 1) & 1];
-    const uint32_t size = sizeof(uint16_t) * ((1u << prev.shortRuns.bits) + 1);
-    std::memcpy(t.shortCursor, prev.shortRuns.start, size);
-    if (!limited_) std::memcpy(t.longCursor, prev.longRuns.start, size);
+    std::memcpy(t.shortCursor, prev.shortRuns.start,
+                sizeof(uint16_t) * ((1u << prev.shortRuns.bits) + 1));
+    if (prev.longSorted) {
+      std::memcpy(t.longCursor, prev.longRuns.start,
+                  sizeof(uint16_t) * ((1u << prev.longRuns.bits) + 1));
+    }
   }
-  block_ = block;
+  quickTries_ = 0;
+  quickFailures_ = 0;
 }
 
 LZ77MatchFinder::Match LZ77MatchFinder::Find(uint32_t i) {
@@ -417,19 +505,41 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
   const uint32_t o = i - base;
   const BlockIndex& now = t.blocks[block_ & 1];
   const BlockIndex* prev = block_ > 0 ? &t.blocks[(block_ - 1) & 1] : nullptr;
-  const uint32_t shortHash = t.shortHash[o];
+  const uint32_t shortHash = ShortHash(Load32(src_ + i));
   const uint32_t nowShort = now.shortRuns.Bucket(shortHash);
   const uint32_t prevShort = prev ? prev->shortRuns.Bucket(shortHash) : 0;
+  auto walkShort = [&](Walk& walk) {
+    if (prev) {
+      walk.Run(prev->shortRuns, base - kBlock,
+               LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+               prev->shortRuns.start[prevShort + 1], i, kShortGram);
+    }
+    walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort],
+             now.shortRuns.start[nowShort + 1], i, kShortGram);
+  };
 
-  // Short runs, or long ones where a block has them: every candidate that
-  // can score kLongGram is among them.
   const bool nowHot = now.hot[nowShort] != 0;
   const bool prevHot = prev && prev->hot[prevShort] != 0;
   if (i + kLongGram <= n_ && (nowHot || prevHot)) {
+    // A long run: periodic data is usually settled in a few visits; other
+    // data is sent to the 12-byte index once this block shows it is that
+    // kind.
+    if (quickTries_ < kQuickTrial || quickFailures_ * 4 < quickTries_ * 3) {
+      Walk quick(src_, n_, i);
+      quick.budget = kQuickVisits;
+      walkShort(quick);
+      ++quickTries_;
+      if (!quick.exhausted) return quick.best;
+      ++quickFailures_;
+    }
+    // Every candidate that can score kLongGram shares its first kLongGram
+    // bytes with i: they are all in the 12-byte runs, or in the short runs
+    // of a block whose run is not long.
     Walk walk(src_, n_, i);
-    const uint32_t longHash = t.longHash[o];
+    const uint32_t longHash = LongHash(src_ + i);
     if (prev) {
       if (prevHot) {
+        SortLong(block_ - 1);
         const uint32_t b = prev->longRuns.Bucket(longHash);
         walk.Run(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
                  prev->longRuns.start[b + 1], i, kLongGram);
@@ -440,9 +550,9 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
       }
     }
     if (nowHot) {
+      SortLong(block_);
       const uint32_t b = now.longRuns.Bucket(longHash);
-      walk.Run(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], i,
-               kLongGram);
+      walk.Run(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], i, kLongGram);
     } else {
       walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort],
                now.shortRuns.start[nowShort + 1], i, kShortGram);
@@ -451,12 +561,7 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
   }
 
   Walk walk(src_, n_, i);
-  if (prev) {
-    walk.Run(prev->shortRuns, base - kBlock, LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
-             prev->shortRuns.start[prevShort + 1], i, kShortGram);
-  }
-  walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort], now.shortRuns.start[nowShort + 1],
-           i, kShortGram);
+  walkShort(walk);
   return walk.best;
 }
 
@@ -470,7 +575,7 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindLimited(uint32_t i) {
   const uint32_t global = n_ - i - 1;
   const uint32_t word = Load32(cur);
   const uint32_t key = NibbleKey(cur);
-  const uint32_t shortHash = t.shortHash[o];
+  const uint32_t shortHash = ShortHash(key);
   Match best{0, 0};
   uint32_t visited = 0;
   // False once no later candidate can count.

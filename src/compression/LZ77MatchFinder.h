@@ -32,6 +32,7 @@ class LZ77MatchFinder {
   class Walk;
   void EnterBlock(uint32_t block);
   void SortBlock(uint32_t block);
+  void SortLong(uint32_t block);
   Match FindAll(uint32_t i);
   Match FindLimited(uint32_t i);
 
@@ -40,4 +41,6 @@ class LZ77MatchFinder {
   uint32_t searchLimit_;  // 0: no candidates
   bool limited_;          // the limit may cut a chain short
   uint32_t block_;        // the block of the positions being searched
+  uint32_t quickTries_ = 0;
+  uint32_t quickFailures_ = 0;
 };
