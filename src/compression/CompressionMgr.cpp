@@ -1,9 +1,7 @@
 #include "compression/CompressionMgr.h"
 
 #include <cinttypes>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "common/Clock.h"
 #include "common/Trace.h"
@@ -20,16 +18,6 @@ constexpr uint8_t kRunLengthStages = STAGE_RLE565 | STAGE_RLE332;
 // encoders stay under 2 bytes per pixel plus their headers: this much
 // headroom past the region's size covers all of them.
 constexpr uint32_t kWorkSlack = 256;
-
-struct FreeDeleter {
-  void operator()(uint8_t* p) const { std::free(p); }
-};
-using WorkBuffer = std::unique_ptr<uint8_t, FreeDeleter>;
-
-WorkBuffer Allocate(uint64_t size) {
-  if (size > SIZE_MAX) return nullptr;
-  return WorkBuffer(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size))));
-}
 
 struct StageFigures {
   uint32_t in = 0;
@@ -75,8 +63,7 @@ uint32_t CompressionMgr::Compress(uint32_t bytesPerPixel, uint32_t pixelCount,
     return 0;
   }
   const uint64_t wide = static_cast<uint64_t>(bytesPerPixel) * pixelCount;
-  WorkBuffer tbits =
-      wide + kWorkSlack + 1 > UINT32_MAX ? nullptr : Allocate(wide + kWorkSlack);
+  uint8_t* const tbits = wide + kWorkSlack + 1 > UINT32_MAX ? nullptr : work1_.Get(wide + kWorkSlack);
   if (!tbits) {
     Trace(TRACE_COMPRESSION, "\r\nCompressionMgr::Compress Failed!  malloc(%" PRIu64
           "); tbits = NULL", wide + kWorkSlack);
@@ -103,7 +90,7 @@ uint32_t CompressionMgr::Compress(uint32_t bytesPerPixel, uint32_t pixelCount,
   // The optional stages alternate between the payload and tbits, so at most
   // one copy moves the result into place.
   if (stageFlags_ & STAGE_LZ77) {
-    uint8_t* target = data == payload ? tbits.get() : payload;
+    uint8_t* target = data == payload ? tbits : payload;
     LZ77Coder coder;
     coder.SetSearchLimit(lzMaxSearch_);
     const uint32_t start = TickCountMs();
@@ -116,7 +103,7 @@ uint32_t CompressionMgr::Compress(uint32_t bytesPerPixel, uint32_t pixelCount,
     }
   }
   if (stageFlags_ & STAGE_HUFFMAN) {
-    uint8_t* target = data == payload ? tbits.get() : payload;
+    uint8_t* target = data == payload ? tbits : payload;
     HuffmanEncoder encoder;
     const uint32_t start = TickCountMs();
     const uint32_t r = encoder.Encode(data, m, target, m);
@@ -151,22 +138,22 @@ uint32_t CompressionMgr::Decompress(uint32_t length, const uint8_t* bitsIn, uint
   const uint64_t workSize = static_cast<uint64_t>(outLength) + kWorkSlack;
   // Work buffers are taken only for the stages the stream uses: a plain
   // run-length stream decodes straight into bitsOut.
-  WorkBuffer tbits1, tbits2;
   auto take = [&](WorkBuffer& buffer, const char* name) -> uint8_t* {
-    if (!buffer) buffer = Allocate(workSize);
-    if (!buffer) {
+    uint8_t* p = buffer.Get(workSize);
+    if (!p) {
       Trace(TRACE_COMPRESSION, "\r\nCompressionMgr::Decompress Failed!  malloc(%" PRIu64
             "), %s = NULL", workSize, name);
     }
-    return buffer.get();
+    return p;
   };
   const uint8_t stage = bitsIn[0];
   const uint8_t* data = bitsIn + 1;
   uint32_t m = length - 1;
 
   // Stages come off from the outside in; any failure leaves bitsOut as it was.
+  uint8_t* tbits1 = nullptr;
   if (stage & STAGE_HUFFMAN) {
-    uint8_t* target = take(tbits1, "tbits1");
+    uint8_t* target = tbits1 = take(work1_, "tbits1");
     if (!target) return 0;
     HuffmanDecoder decoder;
     m = decoder.Decode(data, m, target, static_cast<uint32_t>(workSize));
@@ -174,7 +161,7 @@ uint32_t CompressionMgr::Decompress(uint32_t length, const uint8_t* bitsIn, uint
     data = target;
   }
   if (stage & STAGE_LZ77) {
-    uint8_t* target = data == tbits1.get() ? take(tbits2, "tbits2") : take(tbits1, "tbits1");
+    uint8_t* target = data == tbits1 ? take(work2_, "tbits2") : take(work1_, "tbits1");
     if (!target) return 0;
     m = LZ77Coder::Decode(data, m, target, outLength);
     if (m == 0) return 0;

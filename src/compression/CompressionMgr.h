@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "compression/WorkBuffer.h"
+
 // Stage bits, with the same values in the stage flags and in a stream's first byte.
 enum CompressionStage : uint8_t {
   STAGE_HUFFMAN = 0x01,
@@ -47,4 +49,7 @@ class CompressionMgr {
  private:
   uint8_t stageFlags_ = 0;
   int32_t lzMaxSearch_ = 32768;
+  // Intermediate stage outputs, kept between calls.
+  WorkBuffer work1_;
+  WorkBuffer work2_;
 };

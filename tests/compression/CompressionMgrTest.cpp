@@ -217,6 +217,23 @@ TEST(CompressionMgrDecompress, FailureLeavesTheRegionUnchanged) {
   EXPECT_EQ(Decompress(mgr, Bytes{}, region), 0u);
 }
 
+TEST(CompressionMgrDecompress, WorkBuffersKeptBetweenCallsCarryNothingOver) {
+  CompressionMgr mgr = Defaults();
+  std::mt19937 rng(14);
+  const Bytes large = ScreenLikePixels(50000, rng), small = ScreenLikePixels(3000, rng);
+  const Bytes largeStream = Compress(mgr, large), smallStream = Compress(mgr, small);
+  ASSERT_EQ(largeStream[0], 0x0B);
+  for (int round = 0; round < 2; ++round) {
+    Bytes region(large.size(), 0);
+    ASSERT_EQ(Decompress(mgr, largeStream, region), large.size());
+    EXPECT_EQ(region, Through565(large));
+    Bytes smallRegion(small.size(), 0);
+    ASSERT_EQ(Decompress(mgr, smallStream, smallRegion), small.size());
+    EXPECT_EQ(smallRegion, Through565(small));
+  }
+  EXPECT_EQ(Compress(mgr, large), largeStream);
+}
+
 // Every valid combination of stages round-trips, with the reference inside
 // the output buffer as the presenter places it for partial updates.
 class StageCombination : public ::testing::TestWithParam<uint8_t> {};
