@@ -9,7 +9,7 @@
 #include "frames/PixelRoutines.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "CountEqualPixels finds the first differing byte from the low end of a word");
+              "the wide comparisons and the pixel stores assume a little-endian host");
 
 namespace {
 
