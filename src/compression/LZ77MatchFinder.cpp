@@ -223,41 +223,39 @@ RepeatCache& Repeats() { return g_tables.repeats; }
 // block is cut into kLanes consecutive parts counted and placed side by side,
 // so that repeated hashes (periodic data has few) do not wait on each other.
 constexpr uint32_t kLanes = 4;
-uint16_t g_laneCounts[kLanes][1u << kMaxBits];
+uint16_t g_laneCounts[(1u << kMaxBits) * kLanes];  // by hash, then lane
 
 template <class Take>
 void SortRuns(SortedRuns& runs, const uint32_t* hashes, uint32_t count, uint32_t bits, Take take) {
   runs.bits = bits;
   const uint32_t buckets = 1u << bits;
   const uint32_t part = (count + kLanes - 1) / kLanes;
-  for (auto& lane : g_laneCounts) std::memset(lane, 0, sizeof(uint16_t) * buckets);
+  uint16_t* lanes = g_laneCounts;
+  std::memset(lanes, 0, sizeof(uint16_t) * kLanes * buckets);
   for (uint32_t t = 0; t < part; ++t) {
     for (uint32_t lane = 0; lane < kLanes; ++lane) {
       const uint32_t k = lane * part + t;
-      if (k < count && take(k)) ++g_laneCounts[lane][runs.Bucket(hashes[k])];
+      if (k < count && take(k)) ++lanes[runs.Bucket(hashes[k]) * kLanes + lane];
     }
   }
   // Each lane's counts become where its entries of each hash go.
-  uint16_t* start = runs.start;
-  uint16_t (&lanes)[kLanes][1u << kMaxBits] = g_laneCounts;
+  uint32_t total = 0;
   for (uint32_t h = 0; h < buckets; ++h) {
-    start[h + 1] = static_cast<uint16_t>(lanes[0][h] + lanes[1][h] + lanes[2][h] + lanes[3][h]);
+    runs.start[h] = static_cast<uint16_t>(total);
+    uint16_t* at = &lanes[h * kLanes];
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t c = at[lane];
+      at[lane] = static_cast<uint16_t>(total);
+      total += c;
+    }
   }
-  start[0] = 0;
-  for (uint32_t h = 1; h <= buckets; ++h) start[h] = static_cast<uint16_t>(start[h] + start[h - 1]);
-  for (uint32_t h = 0; h < buckets; ++h) {
-    const uint16_t at0 = start[h];
-    const uint16_t at1 = static_cast<uint16_t>(at0 + lanes[0][h]);
-    const uint16_t at2 = static_cast<uint16_t>(at1 + lanes[1][h]);
-    lanes[3][h] = static_cast<uint16_t>(at2 + lanes[2][h]);
-    lanes[2][h] = at2;
-    lanes[1][h] = at1;
-    lanes[0][h] = at0;
-  }
+  runs.start[buckets] = static_cast<uint16_t>(total);
   for (uint32_t t = 0; t < part; ++t) {
     for (uint32_t lane = 0; lane < kLanes; ++lane) {
       const uint32_t k = lane * part + t;
-      if (k < count && take(k)) runs.order[g_laneCounts[lane][runs.Bucket(hashes[k])]++] = static_cast<uint16_t>(k);
+      if (k < count && take(k)) {
+        runs.order[lanes[runs.Bucket(hashes[k]) * kLanes + lane]++] = static_cast<uint16_t>(k);
+      }
     }
   }
 }
@@ -424,8 +422,10 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
   index.longSorted = false;
   const uint32_t base = block * kBlock;
   const uint32_t count = std::min(kBlock, n_ - 4 - base);  // later positions are never candidates
+  // About two positions per hash: fewer hashes cost less to sort than the
+  // extra entries cost to pass over.
   uint32_t bits = kMinBits;
-  while (bits < kMaxBits && (1u << bits) < count) ++bits;
+  while (bits < kMaxBits && (2u << bits) < count) ++bits;
 
   const uint8_t* p = src_ + base;
   for (uint32_t k = 0; k < count; ++k) {
