@@ -44,6 +44,7 @@ constexpr uint32_t kQuickTrial = 32;
 // Candidates are first compared directly; longer agreements go through the
 // repeat cache.
 constexpr uint32_t kDirectCompare = 64;
+constexpr uint32_t kPrefetchAhead = 4;
 
 uint32_t Load32(const uint8_t* p) {
   uint32_t v;
@@ -281,6 +282,8 @@ class LZ77MatchFinder::Walk {
     for (uint32_t c = from; going && c < end;) {
       const uint32_t q = blockBase + runs.order[c];
       if (q >= below) break;
+      // Candidates lie anywhere in the window; ask for the next ones early.
+      if (c + kPrefetchAhead < end) __builtin_prefetch(src_ + blockBase + runs.order[c + kPrefetchAhead]);
       uint32_t known;
       if (Visit(q, &known)) {
         lastGap = 0;
