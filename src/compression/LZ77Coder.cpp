@@ -13,8 +13,10 @@ constexpr uint32_t kMinInput = 512;
 constexpr uint32_t kMinMatch = 4;
 constexpr uint32_t kMaxMatch = 127;
 constexpr uint32_t kMaxLiteralBlock = 127;
+constexpr char kDumpFile[] = "C:\\LZDecode.bin";
 
-
+// Writes tokens at dst and refuses every byte past capacity, so that a
+// stream that would not fit is noticed at once and the stage declines.
 class TokenWriter {
  public:
   TokenWriter(uint8_t* dst, uint32_t capacity) : dst_(dst), capacity_(capacity) {}
@@ -30,7 +32,7 @@ class TokenWriter {
   }
   bool Match(uint32_t length, uint32_t distance) {
     CloseBlock();
-    if (capacity_ - out_ < 3 || out_ > capacity_) return false;
+    if (capacity_ - out_ < 3) return false;
     dst_[out_] = static_cast<uint8_t>(0x80 | length);
     StoreU16LE(dst_ + out_ + 1, static_cast<uint16_t>(distance));
     out_ += 3;
@@ -82,34 +84,35 @@ uint32_t LZ77Coder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_
 
 uint32_t LZ77Coder::Decode(const uint8_t* src, uint32_t length, uint8_t* dst, uint32_t capacity) {
   if (capacity == 0) return 0;
-  uint32_t r = 0;
-  uint32_t o = 0;
-  for (;;) {
-    if (r >= length) break;
-    const uint32_t h = src[r++];
-    if (h == 0) return o;
-    if (h & 0x80) {
-      const uint32_t len = h & 0x7F;
-      if (len > capacity - o || length - r < 2) break;
-      const uint32_t d = LoadU16LE(src + r);
-      r += 2;
-      if (d == 0 || d > o) break;
-      uint8_t* to = dst + o;
-      const uint8_t* from = to - d;
-      if (d >= len) {
-        std::memcpy(to, from, len);
+  uint32_t read = 0;
+  uint32_t made = 0;
+  // Every token is checked against the input left, the room left and the
+  // bytes already made before anything is copied.
+  while (read < length) {
+    const uint32_t head = src[read++];
+    if (head == 0) return made;
+    if (head & 0x80) {
+      const uint32_t count = head & 0x7F;
+      if (count > capacity - made || length - read < 2) break;
+      const uint32_t distance = LoadU16LE(src + read);
+      read += 2;
+      if (distance == 0 || distance > made) break;
+      uint8_t* to = dst + made;
+      const uint8_t* from = to - distance;
+      if (distance >= count) {
+        std::memcpy(to, from, count);
       } else {
-        for (uint32_t k = 0; k < len; ++k) to[k] = from[k];
+        for (uint32_t k = 0; k < count; ++k) to[k] = from[k];  // repeats what it has just copied
       }
-      o += len;
+      made += count;
     } else {
-      if (h > capacity - o || h > length - r) break;
-      std::memcpy(dst + o, src + r, h);
-      r += h;
-      o += h;
+      if (head > capacity - made || head > length - read) break;
+      std::memcpy(dst + made, src + read, head);
+      read += head;
+      made += head;
     }
-    if (o >= capacity) return o;
+    if (made >= capacity) return made;
   }
-  ReportDecodeFailure("C:\\LZDecode.bin", src, length);
+  ReportDecodeFailure(kDumpFile, src, length);
   return 0;
 }
