@@ -81,11 +81,16 @@ TEST_F(SessionEndToEnd, LateViewerGetsOneFullUpdateAndSeesWhatTheFirstSees) {
   ShowContent(source);
   EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, source, kChangeSeconds));
   EXPECT_TRUE(WaitForMatch(kViewerX, kSecondViewerY, source, kChangeSeconds));
-  // Both draw the same frame and the same pointer: the same pixels.
-  Picture one, two;
-  ASSERT_TRUE(GrabScreen(kViewerX, kViewerY, kAreaWidth, kAreaHeight, &one));
-  ASSERT_TRUE(GrabScreen(kViewerX, kSecondViewerY, kAreaWidth, kAreaHeight, &two));
-  EXPECT_TRUE(one.pixels == two.pixels);
+  // Both draw the same frame and the same pointer: the same pixels, once the
+  // updates still on their way to one of them have arrived.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        Picture one, two;
+        return GrabScreen(kViewerX, kViewerY, kAreaWidth, kAreaHeight, &one) &&
+               GrabScreen(kViewerX, kSecondViewerY, kAreaWidth, kAreaHeight, &two) &&
+               one.pixels == two.pixels;
+      },
+      kChangeSeconds));
 
   PresenterFigures figures = Host().Figures();
   EXPECT_EQ(figures.fullUpdates, 2u);  // one per viewer
