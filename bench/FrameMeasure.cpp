@@ -82,7 +82,7 @@ std::vector<BandSpan> SplitIntoBands(uint32_t width, uint32_t height, uint32_t b
 
 FrameMeasurer::FrameMeasurer(const MeasureSettings& settings)
     : settings_(settings), baselines_(MakeBaselineCodecs()) {
-  if ((settings_.stageFlags & STAGE_RLE332) != 0) InstallNominalPalette();
+  if ((settings_.stageFlags & STAGE_RLE332) != 0) SetNominalPaletteTable();
 }
 
 FrameFigures FrameMeasurer::Measure(const FrameJob& job) {

@@ -34,18 +34,6 @@ std::vector<uint8_t> ReceiverView(uint8_t stages, const std::vector<uint8_t>& pi
   return out;
 }
 
-void UseNominalPalette() {
-  uint8_t entries[kPaletteBytes];
-  for (uint32_t v = 0; v < 256; ++v) {
-    const uint32_t c = Expand332(static_cast<uint8_t>(v));
-    entries[4 * v] = ColourBlue(c);
-    entries[4 * v + 1] = ColourGreen(c);
-    entries[4 * v + 2] = ColourRed(c);
-    entries[4 * v + 3] = 0;
-  }
-  SetPaletteTable(entries);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -66,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reference = pixels;  // mostly unchanged: one pixel in seven differs
     for (size_t i = 0; i < reference.size(); i += 21) reference[i] ^= 0x80;
   }
-  UseNominalPalette();
+  SetNominalPaletteTable();
 
   CompressionMgr mgr;
   mgr.EnableHuffman(stages & STAGE_HUFFMAN);

@@ -119,3 +119,15 @@ void SetPaletteTable(const uint8_t* entries) {
 }
 
 const uint32_t* PaletteTable() { return g_paletteTable; }
+
+void SetNominalPaletteTable() {
+  uint8_t entries[kPaletteBytes];
+  for (uint32_t value = 0; value < 256; ++value) {
+    const uint32_t colour = Expand332(static_cast<uint8_t>(value));
+    entries[4 * value] = ColourBlue(colour);
+    entries[4 * value + 1] = ColourGreen(colour);
+    entries[4 * value + 2] = ColourRed(colour);
+    entries[4 * value + 3] = 0;
+  }
+  SetPaletteTable(entries);
+}

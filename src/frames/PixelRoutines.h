@@ -60,5 +60,9 @@ void BuildPalette(uint32_t pixelCount, const uint8_t* pixels, uint8_t* entries);
 // Replaces the palette table with kPaletteBytes bytes of received entries.
 void SetPaletteTable(const uint8_t* entries);
 
+// Fills the palette table with the nominal colour of every value, for
+// decoding 8-bit streams where no palette message exists (tools, tests).
+void SetNominalPaletteTable();
+
 // The palette table: 256 colours (MakeColour layout), all black at load time.
 const uint32_t* PaletteTable();

@@ -107,6 +107,8 @@ class ZKWindow : public EventMgr,
 
   // Timers (ZKWindowTimers.cpp).
   void OnTimer(UINT_PTR timerId);
+  // Kills the timer and, for a non-zero interval, sets it again.
+  void RestartTimer(UINT_PTR timerId, uint32_t intervalMs);
   void ApplyPosition();
 
   // Capture polling (frames/CapturePolling.cpp).

@@ -223,10 +223,7 @@ INT_PTR CALLBACK ZKWindow::AnnotationDialogProc(HWND dialog, UINT message, WPARA
 bool ZKWindow::SetInputUpdateFrequency(uint32_t intervalMs) {
   if (intervalMs == 0) return false;
   inputInterval_ = intervalMs;
-  // A null window would give the timer to the calling host thread.
-  if (!window_) return true;
-  KillTimer(window_, TIMER_INPUT);
-  SetTimer(window_, TIMER_INPUT, intervalMs, nullptr);
+  RestartTimer(TIMER_INPUT, intervalMs);
   return true;
 }
 

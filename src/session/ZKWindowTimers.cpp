@@ -1,29 +1,26 @@
 #include "session/ZKWindow.h"
 
+void ZKWindow::RestartTimer(UINT_PTR timerId, uint32_t intervalMs) {
+  // Without a session window, SetTimer and PostMessage would act on the
+  // calling host thread's own queue: the setters only store their values.
+  if (!window_) return;
+  KillTimer(window_, timerId);
+  if (intervalMs) SetTimer(window_, timerId, intervalMs, nullptr);
+}
+
 bool ZKWindow::SetUpdateFrequency(uint32_t intervalMs) {
   if (intervalMs == 0) return false;
   updateInterval_ = intervalMs;
-  // A null window would give the timer to the calling host thread.
-  if (!window_) return true;
-  KillTimer(window_, TIMER_UPDATE);
-  SetTimer(window_, TIMER_UPDATE, intervalMs, nullptr);
+  RestartTimer(TIMER_UPDATE, intervalMs);
   return true;
 }
 
 bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands) {
-  // A null window would give the timer and the poll to the calling host thread.
-  bool haveWindow = window_ != nullptr;
-  if (haveWindow) KillTimer(window_, TIMER_POLL);
   pollInterval_ = intervalMs;
-  if (intervalMs) {
-    pollExclusive_ = exclusive;
-    pollProgressive_ = bands;
-    if (haveWindow) SetTimer(window_, TIMER_POLL, intervalMs, nullptr);
-  } else {
-    pollExclusive_ = 0;
-    pollProgressive_ = 0;
-  }
-  if (haveWindow) PostMessageA(window_, WM_ZK_POLL, 0, 0);
+  pollExclusive_ = intervalMs ? exclusive : 0;
+  pollProgressive_ = intervalMs ? bands : 0;
+  RestartTimer(TIMER_POLL, intervalMs);
+  if (window_) PostMessageA(window_, WM_ZK_POLL, 0, 0);
   return true;
 }
 

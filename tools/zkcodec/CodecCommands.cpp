@@ -82,7 +82,8 @@ bool RunDecompress(const DecompressOptions& options, std::string& summary, std::
   const uint32_t outLength = static_cast<uint32_t>(region.ByteCount());
   uint32_t covered = 0;
   if (!stream.empty()) {
-    InstallNominalPalette();
+    // A tool receives no palette messages: 8-bit values decode to their nominal colours.
+    SetNominalPaletteTable();
     CompressionMgr decompressor;
     covered = decompressor.Decompress(static_cast<uint32_t>(stream.size()), stream.data(), outLength,
                                       region.pixels.data());

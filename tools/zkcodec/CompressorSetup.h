@@ -19,16 +19,3 @@ inline void ConfigureCompressor(CompressionMgr& compressor, uint8_t stageFlags, 
 // 257 spare bytes beyond the pixels.
 constexpr uint64_t kMaxRegionBytes = 0xFFFFFFFFull - 257;
 
-// 8-bit streams decode through the palette that palette messages carry; a
-// tool has none, so it uses the nominal colour of every value.
-inline void InstallNominalPalette() {
-  uint8_t entries[kPaletteBytes];
-  for (uint32_t value = 0; value < 256; ++value) {
-    const uint32_t colour = Expand332(static_cast<uint8_t>(value));
-    entries[4 * value] = ColourBlue(colour);
-    entries[4 * value + 1] = ColourGreen(colour);
-    entries[4 * value + 2] = ColourRed(colour);
-    entries[4 * value + 3] = 0;
-  }
-  SetPaletteTable(entries);
-}
