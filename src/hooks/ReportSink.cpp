@@ -21,8 +21,12 @@ void SetReportTarget(HWND session) {
   InterlockedExchange(&g_shared.target, static_cast<LONG>(reinterpret_cast<LONG_PTR>(session)));
 }
 
-HWND CloseReports() {
-  LONG previous = InterlockedExchange(&g_shared.target, 0);
+void CloseReports(HWND session) {
+  LONG mine = static_cast<LONG>(reinterpret_cast<LONG_PTR>(session));
+  // Only the session that set the target clears it: the DLL is mapped by
+  // every session on the desktop, viewers included, and a viewer tearing
+  // down must not silence the presenter.
+  if (!session || InterlockedCompareExchange(&g_shared.target, 0, mine) != mine) return;
   // Interlocked operations are full barriers on both sides: a procedure that
   // entered after this read of inFlight reads the target after it was cleared.
   DWORD start = GetTickCount();
@@ -30,7 +34,6 @@ HWND CloseReports() {
          GetTickCount() - start < kQuiesceLimitMs) {
     SwitchToThread();
   }
-  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(previous));
 }
 
 PendingReport::PendingReport() {

@@ -12,10 +12,10 @@ namespace zkhooks {
 
 void SetReportTarget(HWND session);
 
-// Clears the target, then waits until no hook procedure is between reading
-// the target and posting to it, so nothing is posted once this returns.
-// Returns the target it cleared.
-HWND CloseReports();
+// Clears the target if it is `session`, then waits until no hook procedure
+// is between reading the target and posting to it, so nothing is posted to
+// `session` once this returns. Another session's target is left alone.
+void CloseReports(HWND session);
 
 // One report in the making. While it lives, the hook procedure counts as in
 // flight and CloseReports waits for it; build and post it without delay.

@@ -39,20 +39,18 @@ BOOL ZKHooks_SetHooks(HWND sessionWindow) {
   LifecycleLock lock;
   zkhooks::SetReportTarget(sessionWindow);
   if (g_hookThread.Start()) return TRUE;
-  zkhooks::CloseReports();
+  zkhooks::CloseReports(sessionWindow);
   return FALSE;
 }
 
 BOOL ZKHooks_UnSetHooks(HWND sessionWindow) {
-  HWND previous;
   {
     LifecycleLock lock;
-    previous = zkhooks::CloseReports();
+    zkhooks::CloseReports(sessionWindow);
     g_hookThread.Stop();
     zkhooks::DisarmClickToShare();
   }
   DiscardQueuedReports(sessionWindow);
-  if (previous != sessionWindow) DiscardQueuedReports(previous);
   return TRUE;
 }
 

@@ -152,6 +152,14 @@ void EndToEndFixture::Observe(const ZKEvent& event) {
   }
 }
 
+void EndToEndFixture::MovePointer(int screenX, int screenY) {
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  // Rounded up: the system maps back with floor(dx * width / 65536).
+  DWORD dx = static_cast<DWORD>((screenX * 65536LL + width - 1) / width);
+  DWORD dy = static_cast<DWORD>((screenY * 65536LL + height - 1) / height);
+  mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
+}
+
 int EndToEndFixture::Drained(uint32_t type) {
   std::lock_guard<std::mutex> lock(observedMutex_);
   return type < 13 ? drained_[type] : 0;

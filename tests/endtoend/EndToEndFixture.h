@@ -52,6 +52,9 @@ class EndToEndFixture : public ::testing::Test {
   // The same against the presenter's palette colours (8-bit mode).
   bool WaitForPaletteMatch(int x, int y, const Picture& expected, double seconds,
                            MatchReport* last = nullptr);
+  // Moves the pointer as a device would (through the system's input queue,
+  // so the presenter's hooks report it).
+  static void MovePointer(int screenX, int screenY);
   // Pumps the content window for a while (observation, not synchronisation).
   static void PumpFor(double seconds);
   // Pumps the content window until the condition holds or the deadline passes.

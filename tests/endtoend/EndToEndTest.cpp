@@ -8,6 +8,7 @@
 
 namespace {
 constexpr uint32_t kDisplayFormat = 0;
+constexpr uint32_t kMousePosition = 10;
 constexpr uint32_t kPalette = 12;
 
 
@@ -72,6 +73,11 @@ TEST_F(SessionEndToEnd, LateViewerGetsOneFullUpdateAndSeesWhatTheFirstSees) {
   Picture photo = Photo(kAreaWidth, kAreaHeight);
   ShowContent(photo);
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kChangeSeconds));
+  // The pointer rests inside the shared area before the late viewer joins:
+  // it must draw it where the first one does without a new move.
+  int pointerEvents = Drained(kMousePosition);
+  MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
+  ASSERT_TRUE(WaitUntil([&] { return Drained(kMousePosition) > pointerEvents; }, kChangeSeconds));
 
   HostProcess& late = StartViewer(kViewerX, kSecondViewerY);
   MatchReport report;

@@ -190,3 +190,24 @@ TEST_F(NetworkFaults, PresentCommandServesAViewerAndStopsOnRequest) {
   ASSERT_TRUE(view.WaitForExit(20000, &code));
   EXPECT_EQ(code, 0u) << view.Output();
 }
+
+class ViewerJoining : public EndToEndFixture {};
+
+TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
+  constexpr uint32_t kMousePosition = 10;
+  ShowContent(Notepad(kAreaWidth, kAreaHeight));
+  ASSERT_NO_FATAL_FAILURE(StartPresenter());
+  // The presenter reports its pointer only when it moves; it moves before
+  // anybody watches.
+  MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
+  ASSERT_TRUE(WaitUntil([&] { return Drained(kMousePosition) > 0; }, kChangeSeconds));
+
+  std::string error;
+  TcpSocket viewer = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
+  ASSERT_TRUE(viewer.IsOpen()) << error;
+  std::vector<uint32_t> types;
+  EXPECT_TRUE(ReadEvents(viewer, kChangeSeconds, &types, [&] { return types.size() >= 2; }));
+  ASSERT_GE(types.size(), 2u);
+  EXPECT_EQ(types[0], kFullUpdate);
+  EXPECT_EQ(types[1], kMousePosition);
+}

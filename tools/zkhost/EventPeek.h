@@ -15,6 +15,7 @@ constexpr uint32_t kEventMouseUpdate = 3;
 constexpr uint32_t kEventKeyboardUpdate = 4;
 constexpr uint32_t kEventAnnotation = 6;
 constexpr uint32_t kEventEndAnnotation = 7;
+constexpr uint32_t kEventMousePosition = 10;
 constexpr uint32_t kEventAnnotationMode = 11;
 constexpr uint32_t kEventPalette = 12;
 

@@ -116,9 +116,14 @@ void PresenterHost::Distribute(const ZKEvent& event) {
       if (!link->OfferContainer(tag, frame)) continue;
       ++figures_.fullUpdates;
       figures_.fullUpdateBytes += event.size;
+      if (lastPointer_ && link->OfferEvent(lastPointer_) == ViewerLink::Offer::kOverflow) {
+        ++figures_.resyncs;
+        Resynchronise(*link);
+      }
     }
     return;
   }
+  if (event.type == kEventMousePosition) lastPointer_ = frame;
   if (event.type == kEventDisplayUpdate) {
     ++figures_.displayUpdates;
     figures_.updatePixelBytes += 3ull * DisplayUpdatePixels(event.payload, event.size);

@@ -95,6 +95,10 @@ class PresenterHost {
   mutable std::mutex figuresMutex_;
   PresenterFigures figures_;
   uint64_t closedLinkBytes_ = 0;
+  // The presenter sends its pointer only when it moves, and a full update
+  // does not carry it: a viewer that joins gets the last one after its
+  // container. Drain thread only.
+  WireFrame lastPointer_;
   std::chrono::steady_clock::time_point start_;
 };
 
