@@ -115,7 +115,7 @@ TEST_F(SessionEndToEnd, UndrainedQueueStopsNearItsLimitAndTheViewerCatchesUpAfte
   WriteConfig("[EventMgr]\nMaxQueueSize=16384\n");
   ShowContent(Notepad(kAreaWidth, kAreaHeight));
   ASSERT_NO_FATAL_FAILURE(StartPresenter());
-  StartViewer(kViewerX, kViewerY);
+  HostProcess& viewer = StartViewer(kViewerX, kViewerY);
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, Notepad(kAreaWidth, kAreaHeight), kFirstShowSeconds));
 
   Host().PauseDraining(true);
@@ -144,7 +144,10 @@ TEST_F(SessionEndToEnd, UndrainedQueueStopsNearItsLimitAndTheViewerCatchesUpAfte
   Picture photo = Photo(kAreaWidth, kAreaHeight);
   ShowContent(photo);
   MatchReport report;
-  EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kChangeSeconds, &report)) << Describe(report);
+  EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kChangeSeconds, &report))
+      << Describe(report) << "\n" << FormatFigures(Host().Figures()) << "\nqueued "
+      << QueuedBytes() << " bytes, " << PendingRectangles() << " rectangles pending\n"
+      << viewer.Output();
   EXPECT_EQ(Host().Figures().resyncs, 0u);
 }
 
