@@ -20,6 +20,10 @@
 //   also sorts them by a hash of 12 bytes; the search walks those sharing
 //   i's 12 bytes first and falls back to the 4-byte run only if that finds
 //   no score of 12.
+// - Short scores. Where no candidate can score 12 (the 12-byte search found
+//   none), or where the runs are short anyway, the 4-byte runs are scanned
+//   in one tight pass that compares twelve bytes with two loads and goes
+//   further only for a candidate that agrees on all twelve.
 // - Periodic data puts long stretches of equally spaced entries in a run,
 //   none of which can beat the first; they are stepped over in one go
 //   (Walk::SkipPeriodic).
@@ -39,7 +43,9 @@ constexpr uint32_t kMinBits = 8;
 constexpr uint32_t kHotRun = 24;
 // Searches in long runs first try this many visits of the 4-byte run; after
 // kQuickTrial tries in a block, only while at least a quarter succeed.
-constexpr uint32_t kQuickVisits = 48;
+// Fewer visits send more searches to the 12-byte index, which periodic
+// patterns make slow.
+constexpr uint32_t kQuickVisits = 32;
 constexpr uint32_t kQuickTrial = 32;
 // Candidates are first compared directly; longer agreements go through the
 // repeat cache.
@@ -205,6 +211,7 @@ struct BlockIndex {
   SortedRuns shortRuns;
   SortedRuns longRuns;             // only positions of hot short runs, once needed
   uint8_t hot[1u << kMaxBits];     // by short bucket
+  uint8_t hotAt[kBlock];           // by offset: whether its short run is hot
 };
 
 struct FinderTables {
@@ -212,7 +219,7 @@ struct FinderTables {
   // First entry of each run of the previous block still inside the window.
   uint16_t shortCursor[(1u << kMaxBits) + 1];
   uint16_t longCursor[(1u << kMaxBits) + 1];
-  uint32_t hashes[kBlock];  // scratch for sorting
+  uint16_t bucketOf[kBlock];  // scratch for sorting
   RepeatCache repeats;
 };
 
@@ -220,46 +227,82 @@ FinderTables g_tables;
 
 RepeatCache& Repeats() { return g_tables.repeats; }
 
-// Counting sort of the offsets k < count that `take` accepts, by hash. The
-// block is cut into kLanes consecutive parts counted and placed side by side,
-// so that repeated hashes (periodic data has few) do not wait on each other.
-constexpr uint32_t kLanes = 4;
-uint16_t g_laneCounts[(1u << kMaxBits) * kLanes];  // by hash, then lane
+// Counting sort of the offsets k < count by bucket, ascending within a
+// bucket. Offsets whose bucket is 1 << runs.bits are left out.
+uint16_t g_bucketCounts[(1u << kMaxBits) + 1];
 
-template <class Take>
-void SortRuns(SortedRuns& runs, const uint32_t* hashes, uint32_t count, uint32_t bits, Take take) {
-  runs.bits = bits;
-  const uint32_t buckets = 1u << bits;
-  const uint32_t part = (count + kLanes - 1) / kLanes;
-  uint16_t* lanes = g_laneCounts;
-  std::memset(lanes, 0, sizeof(uint16_t) * kLanes * buckets);
-  for (uint32_t t = 0; t < part; ++t) {
-    for (uint32_t lane = 0; lane < kLanes; ++lane) {
-      const uint32_t k = lane * part + t;
-      if (k < count && take(k)) ++lanes[runs.Bucket(hashes[k]) * kLanes + lane];
-    }
-  }
-  // Each lane's counts become where its entries of each hash go.
+void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, uint32_t count) {
+  const uint32_t buckets = 1u << runs.bits;
+  uint16_t* counts = g_bucketCounts;
+  std::memset(counts, 0, sizeof(uint16_t) * (buckets + 1));
+  for (uint32_t k = 0; k < count; ++k) ++counts[bucketOf[k]];
+  // Counts become where each bucket's entries go; the left-out ones go last.
   uint32_t total = 0;
-  for (uint32_t h = 0; h < buckets; ++h) {
+  for (uint32_t h = 0; h <= buckets; ++h) {
     runs.start[h] = static_cast<uint16_t>(total);
-    uint16_t* at = &lanes[h * kLanes];
-    for (uint32_t lane = 0; lane < kLanes; ++lane) {
-      const uint32_t c = at[lane];
-      at[lane] = static_cast<uint16_t>(total);
-      total += c;
-    }
+    const uint32_t c = counts[h];
+    counts[h] = static_cast<uint16_t>(total);
+    total += c;
   }
-  runs.start[buckets] = static_cast<uint16_t>(total);
-  for (uint32_t t = 0; t < part; ++t) {
-    for (uint32_t lane = 0; lane < kLanes; ++lane) {
-      const uint32_t k = lane * part + t;
-      if (k < count && take(k)) {
-        runs.order[lanes[runs.Bucket(hashes[k]) * kLanes + lane]++] = static_cast<uint16_t>(k);
-      }
-    }
-  }
+  for (uint32_t k = 0; k < count; ++k) runs.order[counts[bucketOf[k]]++] = static_cast<uint16_t>(k);
 }
+
+// One pass over entries of 4-byte runs, for scores below kLongGram, or any
+// score when `deep` is set; twelve bytes of i are held in registers. Entries
+// come oldest first, as in the walk, and the first highest score wins.
+class ShortScan {
+ public:
+  ShortScan(const uint8_t* src, uint32_t n, uint32_t i, bool deep)
+      : src_(src), n_(n), i_(i), global_(n - i - 1), head_(Load64(src + i)),
+        tail_(Load32(src + i + 8)), deep_(deep) {}
+
+  LZ77MatchFinder::Match best{0, 0};
+  bool going = true;
+
+  // The entries [from, end) of a run of the block at blockBase, up to i.
+  void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
+    for (uint32_t c = from; going && c < end; ++c) Visit(blockBase + runs.order[c]);
+  }
+
+ private:
+  void Visit(uint32_t q) {
+    if (q >= i_) {
+      going = false;
+      return;
+    }
+    const uint32_t d = i_ - q;
+    const uint32_t cap = std::min(d - 1, global_);
+    if (d - 1 <= best.length) {
+      going = false;  // later entries lie closer still
+      return;
+    }
+    const uint64_t x = Load64(src_ + q) ^ head_;
+    if (static_cast<uint32_t>(x) != 0) return;  // another word with the same hash
+    uint32_t length;
+    if ((x >> 32) != 0) {
+      length = static_cast<uint32_t>(__builtin_ctzll(x) >> 3);
+    } else {
+      const uint32_t y = Load32(src_ + q + 8) ^ tail_;
+      length = y != 0 ? 8 + static_cast<uint32_t>(__builtin_ctz(y) >> 3) : kLongGram;
+    }
+    if (length == kLongGram && deep_ && cap > kLongGram) {
+      length = LongCommonLength(src_, n_, i_, q, cap);
+    } else {
+      length = std::min(length, cap);
+    }
+    if (length <= best.length) return;
+    best = LZ77MatchFinder::Match{length, d};
+    if (length == global_) going = false;
+  }
+
+  const uint8_t* src_;
+  uint32_t n_;
+  uint32_t i_;
+  uint32_t global_;
+  uint64_t head_;
+  uint32_t tail_;
+  bool deep_;
+};
 
 }  // namespace
 
@@ -431,15 +474,18 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
   while (bits < kMaxBits && (2u << bits) < count) ++bits;
 
   const uint8_t* p = src_ + base;
+  SortedRuns& runs = index.shortRuns;
+  runs.bits = bits;
   for (uint32_t k = 0; k < count; ++k) {
-    t.hashes[k] = ShortHash(limited_ ? NibbleKey(p + k) : Load32(p + k));
+    const uint32_t word = limited_ ? NibbleKey(p + k) : Load32(p + k);
+    t.bucketOf[k] = static_cast<uint16_t>(runs.Bucket(ShortHash(word)));
   }
-  SortRuns(index.shortRuns, t.hashes, count, bits, [](uint32_t) { return true; });
+  SortRuns(runs, t.bucketOf, count);
   if (limited_) return;
-  const uint16_t* start = index.shortRuns.start;
   for (uint32_t h = 0; h < (1u << bits); ++h) {
-    index.hot[h] = static_cast<uint32_t>(start[h + 1] - start[h]) >= kHotRun;
+    index.hot[h] = static_cast<uint32_t>(runs.start[h + 1] - runs.start[h]) >= kHotRun;
   }
+  for (uint32_t k = 0; k < count; ++k) index.hotAt[k] = index.hot[t.bucketOf[k]];
 }
 
 // The 12-byte index of a block, made the first time a search needs it.
@@ -452,11 +498,15 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
   const uint32_t count = std::min(kBlock, n_ - 4 - base);
   const uint32_t longCount = n_ - base >= kLongGram ? std::min(count, n_ - kLongGram + 1 - base) : 0;
   const uint8_t* p = src_ + base;
-  for (uint32_t k = 0; k < longCount; ++k) t.hashes[k] = LongHash(p + k);
-  const SortedRuns& shortRuns = index.shortRuns;
-  const uint8_t* hot = index.hot;
-  SortRuns(index.longRuns, t.hashes, longCount, std::max(kMinBits, shortRuns.bits - 2),
-           [&](uint32_t k) { return hot[shortRuns.Bucket(ShortHash(Load32(p + k)))] != 0; });
+  SortedRuns& runs = index.longRuns;
+  runs.bits = std::max(kMinBits, index.shortRuns.bits - 2);
+  const uint16_t leftOut = static_cast<uint16_t>(1u << runs.bits);
+  for (uint32_t k = 0; k < longCount; ++k) {
+    // Hashed whether or not it is kept: cheaper than a branch that mispredicts.
+    const uint16_t bucket = static_cast<uint16_t>(runs.Bucket(LongHash(p + k)));
+    t.bucketOf[k] = index.hotAt[k] ? bucket : leftOut;
+  }
+  SortRuns(runs, t.bucketOf, longCount);
   if (block + 1 == block_) {
     std::memcpy(t.longCursor, index.longRuns.start,
                 sizeof(uint16_t) * ((1u << index.longRuns.bits) + 1));
@@ -561,11 +611,29 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
                now.shortRuns.start[nowShort + 1], i, kShortGram);
     }
     if (walk.best.length >= kLongGram) return walk.best;
+    return ScanShortRuns(i, false);
   }
+  if (i + kLongGram <= n_) return ScanShortRuns(i, true);
 
   Walk walk(src_, n_, i);
   walkShort(walk);
   return walk.best;
+}
+
+LZ77MatchFinder::Match LZ77MatchFinder::ScanShortRuns(uint32_t i, bool deep) {
+  FinderTables& t = g_tables;
+  const uint32_t base = block_ * kBlock;
+  const uint32_t shortHash = ShortHash(Load32(src_ + i));
+  ShortScan scan(src_, n_, i, deep);
+  if (block_ > 0) {
+    const SortedRuns& prev = t.blocks[(block_ - 1) & 1].shortRuns;
+    const uint32_t b = prev.Bucket(shortHash);
+    scan.Run(prev, base - kBlock, LiveFrom(prev, t.shortCursor, b, i - base), prev.start[b + 1]);
+  }
+  const SortedRuns& now = t.blocks[block_ & 1].shortRuns;
+  const uint32_t b = now.Bucket(shortHash);
+  scan.Run(now, base, now.start[b], now.start[b + 1]);
+  return scan.best;
 }
 
 // The literal chain itself: the entries of i's key, the first searchLimit_
