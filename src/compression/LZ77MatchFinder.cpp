@@ -228,23 +228,38 @@ FinderTables g_tables;
 RepeatCache& Repeats() { return g_tables.repeats; }
 
 // Counting sort of the offsets k < count by bucket, ascending within a
-// bucket. Offsets whose bucket is 1 << runs.bits are left out.
-uint16_t g_bucketCounts[(1u << kMaxBits) + 1];
+// bucket. Offsets whose bucket is 1 << runs.bits are left out. The block is
+// counted and placed as two halves side by side, so that a bucket met over
+// and over (periodic data has few) does not wait on itself as often.
+constexpr uint32_t kLanes = 2;
+uint16_t g_laneCounts[((1u << kMaxBits) + 1) * kLanes];  // by bucket, then lane
 
 void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, uint32_t count) {
   const uint32_t buckets = 1u << runs.bits;
-  uint16_t* counts = g_bucketCounts;
-  std::memset(counts, 0, sizeof(uint16_t) * (buckets + 1));
-  for (uint32_t k = 0; k < count; ++k) ++counts[bucketOf[k]];
-  // Counts become where each bucket's entries go; the left-out ones go last.
+  uint16_t* counts = g_laneCounts;
+  std::memset(counts, 0, sizeof(uint16_t) * (buckets + 1) * kLanes);
+  const uint32_t half = (count + 1) / 2;
+  const uint16_t* second = bucketOf + half;
+  const uint32_t secondCount = count - half;
+  for (uint32_t k = 0; k < half; ++k) {
+    ++counts[bucketOf[k] * kLanes];
+    if (k < secondCount) ++counts[second[k] * kLanes + 1];
+  }
+  // Counts become where each lane's entries of a bucket go; the left-out
+  // bucket comes last.
   uint32_t total = 0;
   for (uint32_t h = 0; h <= buckets; ++h) {
     runs.start[h] = static_cast<uint16_t>(total);
-    const uint32_t c = counts[h];
-    counts[h] = static_cast<uint16_t>(total);
-    total += c;
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t c = counts[h * kLanes + lane];
+      counts[h * kLanes + lane] = static_cast<uint16_t>(total);
+      total += c;
+    }
   }
-  for (uint32_t k = 0; k < count; ++k) runs.order[counts[bucketOf[k]]++] = static_cast<uint16_t>(k);
+  for (uint32_t k = 0; k < half; ++k) {
+    runs.order[counts[bucketOf[k] * kLanes]++] = static_cast<uint16_t>(k);
+    if (k < secondCount) runs.order[counts[second[k] * kLanes + 1]++] = static_cast<uint16_t>(half + k);
+  }
 }
 
 // One pass over entries of 4-byte runs, for scores below kLongGram, or any
