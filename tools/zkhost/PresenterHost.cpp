@@ -79,7 +79,11 @@ void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& re
   while (!stop_ && (seconds <= 0 || SecondsSince(start_) < seconds)) {
     if (paused_) {
       Sleep(kDrainWaitMs);
-    } else if (zk_.WaitForEvents(kDrainWaitMs)) {
+    } else {
+      // Drained after a timeout too: one signal stands for any number of
+      // events, and events left behind when draining paused have had
+      // theirs. A throttled presenter queues nothing new to signal again.
+      zk_.WaitForEvents(kDrainWaitMs);
       DrainOnce();
     }
     ReapClosedLinks();
