@@ -45,9 +45,10 @@ ZKWindow::~ZKWindow() {
 
 bool ZKWindow::Init(HINSTANCE module, HWND parent) {
   // A worker that ended by itself (its window was closed) is cleaned up so
-  // that a new session can start; a running one is left untouched.
+  // that a new session can start; a running one is left untouched. Once its
+  // window is gone a worker is only finishing: wait for it.
   if (thread_.IsRunning()) {
-    if (!thread_.HasEnded()) return true;
+    if (!thread_.HasEnded() && !windowDestroyed_) return true;
     thread_.Destroy(20000, true);
   }
   ResetMembers();
@@ -59,6 +60,7 @@ bool ZKWindow::Init(HINSTANCE module, HWND parent) {
 
 void ZKWindow::ResetMembers() {
   window_ = nullptr;
+  windowDestroyed_ = false;
   windowRegion_ = nullptr;
   annotationDialog_ = nullptr;
   roleFlags_ = 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "annotation/AnnotationMgr.h"
@@ -175,6 +176,8 @@ class ZKWindow : public EventMgr,
   UINT roleFlags_ = 0;
   RECT captureArea_ = {};
   AThread thread_;
+  // Set on the worker when its window is destroyed: the worker is ending.
+  std::atomic<bool> windowDestroyed_{false};
   int32_t pointerX_ = 0;
   int32_t pointerY_ = 0;
   uint8_t paused_ = 0;

@@ -49,6 +49,7 @@ LRESULT ZKWindow::HandleStandardMessage(HWND window, UINT message, WPARAM wParam
       Trace(TRACE_LIFECYCLE, "\r\nZKWindow:WM_DESTROY");
       Destroy();
       PostQuitMessage(0);
+      windowDestroyed_ = true;
       return 0;
     case WM_MOVE:
       OnMove();
