@@ -576,14 +576,27 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
   const uint32_t shortHash = ShortHash(Load32(src_ + i));
   const uint32_t nowShort = now.shortRuns.Bucket(shortHash);
   const uint32_t prevShort = prev ? prev->shortRuns.Bucket(shortHash) : 0;
-  auto walkShort = [&](Walk& walk) {
+  // i's 4-byte runs, oldest first: the previous block's from the first entry
+  // inside the window, then this block's; visit(runs, blockBase, from, end).
+  auto eachShortRun = [&](auto&& visit) {
     if (prev) {
-      walk.Run(prev->shortRuns, base - kBlock,
-               LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
-               prev->shortRuns.start[prevShort + 1], i, kShortGram);
+      visit(prev->shortRuns, base - kBlock, LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+            prev->shortRuns.start[prevShort + 1]);
     }
-    walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort],
-             now.shortRuns.start[nowShort + 1], i, kShortGram);
+    visit(now.shortRuns, base, now.shortRuns.start[nowShort], now.shortRuns.start[nowShort + 1]);
+  };
+  auto walkShort = [&](Walk& walk) {
+    eachShortRun([&](const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
+      walk.Run(runs, blockBase, from, end, i, kShortGram);
+    });
+  };
+  // The tight pass; needs twelve bytes at i.
+  auto scanShort = [&](bool deep) {
+    ShortScan scan(src_, n_, i, deep);
+    eachShortRun([&](const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
+      scan.Run(runs, blockBase, from, end);
+    });
+    return scan.best;
   };
 
   const bool nowHot = now.hot[nowShort] != 0;
@@ -626,29 +639,13 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
                now.shortRuns.start[nowShort + 1], i, kShortGram);
     }
     if (walk.best.length >= kLongGram) return walk.best;
-    return ScanShortRuns(i, false);
+    return scanShort(false);  // no candidate scores kLongGram
   }
-  if (i + kLongGram <= n_) return ScanShortRuns(i, true);
+  if (i + kLongGram <= n_) return scanShort(true);  // short runs: any score
 
   Walk walk(src_, n_, i);
   walkShort(walk);
   return walk.best;
-}
-
-LZ77MatchFinder::Match LZ77MatchFinder::ScanShortRuns(uint32_t i, bool deep) {
-  FinderTables& t = g_tables;
-  const uint32_t base = block_ * kBlock;
-  const uint32_t shortHash = ShortHash(Load32(src_ + i));
-  ShortScan scan(src_, n_, i, deep);
-  if (block_ > 0) {
-    const SortedRuns& prev = t.blocks[(block_ - 1) & 1].shortRuns;
-    const uint32_t b = prev.Bucket(shortHash);
-    scan.Run(prev, base - kBlock, LiveFrom(prev, t.shortCursor, b, i - base), prev.start[b + 1]);
-  }
-  const SortedRuns& now = t.blocks[block_ & 1].shortRuns;
-  const uint32_t b = now.Bucket(shortHash);
-  scan.Run(now, base, now.start[b], now.start[b + 1]);
-  return scan.best;
 }
 
 // The literal chain itself: the entries of i's key, the first searchLimit_

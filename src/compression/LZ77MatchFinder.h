@@ -35,9 +35,6 @@ class LZ77MatchFinder {
   void SortLong(uint32_t block);
   Match FindAll(uint32_t i);
   Match FindLimited(uint32_t i);
-  // The 4-byte runs in one tight pass: for scores below 12 only, or for any
-  // score when `deep` is set (the runs must then be short).
-  Match ScanShortRuns(uint32_t i, bool deep);
 
   const uint8_t* src_;
   uint32_t n_;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "EventPeek.h"
+#include "InjectedInput.h"
 #include "PictureFile.h"
 #include "ScreenGrab.h"
 #include "TcpSocket.h"
@@ -17,7 +19,6 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kMousePosition = 10;
 constexpr uint32_t kPalette = 12;
 constexpr uint32_t kPaletteBytes = 1024;
 
@@ -148,7 +149,7 @@ void EndToEndFixture::Observe(const ZKEvent& event) {
     PaletteFinder finder(&palette_);
     WalkFullUpdateContainer(event.payload, event.size, finder);
   }
-  if (event.type == kMousePosition && event.size >= 16) {
+  if (event.type == kEventMousePosition && event.size >= 16) {
     // Packed point: signed 16-bit x, then y; the viewer draws its arrow there.
     int x = static_cast<int16_t>(event.payload[12] | event.payload[13] << 8);
     int y = static_cast<int16_t>(event.payload[14] | event.payload[15] << 8);
@@ -157,11 +158,7 @@ void EndToEndFixture::Observe(const ZKEvent& event) {
 }
 
 void EndToEndFixture::MovePointer(int screenX, int screenY) {
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  // Rounded up: the system maps back with floor(dx * width / 65536).
-  DWORD dx = static_cast<DWORD>((screenX * 65536LL + width - 1) / width);
-  DWORD dy = static_cast<DWORD>((screenY * 65536LL + height - 1) / height);
-  mouse_event(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
+  hooktest::InjectAbsoluteMove(POINT{screenX, screenY});
 }
 
 int EndToEndFixture::Drained(uint32_t type) {

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "EndToEndFixture.h"
+#include "EventPeek.h"
 #include "ScreenGrab.h"
 
 namespace {
 constexpr uint32_t kDisplayFormat = 0;
-constexpr uint32_t kMousePosition = 10;
 constexpr uint32_t kPalette = 12;
 
 
@@ -75,9 +75,9 @@ TEST_F(SessionEndToEnd, LateViewerGetsOneFullUpdateAndSeesWhatTheFirstSees) {
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kChangeSeconds));
   // The pointer rests inside the shared area before the late viewer joins:
   // it must draw it where the first one does without a new move.
-  int pointerEvents = Drained(kMousePosition);
+  int pointerEvents = Drained(kEventMousePosition);
   MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
-  ASSERT_TRUE(WaitUntil([&] { return Drained(kMousePosition) > pointerEvents; }, kChangeSeconds));
+  ASSERT_TRUE(WaitUntil([&] { return Drained(kEventMousePosition) > pointerEvents; }, kChangeSeconds));
 
   HostProcess& late = StartViewer(kViewerX, kSecondViewerY);
   MatchReport report;

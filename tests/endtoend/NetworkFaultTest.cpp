@@ -8,6 +8,7 @@
 
 #include "EndToEndFixture.h"
 #include "EventFraming.h"
+#include "EventPeek.h"
 #include "TcpSocket.h"
 
 namespace {
@@ -194,13 +195,12 @@ TEST_F(NetworkFaults, PresentCommandServesAViewerAndStopsOnRequest) {
 class ViewerJoining : public EndToEndFixture {};
 
 TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
-  constexpr uint32_t kMousePosition = 10;
   ShowContent(Notepad(kAreaWidth, kAreaHeight));
   ASSERT_NO_FATAL_FAILURE(StartPresenter());
   // The presenter reports its pointer only when it moves; it moves before
   // anybody watches.
   MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
-  ASSERT_TRUE(WaitUntil([&] { return Drained(kMousePosition) > 0; }, kChangeSeconds));
+  ASSERT_TRUE(WaitUntil([&] { return Drained(kEventMousePosition) > 0; }, kChangeSeconds));
 
   std::string error;
   TcpSocket viewer = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
@@ -209,5 +209,5 @@ TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
   EXPECT_TRUE(ReadEvents(viewer, kChangeSeconds, &types, [&] { return types.size() >= 2; }));
   ASSERT_GE(types.size(), 2u);
   EXPECT_EQ(types[0], kFullUpdate);
-  EXPECT_EQ(types[1], kMousePosition);
+  EXPECT_EQ(types[1], kEventMousePosition);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "InjectedInput.h"
+
 namespace hooktest {
 
 struct Seen {
@@ -68,10 +70,6 @@ bool AwaitQueued(HWND window, UINT first, UINT last, DWORD timeoutMs = 10000);
 // tree) with the given arguments; it drives the X server like a real device.
 bool HaveXdotool();
 bool RunXdotool(const std::string& arguments);
-
-// Software input, flagged as injected by the system.
-void InjectAbsoluteMove(POINT screenPoint);
-void InjectKey(BYTE virtualKey, BYTE scanCode, bool extended, bool release);
 
 inline int ReportX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 inline int ReportY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }

@@ -120,10 +120,7 @@ void PresenterHost::Distribute(const ZKEvent& event) {
       if (!link->OfferContainer(tag, frame)) continue;
       ++figures_.fullUpdates;
       figures_.fullUpdateBytes += event.size;
-      if (lastPointer_ && link->OfferEvent(lastPointer_) == ViewerLink::Offer::kOverflow) {
-        ++figures_.resyncs;
-        Resynchronise(*link);
-      }
+      if (lastPointer_) OfferEvent(*link, lastPointer_);
     }
     return;
   }
@@ -135,11 +132,13 @@ void PresenterHost::Distribute(const ZKEvent& event) {
   } else {
     ++figures_.otherEvents;
   }
-  for (auto& link : links) {
-    if (link->OfferEvent(frame) != ViewerLink::Offer::kOverflow) continue;
-    ++figures_.resyncs;
-    Resynchronise(*link);
-  }
+  for (auto& link : links) OfferEvent(*link, frame);
+}
+
+void PresenterHost::OfferEvent(ViewerLink& link, const WireFrame& frame) {
+  if (link.OfferEvent(frame) != ViewerLink::Offer::kOverflow) return;
+  ++figures_.resyncs;
+  Resynchronise(link);
 }
 
 void PresenterHost::ReapClosedLinks() {

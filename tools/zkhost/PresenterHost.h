@@ -73,6 +73,9 @@ class PresenterHost {
   void AcceptLoop();
   void DrainOnce();
   void Distribute(const ZKEvent& event);
+  // Queues an ordinary event for one viewer; one whose backlog overflowed
+  // is resynchronised. Under figuresMutex_.
+  void OfferEvent(ViewerLink& link, const WireFrame& frame);
   uint32_t NewTag(const ViewerLink& link);
   void Resynchronise(ViewerLink& link);
   void ReapClosedLinks();
