@@ -219,7 +219,8 @@ struct FinderTables {
   // First entry of each run of the previous block still inside the window.
   uint16_t shortCursor[(1u << kMaxBits) + 1];
   uint16_t longCursor[(1u << kMaxBits) + 1];
-  uint16_t bucketOf[kBlock];  // scratch for sorting
+  uint16_t bucketOf[kBlock];    // scratch for sorting
+  uint16_t hotOffsets[kBlock];  // scratch for sorting
   RepeatCache repeats;
 };
 
@@ -227,17 +228,18 @@ FinderTables g_tables;
 
 RepeatCache& Repeats() { return g_tables.repeats; }
 
-// Counting sort of the offsets k < count by bucket, ascending within a
-// bucket. Offsets whose bucket is 1 << runs.bits are left out. The block is
-// counted and placed as two halves side by side, so that a bucket met over
-// and over (periodic data has few) does not wait on itself as often.
+// Counting sort of count entries by bucket: entry k is the offset
+// offsets[k] (k itself without offsets) in bucket bucketOf[k]; entries keep
+// their order within a bucket. The entries are counted and placed as two
+// halves side by side, so that a bucket met over and over (periodic data has
+// few) does not wait on itself as often.
 constexpr uint32_t kLanes = 2;
-uint16_t g_laneCounts[((1u << kMaxBits) + 1) * kLanes];  // by bucket, then lane
+uint16_t g_laneCounts[(1u << kMaxBits) * kLanes];  // by bucket, then lane
 
-void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, uint32_t count) {
+void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t* offsets, uint32_t count) {
   const uint32_t buckets = 1u << runs.bits;
   uint16_t* counts = g_laneCounts;
-  std::memset(counts, 0, sizeof(uint16_t) * (buckets + 1) * kLanes);
+  std::memset(counts, 0, sizeof(uint16_t) * buckets * kLanes);
   const uint32_t half = (count + 1) / 2;
   const uint16_t* second = bucketOf + half;
   const uint32_t secondCount = count - half;
@@ -245,10 +247,9 @@ void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, uint32_t count) {
     ++counts[bucketOf[k] * kLanes];
     if (k < secondCount) ++counts[second[k] * kLanes + 1];
   }
-  // Counts become where each lane's entries of a bucket go; the left-out
-  // bucket comes last.
+  // Counts become where each lane's entries of a bucket go.
   uint32_t total = 0;
-  for (uint32_t h = 0; h <= buckets; ++h) {
+  for (uint32_t h = 0; h < buckets; ++h) {
     runs.start[h] = static_cast<uint16_t>(total);
     for (uint32_t lane = 0; lane < kLanes; ++lane) {
       const uint32_t c = counts[h * kLanes + lane];
@@ -256,9 +257,13 @@ void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, uint32_t count) {
       total += c;
     }
   }
+  runs.start[buckets] = static_cast<uint16_t>(total);
   for (uint32_t k = 0; k < half; ++k) {
-    runs.order[counts[bucketOf[k] * kLanes]++] = static_cast<uint16_t>(k);
-    if (k < secondCount) runs.order[counts[second[k] * kLanes + 1]++] = static_cast<uint16_t>(half + k);
+    runs.order[counts[bucketOf[k] * kLanes]++] = offsets ? offsets[k] : static_cast<uint16_t>(k);
+    if (k < secondCount) {
+      runs.order[counts[second[k] * kLanes + 1]++] =
+          offsets ? offsets[half + k] : static_cast<uint16_t>(half + k);
+    }
   }
 }
 
@@ -495,7 +500,7 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
     const uint32_t word = limited_ ? NibbleKey(p + k) : Load32(p + k);
     t.bucketOf[k] = static_cast<uint16_t>(runs.Bucket(ShortHash(word)));
   }
-  SortRuns(runs, t.bucketOf, count);
+  SortRuns(runs, t.bucketOf, nullptr, count);
   if (limited_) return;
   for (uint32_t h = 0; h < (1u << bits); ++h) {
     index.hot[h] = static_cast<uint32_t>(runs.start[h + 1] - runs.start[h]) >= kHotRun;
@@ -515,13 +520,16 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
   const uint8_t* p = src_ + base;
   SortedRuns& runs = index.longRuns;
   runs.bits = std::max(kMinBits, index.shortRuns.bits - 2);
-  const uint16_t leftOut = static_cast<uint16_t>(1u << runs.bits);
+  // Only the positions of hot runs are sorted; every position is hashed and
+  // written, and only the hot ones are kept: cheaper than a branch that
+  // mispredicts.
+  uint32_t kept = 0;
   for (uint32_t k = 0; k < longCount; ++k) {
-    // Hashed whether or not it is kept: cheaper than a branch that mispredicts.
-    const uint16_t bucket = static_cast<uint16_t>(runs.Bucket(LongHash(p + k)));
-    t.bucketOf[k] = index.hotAt[k] ? bucket : leftOut;
+    t.bucketOf[kept] = static_cast<uint16_t>(runs.Bucket(LongHash(p + k)));
+    t.hotOffsets[kept] = static_cast<uint16_t>(k);
+    kept += index.hotAt[k];
   }
-  SortRuns(runs, t.bucketOf, longCount);
+  SortRuns(runs, t.bucketOf, t.hotOffsets, kept);
   if (block + 1 == block_) {
     std::memcpy(t.longCursor, index.longRuns.start,
                 sizeof(uint16_t) * ((1u << index.longRuns.bits) + 1));
