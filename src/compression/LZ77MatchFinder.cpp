@@ -228,10 +228,10 @@ FinderTables g_tables;
 
 RepeatCache& Repeats() { return g_tables.repeats; }
 
-// Counting sort of count entries by bucket: entry k is the offset
-// offsets[k] (k itself without offsets) in bucket bucketOf[k]; entries keep
-// their order within a bucket. The entries are counted and placed as two
-// halves side by side, so that a bucket met over and over (periodic data has
+// Counting sort of count entries by bucket: entry e is the offset
+// offsets[e] (e itself without offsets) in bucket bucketOf[e]; entries keep
+// their order within a bucket. The entries are counted and placed in kLanes
+// parts side by side, so that a bucket met over and over (periodic data has
 // few) does not wait on itself as often.
 constexpr uint32_t kLanes = 2;
 uint16_t g_laneCounts[(1u << kMaxBits) * kLanes];  // by bucket, then lane
@@ -240,12 +240,12 @@ void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t* offset
   const uint32_t buckets = 1u << runs.bits;
   uint16_t* counts = g_laneCounts;
   std::memset(counts, 0, sizeof(uint16_t) * buckets * kLanes);
-  const uint32_t half = (count + 1) / 2;
-  const uint16_t* second = bucketOf + half;
-  const uint32_t secondCount = count - half;
-  for (uint32_t k = 0; k < half; ++k) {
-    ++counts[bucketOf[k] * kLanes];
-    if (k < secondCount) ++counts[second[k] * kLanes + 1];
+  const uint32_t part = (count + kLanes - 1) / kLanes;
+  for (uint32_t k = 0; k < part; ++k) {
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t e = lane * part + k;
+      if (e < count) ++counts[bucketOf[e] * kLanes + lane];
+    }
   }
   // Counts become where each lane's entries of a bucket go.
   uint32_t total = 0;
@@ -258,11 +258,13 @@ void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t* offset
     }
   }
   runs.start[buckets] = static_cast<uint16_t>(total);
-  for (uint32_t k = 0; k < half; ++k) {
-    runs.order[counts[bucketOf[k] * kLanes]++] = offsets ? offsets[k] : static_cast<uint16_t>(k);
-    if (k < secondCount) {
-      runs.order[counts[second[k] * kLanes + 1]++] =
-          offsets ? offsets[half + k] : static_cast<uint16_t>(half + k);
+  for (uint32_t k = 0; k < part; ++k) {
+    for (uint32_t lane = 0; lane < kLanes; ++lane) {
+      const uint32_t e = lane * part + k;
+      if (e < count) {
+        runs.order[counts[bucketOf[e] * kLanes + lane]++] =
+            offsets ? offsets[e] : static_cast<uint16_t>(e);
+      }
     }
   }
 }
