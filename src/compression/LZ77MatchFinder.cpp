@@ -282,14 +282,13 @@ class ShortScan {
   bool going = true;
 
   // The entries [from, end) of a run of the block at blockBase, up to i.
-  // The loop keeps its state in locals: the compiler cannot tell that the
-  // stores to best do not alias the bytes it reads.
+  // One comparison per entry ends the pass: entries at or past i, and
+  // entries too close to i to beat the best, are both past `stop`.
   void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
     if (!going) return;
     uint32_t bestLength = best.length;
     uint32_t bestAt = i_ - best.distance;
-    // Entries from here on lie too close to i to score above the best (a
-    // score is below the distance).
+    // A score is below the distance.
     uint32_t stop = i_ - std::min(i_, bestLength + 1);
     for (uint32_t c = from; c < end; ++c) {
       const uint32_t q = blockBase + runs.order[c];
