@@ -107,14 +107,20 @@ class RepeatCache {
     const uint32_t stretch = from >> kStretchBits;
     Entry* home = Set(delta, stretch);
     if (const Entry* e = Covering(home, delta, from)) return e->to;
-    // An interval asked for a little earlier may reach this far.
-    for (uint32_t back = 1; back <= kLookBack && back <= stretch; ++back) {
-      if (const Entry* e = Covering(Set(delta, stretch - back), delta, from)) {
-        Store(home, delta, e->from, e->to);
-        return e->to;
+    // Most repeats end within a few dozen bytes, sooner than the earlier
+    // stretches can be looked through.
+    const uint32_t near = std::min(kNearScan, n_ - from);
+    uint32_t to = from + CommonPrefix(src_ + from, src_ + x, near);
+    if (to == from + near && to < n_) {
+      // An interval asked for a little earlier may reach this far.
+      for (uint32_t back = 1; back <= kLookBack && back <= stretch; ++back) {
+        if (const Entry* e = Covering(Set(delta, stretch - back), delta, from)) {
+          Store(home, delta, e->from, e->to);
+          return e->to;
+        }
       }
+      to += CommonPrefix(src_ + to, src_ + to - delta, n_ - to);
     }
-    const uint32_t to = from + CommonPrefix(src_ + from, src_ + x, n_ - from);
     Store(home, delta, from, to);
     return to;
   }
@@ -123,6 +129,7 @@ class RepeatCache {
   static constexpr uint32_t kSetBits = 12;
   static constexpr uint32_t kStretchBits = 12;
   static constexpr uint32_t kLookBack = 8;
+  static constexpr uint32_t kNearScan = 256;
   static constexpr int kWays = 4;
   struct Entry {
     uint32_t generation;
