@@ -289,24 +289,40 @@ class ShortScan {
   bool going = true;
 
   // The entries [from, end) of a run of the block at blockBase, up to i.
+  // One comparison per entry ends the pass: entries at or past i, and
+  // entries too close to i to beat the best, are both past `stop`.
   void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
-    for (uint32_t c = from; going && c < end; ++c) Visit(blockBase + runs.order[c]);
+    if (!going) return;
+    uint32_t bestLength = best.length;
+    uint32_t bestAt = i_ - best.distance;
+    // A score is below the distance.
+    uint32_t stop = i_ - std::min(i_, bestLength + 1);
+    for (uint32_t c = from; c < end; ++c) {
+      const uint32_t q = blockBase + runs.order[c];
+      if (q >= stop) {
+        going = false;
+        break;
+      }
+      const uint64_t x = Load64(src_ + q) ^ head_;
+      if (static_cast<uint32_t>(x) != 0) continue;  // another word with the same hash
+      const uint32_t length = Score(q, x);
+      if (length <= bestLength) continue;
+      bestLength = length;
+      bestAt = q;
+      stop = i_ - 1 - length;
+      if (length == global_) {
+        going = false;
+        break;
+      }
+    }
+    best = LZ77MatchFinder::Match{bestLength, i_ - bestAt};
   }
 
  private:
-  void Visit(uint32_t q) {
-    if (q >= i_) {
-      going = false;
-      return;
-    }
-    const uint32_t d = i_ - q;
-    const uint32_t cap = std::min(d - 1, global_);
-    if (d - 1 <= best.length) {
-      going = false;  // later entries lie closer still
-      return;
-    }
-    const uint64_t x = Load64(src_ + q) ^ head_;
-    if (static_cast<uint32_t>(x) != 0) return;  // another word with the same hash
+  // The score of q, whose first four bytes equal i's; x: the first eight
+  // bytes of q and i exclusive-ored.
+  uint32_t Score(uint32_t q, uint64_t x) const {
+    const uint32_t cap = std::min(i_ - q - 1, global_);
     uint32_t length;
     if ((x >> 32) != 0) {
       length = static_cast<uint32_t>(__builtin_ctzll(x) >> 3);
@@ -314,14 +330,8 @@ class ShortScan {
       const uint32_t y = Load32(src_ + q + 8) ^ tail_;
       length = y != 0 ? 8 + static_cast<uint32_t>(__builtin_ctz(y) >> 3) : kLongGram;
     }
-    if (length == kLongGram && deep_ && cap > kLongGram) {
-      length = LongCommonLength(src_, n_, i_, q, cap);
-    } else {
-      length = std::min(length, cap);
-    }
-    if (length <= best.length) return;
-    best = LZ77MatchFinder::Match{length, d};
-    if (length == global_) going = false;
+    if (length == kLongGram && deep_ && cap > kLongGram) return LongCommonLength(src_, n_, i_, q, cap);
+    return std::min(length, cap);
   }
 
   const uint8_t* src_;
