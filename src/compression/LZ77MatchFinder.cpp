@@ -475,13 +475,8 @@ class LZ77MatchFinder::Walk {
       const uint32_t theirs = runEnd - q;
       common = std::min(own, theirs);
       if (own == theirs) {
-        // Both repetitions end at the same place and the agreement goes on;
-        // a long rest is where the data stops repeating at distance i - q,
-        // which later skips over the same stretch ask for again.
-        const uint32_t rest = best.length - common;
-        common = rest <= kDirectCompare
-                     ? common + CommonPrefix(cur_ + common, cand + common, rest)
-                     : std::min(g_tables.repeats.End(q + common, i_ - q) - i_, best.length);
+        // Both repetitions end at the same place and the agreement goes on.
+        common += LongCommonLength(src_, n_, i_ + common, q + common, best.length - common);
       }
     }
     return common;
