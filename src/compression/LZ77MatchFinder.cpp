@@ -290,13 +290,18 @@ class ShortScan {
 
   // The entries [from, end) of a run of the block at blockBase, up to i.
   // One comparison per entry ends the pass: entries at or past i, and
-  // entries too close to i to beat the best, are both past `stop`.
+  // entries too close to i to beat the best, are both past `stop`. Another
+  // passes over every entry that does not agree with i on the bytes it
+  // would need to beat the best, so only a new best is scored.
   void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
     if (!going) return;
     uint32_t bestLength = best.length;
     uint32_t bestAt = i_ - best.distance;
     // A score is below the distance.
     uint32_t stop = i_ - std::min(i_, bestLength + 1);
+    uint64_t headNeed;
+    uint32_t tailNeed;
+    Needs(bestLength, &headNeed, &tailNeed);
     for (uint32_t c = from; c < end; ++c) {
       const uint32_t q = blockBase + runs.order[c];
       if (q >= stop) {
@@ -304,7 +309,8 @@ class ShortScan {
         break;
       }
       const uint64_t x = Load64(src_ + q) ^ head_;
-      if (static_cast<uint32_t>(x) != 0) continue;  // another word with the same hash
+      if ((x & headNeed) != 0) continue;
+      if (((Load32(src_ + q + 8) ^ tail_) & tailNeed) != 0) continue;
       const uint32_t length = Score(q, x);
       if (length <= bestLength) continue;
       bestLength = length;
@@ -314,11 +320,21 @@ class ShortScan {
         going = false;
         break;
       }
+      Needs(bestLength, &headNeed, &tailNeed);
     }
     best = LZ77MatchFinder::Match{bestLength, i_ - bestAt};
   }
 
  private:
+  // Masks of the leading bytes that a candidate must share with i to score
+  // above bestLength: at least the four that every candidate shares, at
+  // most the twelve held here.
+  static void Needs(uint32_t bestLength, uint64_t* head, uint32_t* tail) {
+    const uint32_t bytes = std::min(std::max(bestLength + 1, kShortGram), kLongGram);
+    *head = bytes >= 8 ? ~0ull : (1ull << (8 * bytes)) - 1;
+    *tail = bytes <= 8 ? 0u : static_cast<uint32_t>((1ull << (8 * (bytes - 8))) - 1);
+  }
+
   // The score of q, whose first four bytes equal i's; x: the first eight
   // bytes of q and i exclusive-ored.
   uint32_t Score(uint32_t q, uint64_t x) const {
