@@ -421,7 +421,14 @@ class LZ77MatchFinder::Walk {
     const uint8_t* cand = src_ + q;
     if (Load32(cand) != word_) return false;
     *known = best.length;
-    if (cand[best.length] != cur_[best.length]) return false;
+    // To win, q must agree with i up to the byte at best.length; past a
+    // few bytes, the eight that end there are compared at once, which
+    // rejects nearly every loser.
+    if (best.length < 8) {
+      if (cand[best.length] != cur_[best.length]) return false;
+    } else if (Load64(cand + best.length - 7) != Load64(cur_ + best.length - 7)) {
+      return false;
+    }
     const uint32_t length = CommonLength(q, std::min(d - 1, global_));
     if (length <= best.length) {
       *known = length | kExact;
@@ -482,7 +489,7 @@ class LZ77MatchFinder::Walk {
     const uint8_t* cand = src_ + q;
     if (known == kNone) return CommonPrefix(cur_, cand, 4);
     if (known & kExact) return known & ~kExact;
-    // The byte at best.length differs. Compare one period; past it, each
+    // They share at most best.length bytes. Compare one period; past it, each
     // side goes on repeating until its own repetition ends.
     const uint32_t head = std::min(period, best.length);
     uint32_t common = CommonPrefix(cur_, cand, head);
