@@ -563,14 +563,16 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
   const uint8_t* p = src_ + base;
   SortedRuns& runs = index.longRuns;
   runs.bits = std::max(kMinBits, index.shortRuns.bits - 2);
-  // Only the positions of hot runs are sorted; every position is hashed and
-  // written, and only the hot ones are kept: cheaper than a branch that
-  // mispredicts.
+  // Only the positions of hot runs are sorted. Every offset is written and
+  // only the hot ones are kept, cheaper than a branch that mispredicts; then
+  // only those are hashed.
   uint32_t kept = 0;
   for (uint32_t k = 0; k < longCount; ++k) {
-    t.bucketOf[kept] = static_cast<uint16_t>(runs.Bucket(LongHash(p + k)));
     t.hotOffsets[kept] = static_cast<uint16_t>(k);
     kept += index.hotAt[k];
+  }
+  for (uint32_t e = 0; e < kept; ++e) {
+    t.bucketOf[e] = static_cast<uint16_t>(runs.Bucket(LongHash(p + t.hotOffsets[e])));
   }
   SortRuns(runs, t.bucketOf, t.hotOffsets, kept);
   if (block + 1 == block_) {
