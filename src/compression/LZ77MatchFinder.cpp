@@ -42,7 +42,7 @@ constexpr uint32_t kMinBits = 8;
 // A 4-byte run this long in a block gets the 12-byte index.
 constexpr uint32_t kHotRun = 24;
 // Searches in long runs first try this many visits of the 4-byte run; after
-// kQuickTrial tries in a block, only while at least a quarter succeed.
+// kQuickTrial tries in a block, only while at least half succeed.
 // Fewer visits send more searches to the 12-byte index, which periodic
 // patterns make slow.
 constexpr uint32_t kQuickVisits = 32;
@@ -658,7 +658,7 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
     // A long run: periodic data is usually settled in a few visits; other
     // data is sent to the 12-byte index once this block shows it is that
     // kind.
-    if (quickTries_ < kQuickTrial || quickFailures_ * 4 < quickTries_ * 3) {
+    if (quickTries_ < kQuickTrial || quickFailures_ * 2 < quickTries_) {
       Walk quick(src_, n_, i);
       quick.budget = kQuickVisits;
       walkShort(quick);
