@@ -418,16 +418,18 @@ class LZ77MatchFinder::Walk {
       going = false;
       return false;
     }
+    // To win, q must agree with i up to the byte at best.length. Past a few
+    // bytes, the eight that end there are compared at once: that rejects
+    // nearly every loser, so the first four (a hash collision in the run)
+    // are left to the full comparison.
     const uint8_t* cand = src_ + q;
-    if (Load32(cand) != word_) return false;
-    *known = best.length;
-    // To win, q must agree with i up to the byte at best.length; past a
-    // few bytes, the eight that end there are compared at once, which
-    // rejects nearly every loser.
     if (best.length < 8) {
+      if (Load32(cand) != word_) return false;
+      *known = best.length;
       if (cand[best.length] != cur_[best.length]) return false;
-    } else if (Load64(cand + best.length - 7) != Load64(cur_ + best.length - 7)) {
-      return false;
+    } else {
+      *known = best.length;
+      if (Load64(cand + best.length - 7) != Load64(cur_ + best.length - 7)) return false;
     }
     const uint32_t length = CommonLength(q, std::min(d - 1, global_));
     if (length <= best.length) {
