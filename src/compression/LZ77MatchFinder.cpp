@@ -40,7 +40,7 @@ constexpr uint32_t kLongGram = 12;
 constexpr uint32_t kMaxBits = 15;
 constexpr uint32_t kMinBits = 8;
 // A 4-byte run this long in a block gets the 12-byte index.
-constexpr uint32_t kHotRun = 24;
+constexpr uint32_t kHotRun = 64;
 // Searches in long runs first try this many visits of the 4-byte run; after
 // kQuickTrial tries in a block, only while at least half succeed.
 // Fewer visits send more searches to the 12-byte index, which periodic
