@@ -218,7 +218,6 @@ struct BlockIndex {
   SortedRuns shortRuns;
   SortedRuns longRuns;             // only positions of hot short runs, once needed
   uint8_t hot[1u << kMaxBits];     // by short bucket
-  uint8_t hotAt[kBlock];           // by offset: whether its short run is hot
 };
 
 struct FinderTables {
@@ -550,7 +549,6 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
   for (uint32_t h = 0; h < (1u << bits); ++h) {
     index.hot[h] = static_cast<uint32_t>(runs.start[h + 1] - runs.start[h]) >= kHotRun;
   }
-  for (uint32_t k = 0; k < count; ++k) index.hotAt[k] = index.hot[t.bucketOf[k]];
 }
 
 // The 12-byte index of a block, made the first time a search needs it.
@@ -566,12 +564,13 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
   SortedRuns& runs = index.longRuns;
   runs.bits = std::max(kMinBits, index.shortRuns.bits - 2);
   // Only the positions of hot runs are sorted. Every offset is written and
-  // only the hot ones are kept, cheaper than a branch that mispredicts; then
-  // only those are hashed.
+  // only the hot ones are kept (their short bucket is hashed again rather
+  // than stored for every block), cheaper than a branch that mispredicts;
+  // then only those are hashed on 12 bytes.
   uint32_t kept = 0;
   for (uint32_t k = 0; k < longCount; ++k) {
     t.hotOffsets[kept] = static_cast<uint16_t>(k);
-    kept += index.hotAt[k];
+    kept += index.hot[index.shortRuns.Bucket(ShortHash(Load32(p + k)))];
   }
   for (uint32_t e = 0; e < kept; ++e) {
     t.bucketOf[e] = static_cast<uint16_t>(runs.Bucket(LongHash(p + t.hotOffsets[e])));
