@@ -22,8 +22,10 @@
 //   no score of 12.
 // - Short scores. Where no candidate can score 12 (the 12-byte search found
 //   none), or where the runs are short anyway, the 4-byte runs are scanned
-//   in one tight pass that compares twelve bytes with two loads and goes
-//   further only for a candidate that agrees on all twelve.
+//   in one tight pass. It compares, with two masked loads, the leading
+//   bytes a candidate needs to beat the best, and scores only a new best.
+// - Rejection. A walk compares the eight bytes that end where a candidate
+//   would have to go beyond the best: nearly every loser fails there.
 // - Periodic data puts long stretches of equally spaced entries in a run,
 //   none of which can beat the first; they are stepped over in one go
 //   (Walk::SkipPeriodic).
