@@ -424,14 +424,12 @@ class LZ77MatchFinder::Walk {
     // nearly every loser, so the first four (a hash collision in the run)
     // are left to the full comparison.
     const uint8_t* cand = src_ + q;
-    if (best.length < 8) {
-      if (Load32(cand) != word_) return false;
-      *known = best.length;
-      if (cand[best.length] != cur_[best.length]) return false;
-    } else {
-      *known = best.length;
-      if (Load64(cand + best.length - 7) != Load64(cur_ + best.length - 7)) return false;
-    }
+    if (best.length < 8 && Load32(cand) != word_) return false;
+    *known = best.length;
+    const bool mayWin = best.length < 8
+                            ? cand[best.length] == cur_[best.length]
+                            : Load64(cand + best.length - 7) == Load64(cur_ + best.length - 7);
+    if (!mayWin) return false;
     const uint32_t length = CommonLength(q, std::min(d - 1, global_));
     if (length <= best.length) {
       *known = length | kExact;
