@@ -21,6 +21,23 @@ uint64_t Load64(const uint8_t* p) {
 
 uint32_t FirstDifferingByte(uint64_t x) { return static_cast<uint32_t>(__builtin_ctzll(x) >> 3); }
 
+// The encoders read 3-byte pixels, the only size the format carries.
+constexpr uint32_t kPixelBytes = 3;
+
+uint32_t LoadPixel(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16; }
+
+// The three 8-byte words that a stretch of one pixel value (bgr, in the low
+// bytes) repeats from a pixel boundary on: 24 bytes, eight pixels.
+struct RepeatedPixel {
+  explicit RepeatedPixel(uint32_t bgr) {
+    const uint64_t v = bgr;
+    words[0] = v | v << 24 | v << 48;
+    words[1] = v >> 16 | v << 8 | v << 32 | v << 56;
+    words[2] = v >> 8 | v << 16 | v << 40;
+  }
+  uint64_t words[3];
+};
+
 // The two pixel depths share everything but the size and conversion of a value.
 struct Depth565 {
   static constexpr uint32_t kValueBytes = 2;
@@ -98,18 +115,51 @@ bool SamePixel(const uint8_t* a, const uint8_t* b) {
   return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
+// The leading pixels, at most count, equal to the first: one pass of 8-byte
+// comparisons against the pattern that the first pixel repeats.
+uint32_t CountRepeatsOfFirst(const uint8_t* pixels, uint32_t count) {
+  const RepeatedPixel pattern(LoadPixel(pixels));
+  const size_t n = static_cast<size_t>(count) * kPixelBytes;
+  size_t x = 0;
+  for (; x + 24 <= n; x += 24) {
+    const uint64_t d0 = Load64(pixels + x) ^ pattern.words[0];
+    const uint64_t d1 = Load64(pixels + x + 8) ^ pattern.words[1];
+    const uint64_t d2 = Load64(pixels + x + 16) ^ pattern.words[2];
+    if (d0 | d1 | d2) {
+      const size_t at = d0   ? x + FirstDifferingByte(d0)
+                        : d1 ? x + 8 + FirstDifferingByte(d1)
+                             : x + 16 + FirstDifferingByte(d2);
+      return static_cast<uint32_t>(at / kPixelBytes);
+    }
+  }
+  for (; x < n; ++x) {
+    if (pixels[x] != pixels[x % kPixelBytes]) return static_cast<uint32_t>(x / kPixelBytes);
+  }
+  return count;
+}
+
+// Whether the pixel starts a run: it and the next three are equal. left:
+// the pixels from it to the end of the region.
+bool StartsRun(const uint8_t* pixel, uint32_t left) {
+  return left >= 4 && Load64(pixel) == Load64(pixel + kPixelBytes) && pixel[8] == pixel[11];
+}
+
+// Whether the pixel starts a skip: it and the next two equal the reference.
+bool StartsSkip(const uint8_t* pixel, const uint8_t* ref, uint32_t left) {
+  return left >= 3 && Load64(pixel) == Load64(ref) && pixel[8] == ref[8];
+}
+
 template <class Depth>
-uint32_t Encode(uint32_t bpp, uint32_t n, const uint8_t* reference, const uint8_t* pixels,
-                uint8_t* out) {
+uint32_t Encode(uint32_t n, const uint8_t* reference, const uint8_t* pixels, uint8_t* out) {
   TokenWriter writer(out);
   uint32_t i = 0;
   while (i < n) {
-    const uint8_t* pixel = pixels + static_cast<size_t>(i) * bpp;
+    const uint8_t* pixel = pixels + static_cast<size_t>(i) * kPixelBytes;
     uint32_t same = 0;
     if (reference) {
-      const uint8_t* ref = reference + static_cast<size_t>(i) * bpp;
+      const uint8_t* ref = reference + static_cast<size_t>(i) * kPixelBytes;
       // Most changed pixels differ at once: skip the call for them.
-      if (SamePixel(pixel, ref)) same = CountEqualPixels(bpp, n - i, pixel, ref);
+      if (SamePixel(pixel, ref)) same = CountEqualPixels(kPixelBytes, n - i, pixel, ref);
       if (same == n) return 0;  // nothing changed in the whole region
     }
     if (same >= 3) {
@@ -118,18 +168,30 @@ uint32_t Encode(uint32_t bpp, uint32_t n, const uint8_t* reference, const uint8_
       i += same;
       continue;
     }
-    if (same == 0 && i + 1 < n && SamePixel(pixel, pixel + bpp)) {
-      const uint32_t rep = CountEqualPixels(bpp, n - i - 1, pixel, pixel + bpp);
-      if (rep >= 3) {
-        writer.CloseLiteral();
-        writer.Runs<Depth>(rep, pixel);
-        i += rep;
-        continue;
+    if (same == 0 && StartsRun(pixel, n - i)) {
+      // The pixels after the first that repeat it; the last of them starts
+      // afresh after the run.
+      const uint32_t rep = CountRepeatsOfFirst(pixel, n - i) - 1;
+      writer.CloseLiteral();
+      writer.Runs<Depth>(rep, pixel);
+      i += rep;
+      continue;
+    }
+    // A literal, and so is every following pixel that starts neither a skip
+    // nor, differing from the reference, a run.
+    for (;;) {
+      writer.AppendLiteral<Depth>(pixel);
+      if (writer.Pending() == kRleMaxCount) writer.CloseLiteral();
+      pixel += kPixelBytes;
+      if (++i == n) break;
+      if (reference) {
+        const uint8_t* ref = reference + static_cast<size_t>(i) * kPixelBytes;
+        if (SamePixel(pixel, ref) ? StartsSkip(pixel, ref, n - i) : StartsRun(pixel, n - i)) break;
+      } else if (StartsRun(pixel, n - i)) {
+        break;
       }
     }
-    writer.AppendLiteral<Depth>(pixel);
-    if (writer.Pending() == kRleMaxCount || i == n - 1) writer.CloseLiteral();
-    ++i;
+    if (i == n) writer.CloseLiteral();
   }
   return writer.Finish();
 }
@@ -137,11 +199,9 @@ uint32_t Encode(uint32_t bpp, uint32_t n, const uint8_t* reference, const uint8_
 // Writes `count` copies of the 3-byte pixel `bgr` (in the low bytes of a
 // word) from dst: eight pixels at a time as three 8-byte words.
 void FillPixelRun(uint8_t* dst, uint32_t bgr, uint32_t count) {
-  const uint64_t v = bgr;
-  const uint64_t words[3] = {v | v << 24 | v << 48, v >> 16 | v << 8 | v << 32 | v << 56,
-                             v >> 8 | v << 16 | v << 40};
-  for (; count >= 8; count -= 8, dst += 24) std::memcpy(dst, words, 24);
-  for (; count > 0; --count, dst += 3) std::memcpy(dst, &v, 3);
+  const RepeatedPixel pattern(bgr);
+  for (; count >= 8; count -= 8, dst += 24) std::memcpy(dst, pattern.words, 24);
+  for (; count > 0; --count, dst += 3) std::memcpy(dst, &bgr, 3);
 }
 
 // One pass over the tokens: false when a token runs past capacity or past the
@@ -223,14 +283,14 @@ uint32_t CountEqualPixels(uint32_t bytesPerPixel, uint32_t count, const uint8_t*
   return count;
 }
 
-uint32_t RLE565Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,
+uint32_t RLE565Encode(uint32_t /*bytesPerPixel*/, uint32_t pixelCount, const uint8_t* reference,
                       const uint8_t* pixels, uint8_t* out) {
-  return Encode<Depth565>(bytesPerPixel, pixelCount, reference, pixels, out);
+  return Encode<Depth565>(pixelCount, reference, pixels, out);
 }
 
-uint32_t RLE332Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,
+uint32_t RLE332Encode(uint32_t /*bytesPerPixel*/, uint32_t pixelCount, const uint8_t* reference,
                       const uint8_t* pixels, uint8_t* out) {
-  return Encode<Depth332>(bytesPerPixel, pixelCount, reference, pixels, out);
+  return Encode<Depth332>(pixelCount, reference, pixels, out);
 }
 
 uint32_t RLE565Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
