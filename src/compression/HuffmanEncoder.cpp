@@ -15,6 +15,44 @@ void StoreU32BE(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v);
 }
 
+// Symbols by frequency, least first, and among equal frequencies the larger
+// symbol first: each node is one key, its frequency above the complement of
+// its symbol, so that nodes compare as plain numbers.
+class NodeHeap {
+ public:
+  int Size() const { return size_; }
+
+  void Push(int symbol, uint32_t freq) {
+    const uint64_t key = static_cast<uint64_t>(freq) << 16 | (0xFFFFu - symbol);
+    int at = size_++;
+    while (at > 0 && key < keys_[(at - 1) / 2]) {
+      keys_[at] = keys_[(at - 1) / 2];
+      at = (at - 1) / 2;
+    }
+    keys_[at] = key;
+  }
+
+  int Pop() {
+    const uint64_t top = keys_[0];
+    const uint64_t last = keys_[--size_];
+    int at = 0;
+    for (;;) {
+      int child = 2 * at + 1;
+      if (child >= size_) break;
+      if (child + 1 < size_ && keys_[child + 1] < keys_[child]) ++child;
+      if (last <= keys_[child]) break;
+      keys_[at] = keys_[child];
+      at = child;
+    }
+    keys_[at] = last;
+    return static_cast<int>(0xFFFFu - (top & 0xFFFFu));
+  }
+
+ private:
+  uint64_t keys_[257];
+  int size_ = 0;
+};
+
 }  // namespace
 
 uint32_t HuffmanEncoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst,
@@ -51,31 +89,23 @@ void HuffmanEncoder::CountFrequencies(const uint8_t* src, uint32_t n) {
 }
 
 // Code sizes from frequencies by repeatedly merging the two least frequent
-// nodes; ties go to the larger symbol number, which one scan keeping the best
-// and second best with "less than or equal" gives.
+// nodes, c1 and c2, into c1; ties go to the larger symbol number. The nodes
+// wait in a heap, so that a merge costs a few heap steps rather than a scan
+// of every symbol (which, on small inputs, cost more than the coding).
 void HuffmanEncoder::BuildCodeSizes() {
   int16_t others[kSymbols];
   std::memset(codeSize_, 0, sizeof codeSize_);
   std::memset(others, -1, sizeof others);
-  for (;;) {
-    int c1 = -1, c2 = -1;
-    uint32_t v1 = 0, v2 = 0;
-    for (int s = 0; s < kSymbols; ++s) {
-      const uint32_t f = freq_[s];
-      if (f == 0) continue;
-      if (c1 < 0 || f <= v1) {
-        c2 = c1;
-        v2 = v1;
-        c1 = s;
-        v1 = f;
-      } else if (c2 < 0 || f <= v2) {
-        c2 = s;
-        v2 = f;
-      }
-    }
-    if (c2 < 0) return;
+  NodeHeap heap;
+  for (int s = 0; s < kSymbols; ++s) {
+    if (freq_[s] != 0) heap.Push(s, freq_[s]);
+  }
+  while (heap.Size() >= 2) {
+    const int c1 = heap.Pop();
+    const int c2 = heap.Pop();
     freq_[c1] += freq_[c2];
     freq_[c2] = 0;
+    heap.Push(c1, freq_[c1]);
     int s = c1;
     for (++codeSize_[s]; others[s] >= 0; ++codeSize_[s]) s = others[s];
     others[s] = static_cast<int16_t>(c2);
