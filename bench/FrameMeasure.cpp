@@ -96,9 +96,6 @@ FrameFigures FrameMeasurer::Measure(const FrameJob& job) {
   const std::vector<BandSpan> bands = SplitIntoBands(job.width, job.height, settings_.bands);
   figures.bands = static_cast<uint32_t>(bands.size());
 
-  MeasurePipeline(job, bands, figures);
-  if (settings_.stageTimes) MeasureStages(job, bands, figures);
-
   // The general-purpose coders see what changed as the XOR of the two frames.
   std::vector<uint8_t> delta;
   const uint8_t* input = job.pixels;
@@ -107,56 +104,85 @@ FrameFigures FrameMeasurer::Measure(const FrameJob& job) {
     for (size_t i = 0; i < delta.size(); ++i) delta[i] = job.pixels[i] ^ job.reference[i];
     input = delta.data();
   }
-  for (const auto& codec : baselines_) figures.baselines.push_back(MeasureBaseline(*codec, input, figures.rawBytes, bands));
+
+  // Every coder's encodes are timed in turns, then every coder's decodes.
+  CompressionMgr compressor;
+  ConfigureCompressor(compressor, settings_.stageFlags, settings_.lzMaxSearch);
+  PipelineBuffers ours(job, bands, figures.rawBytes);
+  std::vector<BaselineBuffers> theirs(baselines_.size());
+  std::vector<std::function<void()>> encodes{PipelineEncode(compressor, job, bands)};
+  std::vector<std::function<void()>> decodes{PipelineDecode(compressor, bands, ours)};
+  figures.baselines.resize(baselines_.size());
+  for (size_t c = 0; c < baselines_.size(); ++c) {
+    figures.baselines[c].name = baselines_[c]->Name();
+    theirs[c].Allocate(*baselines_[c], bands, figures.rawBytes);
+    encodes.push_back(BaselineEncode(*baselines_[c], input, bands, theirs[c]));
+    decodes.push_back(BaselineDecode(*baselines_[c], bands, theirs[c]));
+  }
+  const std::vector<double> encodeSeconds = BestSecondsPerRunInTurns(encodes, settings_.timing);
+  const std::vector<double> decodeSeconds = BestSecondsPerRunInTurns(decodes, settings_.timing);
+
+  figures.pipeline = CheckPipeline(job, bands, ours, figures.rawBytes);
+  figures.pipeline.encodeSeconds = encodeSeconds[0];
+  figures.pipeline.decodeSeconds = decodeSeconds[0];
+  for (size_t c = 0; c < baselines_.size(); ++c) {
+    CodecFigures& result = figures.baselines[c];
+    CheckBaseline(input, bands, theirs[c], result);
+    result.encodeSeconds = encodeSeconds[c + 1];
+    result.decodeSeconds = decodeSeconds[c + 1];
+  }
+  if (settings_.stageTimes) MeasureStages(job, bands, figures);
   return figures;
 }
 
-void FrameMeasurer::MeasurePipeline(const FrameJob& job, const std::vector<BandSpan>& bands,
-                                    FrameFigures& figures) {
-  CompressionMgr compressor;
-  ConfigureCompressor(compressor, settings_.stageFlags, settings_.lzMaxSearch);
-  CodecFigures& result = figures.pipeline;
-  char name[16];
-  std::snprintf(name, sizeof name, "zk-%02X", settings_.stageFlags);
-  result.name = name;
+FrameMeasurer::PipelineBuffers::PipelineBuffers(const FrameJob& job, const std::vector<BandSpan>& bands,
+                                                uint64_t rawBytes)
+    : region(InitialRegion(job, rawBytes)), covered(bands.size(), 0) {}
 
+std::function<void()> FrameMeasurer::PipelineEncode(CompressionMgr& compressor, const FrameJob& job,
+                                                    const std::vector<BandSpan>& bands) {
   streams_.resize(bands.size());
   streamLengths_.assign(bands.size(), 0);
   for (size_t b = 0; b < bands.size(); ++b) streams_[b].resize(1 + 3 * size_t{bands[b].pixelCount} + 256);
-  const auto encode = [&] {
+  return [this, &compressor, &job, &bands] {
     for (size_t b = 0; b < bands.size(); ++b) {
       const uint8_t* reference = job.reference != nullptr ? job.reference + bands[b].offset : nullptr;
       streamLengths_[b] = compressor.Compress(3, bands[b].pixelCount, reference, job.pixels + bands[b].offset,
                                               streams_[b].data());
     }
   };
-  result.encodeSeconds = BestSecondsPerRun(encode, settings_.timing);
+}
 
+// Decoding over the result again gives the same pixels (skipped pixels equal
+// the reference), so the region need not be restored between runs.
+std::function<void()> FrameMeasurer::PipelineDecode(CompressionMgr& compressor, const std::vector<BandSpan>& bands,
+                                                    PipelineBuffers& ours) {
+  return [this, &compressor, &bands, &ours] {
+    for (size_t b = 0; b < bands.size(); ++b) {
+      if (streamLengths_[b] == 0) continue;
+      ours.covered[b] = compressor.Decompress(streamLengths_[b], streams_[b].data(), 3 * bands[b].pixelCount,
+                                              ours.region.data() + bands[b].offset);
+    }
+  };
+}
+
+CodecFigures FrameMeasurer::CheckPipeline(const FrameJob& job, const std::vector<BandSpan>& bands,
+                                          const PipelineBuffers& ours, uint64_t rawBytes) const {
+  CodecFigures result;
+  char name[16];
+  std::snprintf(name, sizeof name, "zk-%02X", settings_.stageFlags);
+  result.name = name;
   const bool runLength = (settings_.stageFlags & (STAGE_RLE565 | STAGE_RLE332)) != 0;
   for (size_t b = 0; b < bands.size(); ++b) {
     result.compressedBytes += streamLengths_[b];
     // Nothing to send is right only for a band that did not change.
     if (streamLengths_[b] == 0 && !(runLength && BandUnchanged(job, bands[b]))) result.verified = false;
+    if (streamLengths_[b] != 0 && ours.covered[b] != 3 * bands[b].pixelCount) result.verified = false;
   }
-
-  // Decoding over the result again gives the same pixels (skipped pixels
-  // equal the reference), so the region need not be restored between runs.
-  std::vector<uint8_t> region = InitialRegion(job, figures.rawBytes);
-  std::vector<uint32_t> covered(bands.size(), 0);
-  const auto decode = [&] {
-    for (size_t b = 0; b < bands.size(); ++b) {
-      if (streamLengths_[b] == 0) continue;
-      covered[b] = compressor.Decompress(streamLengths_[b], streams_[b].data(), 3 * bands[b].pixelCount,
-                                         region.data() + bands[b].offset);
-    }
-  };
-  result.decodeSeconds = BestSecondsPerRun(decode, settings_.timing);
-  for (size_t b = 0; b < bands.size(); ++b) {
-    if (streamLengths_[b] != 0 && covered[b] != 3 * bands[b].pixelCount) result.verified = false;
-  }
-  if (!DecodedAsExpected(settings_.stageFlags, job.pixels, region.data(), figures.rawBytes / 3)) {
+  if (!DecodedAsExpected(settings_.stageFlags, job.pixels, ours.region.data(), rawBytes / 3)) {
     result.verified = false;
   }
+  return result;
 }
 
 void FrameMeasurer::MeasureStages(const FrameJob& job, const std::vector<BandSpan>& bands,
@@ -198,39 +224,43 @@ void FrameMeasurer::MeasureStages(const FrameJob& job, const std::vector<BandSpa
   }
 }
 
-CodecFigures FrameMeasurer::MeasureBaseline(BaselineCodec& codec, const uint8_t* input, size_t frameBytes,
-                                            const std::vector<BandSpan>& bands) {
-  CodecFigures result;
-  result.name = codec.Name();
-  std::vector<std::vector<uint8_t>> outputs(bands.size());
-  std::vector<size_t> lengths(bands.size(), 0);
+void FrameMeasurer::BaselineBuffers::Allocate(const BaselineCodec& codec, const std::vector<BandSpan>& bands,
+                                              uint64_t rawBytes) {
+  outputs.resize(bands.size());
   for (size_t b = 0; b < bands.size(); ++b) outputs[b].resize(codec.Bound(3 * size_t{bands[b].pixelCount}));
-  result.encodeSeconds = BestSecondsPerRun(
-      [&] {
-        for (size_t b = 0; b < bands.size(); ++b) {
-          lengths[b] = codec.Encode(input + bands[b].offset, 3 * size_t{bands[b].pixelCount}, outputs[b].data(),
-                                    outputs[b].size());
-        }
-      },
-      settings_.timing);
+  lengths.assign(bands.size(), 0);
+  decoded.resize(rawBytes);
+  produced.assign(bands.size(), 0);
+}
 
-  std::vector<uint8_t> decoded(frameBytes);
-  std::vector<size_t> produced(bands.size(), 0);
-  result.decodeSeconds = BestSecondsPerRun(
-      [&] {
-        for (size_t b = 0; b < bands.size(); ++b) {
-          produced[b] = codec.Decode(outputs[b].data(), lengths[b], decoded.data() + bands[b].offset,
-                                     3 * size_t{bands[b].pixelCount});
-        }
-      },
-      settings_.timing);
+std::function<void()> FrameMeasurer::BaselineEncode(BaselineCodec& codec, const uint8_t* input,
+                                                    const std::vector<BandSpan>& bands, BaselineBuffers& buffers) {
+  return [&codec, input, &bands, &buffers] {
+    for (size_t b = 0; b < bands.size(); ++b) {
+      buffers.lengths[b] = codec.Encode(input + bands[b].offset, 3 * size_t{bands[b].pixelCount},
+                                        buffers.outputs[b].data(), buffers.outputs[b].size());
+    }
+  };
+}
+
+std::function<void()> FrameMeasurer::BaselineDecode(BaselineCodec& codec, const std::vector<BandSpan>& bands,
+                                                    BaselineBuffers& buffers) {
+  return [&codec, &bands, &buffers] {
+    for (size_t b = 0; b < bands.size(); ++b) {
+      buffers.produced[b] = codec.Decode(buffers.outputs[b].data(), buffers.lengths[b],
+                                         buffers.decoded.data() + bands[b].offset, 3 * size_t{bands[b].pixelCount});
+    }
+  };
+}
+
+void FrameMeasurer::CheckBaseline(const uint8_t* input, const std::vector<BandSpan>& bands,
+                                  const BaselineBuffers& buffers, CodecFigures& result) {
   for (size_t b = 0; b < bands.size(); ++b) {
-    result.compressedBytes += lengths[b];
+    result.compressedBytes += buffers.lengths[b];
     const size_t bytes = 3 * size_t{bands[b].pixelCount};
-    if (lengths[b] == 0 || produced[b] != bytes ||
-        std::memcmp(decoded.data() + bands[b].offset, input + bands[b].offset, bytes) != 0) {
+    if (buffers.lengths[b] == 0 || buffers.produced[b] != bytes ||
+        std::memcmp(buffers.decoded.data() + bands[b].offset, input + bands[b].offset, bytes) != 0) {
       result.verified = false;
     }
   }
-  return result;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BaselineCodecs.h"
+#include "compression/CompressionMgr.h"
 #include "PipelineReplica.h"
 #include "Timing.h"
 
@@ -83,10 +85,35 @@ class FrameMeasurer {
   FrameFigures Measure(const FrameJob& job);
 
  private:
-  void MeasurePipeline(const FrameJob& job, const std::vector<BandSpan>& bands, FrameFigures& figures);
+  // What the pipeline's decodes write: the receiver's region and, per band,
+  // the bytes reached.
+  struct PipelineBuffers {
+    PipelineBuffers(const FrameJob& job, const std::vector<BandSpan>& bands, uint64_t rawBytes);
+    std::vector<uint8_t> region;
+    std::vector<uint32_t> covered;
+  };
+  // A baseline's streams and what decoding them gave, per band.
+  struct BaselineBuffers {
+    void Allocate(const BaselineCodec& codec, const std::vector<BandSpan>& bands, uint64_t rawBytes);
+    std::vector<std::vector<uint8_t>> outputs;
+    std::vector<size_t> lengths;
+    std::vector<uint8_t> decoded;
+    std::vector<size_t> produced;
+  };
+
+  std::function<void()> PipelineEncode(CompressionMgr& compressor, const FrameJob& job,
+                                       const std::vector<BandSpan>& bands);
+  std::function<void()> PipelineDecode(CompressionMgr& compressor, const std::vector<BandSpan>& bands,
+                                       PipelineBuffers& ours);
+  CodecFigures CheckPipeline(const FrameJob& job, const std::vector<BandSpan>& bands, const PipelineBuffers& ours,
+                             uint64_t rawBytes) const;
+  static std::function<void()> BaselineEncode(BaselineCodec& codec, const uint8_t* input,
+                                              const std::vector<BandSpan>& bands, BaselineBuffers& buffers);
+  static std::function<void()> BaselineDecode(BaselineCodec& codec, const std::vector<BandSpan>& bands,
+                                              BaselineBuffers& buffers);
+  static void CheckBaseline(const uint8_t* input, const std::vector<BandSpan>& bands,
+                            const BaselineBuffers& buffers, CodecFigures& result);
   void MeasureStages(const FrameJob& job, const std::vector<BandSpan>& bands, FrameFigures& figures);
-  CodecFigures MeasureBaseline(BaselineCodec& codec, const uint8_t* input, size_t frameBytes,
-                               const std::vector<BandSpan>& bands);
 
   MeasureSettings settings_;
   std::vector<std::unique_ptr<BaselineCodec>> baselines_;

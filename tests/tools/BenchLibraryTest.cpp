@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "FigureReport.h"
 #include "FrameMeasure.h"
 #include "ScreenPatterns.h"
+#include "Timing.h"
 #include "Workloads.h"
 
 namespace {
@@ -131,6 +134,19 @@ TEST(FrameMeasurer, StageReplayMatchesThePipelineAndEveryCoderRoundTrips) {
     // Against the reference only the changed strip (the bottom band) is sent.
     EXPECT_EQ(runLength.appliedBands, withReference ? 1u : 3u);
   }
+}
+
+TEST(Timing, RunsCompareSampleBySampleInTurns) {
+  TimingPolicy policy;
+  policy.minSampleSeconds = 0;  // every call is a sample by itself
+  policy.samples = 3;
+  std::string calls;
+  const std::vector<double> best =
+      BestSecondsPerRunInTurns({[&] { calls += 'a'; }, [&] { calls += 'b'; }}, policy);
+  EXPECT_EQ(calls, "ababab");
+  ASSERT_EQ(best.size(), 2u);
+  EXPECT_GE(best[0], 0.0);
+  EXPECT_GE(best[1], 0.0);
 }
 
 TEST(FigureReport, JsonStringsEscapeQuotesBackslashesAndControls) {
