@@ -7,6 +7,7 @@ namespace {
 constexpr uint32_t kMinInput = 1024;
 constexpr int kMaxCodeLength = 16;
 constexpr int kReserved = 256;  // keeps the all-ones code unused, so padding never decodes
+constexpr int kNodes = kReserved + 1;  // the byte values and the reserved symbol
 
 void StoreU32BE(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v >> 24);
@@ -49,7 +50,7 @@ class NodeHeap {
   }
 
  private:
-  uint64_t keys_[257];
+  uint64_t keys_[kNodes];
   int size_ = 0;
 };
 

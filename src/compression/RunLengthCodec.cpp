@@ -149,26 +149,31 @@ bool StartsSkip(const uint8_t* pixel, const uint8_t* ref, uint32_t left) {
   return left >= 3 && Load64(pixel) == Load64(ref) && pixel[8] == ref[8];
 }
 
+// Whether the pixel goes out in a skip or a run rather than as a literal,
+// against a reference. A pixel equal to its reference is never checked for
+// a run.
+bool StartsSkipOrRun(const uint8_t* pixel, const uint8_t* ref, uint32_t left) {
+  return SamePixel(pixel, ref) ? StartsSkip(pixel, ref, left) : StartsRun(pixel, left);
+}
+
 template <class Depth>
 uint32_t Encode(uint32_t n, const uint8_t* reference, const uint8_t* pixels, uint8_t* out) {
   TokenWriter writer(out);
   uint32_t i = 0;
   while (i < n) {
     const uint8_t* pixel = pixels + static_cast<size_t>(i) * kPixelBytes;
-    uint32_t same = 0;
-    if (reference) {
-      const uint8_t* ref = reference + static_cast<size_t>(i) * kPixelBytes;
-      // Most changed pixels differ at once: skip the call for them.
-      if (SamePixel(pixel, ref)) same = CountEqualPixels(kPixelBytes, n - i, pixel, ref);
+    const uint8_t* ref = reference ? reference + static_cast<size_t>(i) * kPixelBytes : nullptr;
+    if (ref && SamePixel(pixel, ref)) {
+      // Most changed pixels differ at once: only the others are counted.
+      const uint32_t same = CountEqualPixels(kPixelBytes, n - i, pixel, ref);
       if (same == n) return 0;  // nothing changed in the whole region
-    }
-    if (same >= 3) {
-      writer.CloseLiteral();
-      writer.Skips(same);
-      i += same;
-      continue;
-    }
-    if (same == 0 && StartsRun(pixel, n - i)) {
+      if (same >= 3) {
+        writer.CloseLiteral();
+        writer.Skips(same);
+        i += same;
+        continue;
+      }
+    } else if (StartsRun(pixel, n - i)) {
       // The pixels after the first that repeat it; the last of them starts
       // afresh after the run.
       const uint32_t rep = CountRepeatsOfFirst(pixel, n - i) - 1;
@@ -177,20 +182,14 @@ uint32_t Encode(uint32_t n, const uint8_t* reference, const uint8_t* pixels, uin
       i += rep;
       continue;
     }
-    // A literal, and so is every following pixel that starts neither a skip
-    // nor, differing from the reference, a run.
-    for (;;) {
+    // A literal, and so is every following pixel up to the next skip or run.
+    do {
       writer.AppendLiteral<Depth>(pixel);
       if (writer.Pending() == kRleMaxCount) writer.CloseLiteral();
       pixel += kPixelBytes;
-      if (++i == n) break;
-      if (reference) {
-        const uint8_t* ref = reference + static_cast<size_t>(i) * kPixelBytes;
-        if (SamePixel(pixel, ref) ? StartsSkip(pixel, ref, n - i) : StartsRun(pixel, n - i)) break;
-      } else if (StartsRun(pixel, n - i)) {
-        break;
-      }
-    }
+      if (ref) ref += kPixelBytes;
+      ++i;
+    } while (i < n && !(ref ? StartsSkipOrRun(pixel, ref, n - i) : StartsRun(pixel, n - i)));
     if (i == n) writer.CloseLiteral();
   }
   return writer.Finish();
