@@ -25,7 +25,10 @@
 //   in one tight pass. It compares, with two masked loads, the leading
 //   bytes a candidate needs to beat the best, and scores only a new best.
 // - Rejection. A walk compares the eight bytes that end where a candidate
-//   would have to go beyond the best: nearly every loser fails there.
+//   would have to go beyond the best: nearly every loser fails there. Where
+//   no visit budget applies, that one masked comparison is all a loop over
+//   the entries does (Walk::Sweep); a branchy visit per entry cost more than
+//   the candidates' loads.
 // - Periodic data puts long stretches of equally spaced entries in a run,
 //   none of which can beat the first; they are stepped over in one go
 //   (Walk::SkipPeriodic).
@@ -364,6 +367,25 @@ class ShortScan {
 
 // One search: the candidates seen so far and the best of them.
 class LZ77MatchFinder::Walk {
+  // What a candidate must share with i to score above `length`: the eight
+  // bytes that end at byte `length`, or, while that is short, the first
+  // max(length + 1, 4) bytes. Needs eight bytes at i.
+  class Need {
+   public:
+    Need(const uint8_t* cur, uint32_t length)
+        : at_(length >= 8 ? length - 7 : 0),
+          bytes_(Load64(cur + at_)),
+          mask_(length >= 7 ? ~0ull : (1ull << (8 * std::max(length + 1, kShortGram))) - 1) {}
+    bool Rejects(const uint8_t* cand) const { return ((Load64(cand + at_) ^ bytes_) & mask_) != 0; }
+
+   private:
+    uint32_t at_;
+    uint64_t bytes_;
+    uint64_t mask_;
+  };
+  // Sweep looks for a periodic stretch after this many entries.
+  static constexpr uint32_t kPeriodCheck = 16;
+
  public:
   Walk(const uint8_t* src, uint32_t n, uint32_t i)
       : src_(src), n_(n), i_(i), cur_(src + i), global_(n - i - 1), word_(Load32(src + i)) {}
@@ -373,14 +395,67 @@ class LZ77MatchFinder::Walk {
   bool exhausted = false;  // the visit budget ran out before the walk ended
   uint32_t budget = 0xFFFFFFFFu;
 
-  // Visits the entries [from, end) of a run of the block at blockBase, up to
-  // the first at or past `below`. gram: the bytes its entries share.
-  void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end,
-           uint32_t below, uint32_t gram) {
+  // The entries [from, end) of a run of the block at blockBase, whose entries
+  // share `gram` bytes, where i has kLongGram bytes. A tight pass: one masked
+  // comparison per entry, of the bytes that a candidate needs to beat the
+  // best, and a full comparison only for those that pass; every
+  // kPeriodCheck entries, a periodic stretch is stepped over.
+  void Sweep(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end,
+             uint32_t gram) {
+    if (!going) return;
+    uint32_t stop = i_ - std::min(i_, best.length + 1);  // a score is below the distance
+    Need need(cur_, best.length);
+    for (uint32_t c = from; c < end;) {
+      const uint32_t limit = std::min(end, c + kPeriodCheck);
+      uint32_t compared = kStop;  // the last entry compared in full, and its length
+      uint32_t comparedLength = 0;
+      for (;;) {
+        c = FirstToCompare(runs, blockBase, c, limit, stop, need);
+        if (c == limit) break;
+        const uint32_t q = blockBase + runs.order[c];
+        if (q >= stop) {
+          going = false;
+          return;
+        }
+        const uint32_t length = CommonLength(q, std::min(i_ - q - 1, global_));
+        compared = c++;
+        comparedLength = length;
+        if (length <= best.length) continue;
+        best = LZ77MatchFinder::Match{length, i_ - q};
+        if (length == global_) {
+          going = false;
+          return;
+        }
+        stop = i_ - 1 - length;
+        need = Need(cur_, length);
+      }
+      if (c >= end) return;
+      const uint32_t last = c - 1;
+      const uint32_t q = blockBase + runs.order[last];
+      const uint32_t s = blockBase + runs.order[c];
+      if (s - q != q - (blockBase + runs.order[last - 1])) continue;
+      // Rejected by `need`: it shares at most best.length bytes, or under 4.
+      uint32_t known = best.length >= kShortGram ? best.length : kNone;
+      if (compared == last) {
+        if (best.distance == i_ - q) continue;  // it is the best
+        known = comparedLength | kExact;
+      }
+      c = SkipPeriodic(runs, blockBase, last, end, q, s, gram, known);
+      if (c == kStop) {
+        going = false;
+        return;
+      }
+    }
+  }
+
+  // Visits the entries [from, end) of a 4-byte run of the block at blockBase,
+  // below i, one at a time, so that a visit budget holds and periodic
+  // stretches are met at once. Needs only the bytes before n.
+  void Run(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
     uint32_t lastGap = 0;
     for (uint32_t c = from; going && c < end;) {
       const uint32_t q = blockBase + runs.order[c];
-      if (q >= below) break;
+      if (q >= i_) break;
       // Candidates lie anywhere in the window; ask for the next ones early.
       if (c + kPrefetchAhead < end) __builtin_prefetch(src_ + blockBase + runs.order[c + kPrefetchAhead]);
       uint32_t known;
@@ -393,7 +468,7 @@ class LZ77MatchFinder::Walk {
       const uint32_t s = blockBase + runs.order[c + 1];
       const uint32_t gap = s - q;
       uint32_t next = c + 1;
-      if (gap == lastGap && s < below) next = SkipPeriodic(runs, blockBase, c, end, q, s, gram, known);
+      if (gap == lastGap && s < i_) next = SkipPeriodic(runs, blockBase, c, end, q, s, kShortGram, known);
       lastGap = gap;
       if (next == kStop) going = false;
       c = next;
@@ -443,6 +518,17 @@ class LZ77MatchFinder::Walk {
   // Common prefix of i and p, at most cap.
   uint32_t CommonLength(uint32_t p, uint32_t cap) const {
     return LongCommonLength(src_, n_, i_, p, cap);
+  }
+
+  // The first entry in [c, limit) that is past stop or that `need` does not
+  // reject; limit if none.
+  uint32_t FirstToCompare(const SortedRuns& runs, uint32_t blockBase, uint32_t c, uint32_t limit,
+                          uint32_t stop, const Need& need) const {
+    for (; c < limit; ++c) {
+      const uint32_t q = blockBase + runs.order[c];
+      if (q >= stop || !need.Rejects(src_ + q)) return c;
+    }
+    return limit;
   }
 
   // q (entry c) did not win and s is the next entry. If the data from q on
@@ -641,7 +727,7 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
   };
   auto walkShort = [&](Walk& walk) {
     eachShortRun([&](const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
-      walk.Run(runs, blockBase, from, end, i, kShortGram);
+      walk.Run(runs, blockBase, from, end);
     });
   };
   // The tight pass; needs twelve bytes at i.
@@ -676,21 +762,21 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
       if (prevHot) {
         SortLong(block_ - 1);
         const uint32_t b = prev->longRuns.Bucket(longHash);
-        walk.Run(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
-                 prev->longRuns.start[b + 1], i, kLongGram);
+        walk.Sweep(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
+                   prev->longRuns.start[b + 1], kLongGram);
       } else {
-        walk.Run(prev->shortRuns, base - kBlock,
-                 LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
-                 prev->shortRuns.start[prevShort + 1], i, kShortGram);
+        walk.Sweep(prev->shortRuns, base - kBlock,
+                   LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+                   prev->shortRuns.start[prevShort + 1], kShortGram);
       }
     }
     if (nowHot) {
       SortLong(block_);
       const uint32_t b = now.longRuns.Bucket(longHash);
-      walk.Run(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], i, kLongGram);
+      walk.Sweep(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], kLongGram);
     } else {
-      walk.Run(now.shortRuns, base, now.shortRuns.start[nowShort],
-               now.shortRuns.start[nowShort + 1], i, kShortGram);
+      walk.Sweep(now.shortRuns, base, now.shortRuns.start[nowShort],
+                 now.shortRuns.start[nowShort + 1], kShortGram);
     }
     if (walk.best.length >= kLongGram) return walk.best;
     return scanShort(false);  // no candidate scores kLongGram

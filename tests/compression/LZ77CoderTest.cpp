@@ -412,6 +412,26 @@ TEST(LZ77Differential, PeriodicDataAcrossBlocks) {
   }
 }
 
+// A periodic stretch, then many short strings that begin with its first 12
+// bytes and then part: their searches pass over the stretch's entries
+// without the visit budget, where the stretch has to be stepped over.
+TEST(LZ77Differential, PeriodicStretchesAmongStringsThatShareTheirStart) {
+  std::mt19937 rng(8);
+  for (uint32_t period : {1u, 2u, 4u, 6u}) {
+    const Bytes unit = RandomBytes(period, 256, rng);
+    Bytes input;
+    for (int part = 0; part < 4; ++part) {
+      for (uint32_t k = 0; k < 6000; ++k) input.push_back(unit[k % period]);
+      for (int string = 0; string < 400; ++string) {
+        for (uint32_t k = 0; k < 12; ++k) input.push_back(unit[k % period]);
+        const Bytes tail = RandomBytes(4, 256, rng);
+        input.insert(input.end(), tail.begin(), tail.end());
+      }
+    }
+    for (int32_t limit : {32768, 64}) ExpectSameAsPrunedWalk(input, limit, "period " + std::to_string(period));
+  }
+}
+
 TEST(LZ77Differential, RepeatingScreenPatternsAtFullSize) {
   for (const auto& [name, pattern] : kPatterns) {
     const Bytes input = TokensOf(PatternPixels(pattern, 1920, 40));
