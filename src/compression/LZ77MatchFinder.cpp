@@ -430,6 +430,8 @@ class LZ77MatchFinder::Walk {
         need = Need(cur_, length);
       }
       if (c >= end) return;
+      // kPeriodCheck entries have gone by: if the last ones are equally
+      // spaced, they may start a periodic stretch.
       const uint32_t last = c - 1;
       const uint32_t q = blockBase + runs.order[last];
       const uint32_t s = blockBase + runs.order[c];
