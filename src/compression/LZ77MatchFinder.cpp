@@ -407,8 +407,6 @@ class LZ77MatchFinder::Walk {
     Need need(cur_, best.length);
     for (uint32_t c = from; c < end;) {
       const uint32_t limit = std::min(end, c + kPeriodCheck);
-      uint32_t compared = kStop;  // the last entry compared in full, and its length
-      uint32_t comparedLength = 0;
       for (;;) {
         c = FirstToCompare(runs, blockBase, c, limit, stop, need);
         if (c == limit) break;
@@ -418,8 +416,7 @@ class LZ77MatchFinder::Walk {
           return;
         }
         const uint32_t length = CommonLength(q, std::min(i_ - q - 1, global_));
-        compared = c++;
-        comparedLength = length;
+        ++c;
         if (length <= best.length) continue;
         best = LZ77MatchFinder::Match{length, i_ - q};
         if (length == global_) {
@@ -435,13 +432,10 @@ class LZ77MatchFinder::Walk {
       const uint32_t last = c - 1;
       const uint32_t q = blockBase + runs.order[last];
       const uint32_t s = blockBase + runs.order[c];
-      if (s - q != q - (blockBase + runs.order[last - 1])) continue;
-      // Rejected by `need`: it shares at most best.length bytes, or under 4.
-      uint32_t known = best.length >= kShortGram ? best.length : kNone;
-      if (compared == last) {
-        if (best.distance == i_ - q) continue;  // it is the best
-        known = comparedLength | kExact;
-      }
+      if (s - q != q - (blockBase + runs.order[last - 1]) || best.distance == i_ - q) continue;
+      // Rejected by `need`, or compared and not better: it shares at most
+      // best.length bytes with i, and under 4 while the best is that short.
+      const uint32_t known = best.length >= kShortGram ? best.length : kNone;
       c = SkipPeriodic(runs, blockBase, last, end, q, s, gram, known);
       if (c == kStop) {
         going = false;
