@@ -9,11 +9,8 @@ constexpr int kMaxCodeLength = 16;
 constexpr int kReserved = 256;  // keeps the all-ones code unused, so padding never decodes
 constexpr int kNodes = kReserved + 1;  // the byte values and the reserved symbol
 
-void StoreU32BE(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 24);
-  p[1] = static_cast<uint8_t>(v >> 16);
-  p[2] = static_cast<uint8_t>(v >> 8);
-  p[3] = static_cast<uint8_t>(v);
+void StoreU64BE(uint8_t* p, uint64_t v) {
+  for (int k = 0; k < 8; ++k) p[k] = static_cast<uint8_t>(v >> (56 - 8 * k));
 }
 
 // Symbols by frequency, least first, and among equal frequencies the larger
@@ -68,7 +65,7 @@ uint32_t HuffmanEncoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst,
   // declined without touching dst.
   const uint64_t size = 16 + valueCount_ + (PayloadBits() + 7) / 8;
   if (size > capacity) return 0;
-  return WriteStream(src, n, dst);
+  return WriteStream(src, n, dst, static_cast<uint32_t>(size));
 }
 
 void HuffmanEncoder::CountFrequencies(const uint8_t* src, uint32_t n) {
@@ -173,7 +170,8 @@ uint64_t HuffmanEncoder::PayloadBits() const {
   return total;
 }
 
-uint32_t HuffmanEncoder::WriteStream(const uint8_t* src, uint32_t n, uint8_t* dst) const {
+uint32_t HuffmanEncoder::WriteStream(const uint8_t* src, uint32_t n, uint8_t* dst,
+                                     uint32_t size) const {
   uint8_t* out = dst;
   // No count exceeds 255 here: all 256 values sharing one length would need
   // the reserved code alone at length 1, which its frequency of 1 rules out.
@@ -183,20 +181,32 @@ uint32_t HuffmanEncoder::WriteStream(const uint8_t* src, uint32_t n, uint8_t* ds
   std::memcpy(out, huffval_, valueCount_);
   out += valueCount_;
 
-  // Codes are at most 16 bits, so a 64-bit buffer flushed at 32 bits never overflows.
+  // The low `held` bits of acc are the codes not yet written. Three codes
+  // of at most 16 bits join fewer than 8 held ones, and then every whole
+  // byte goes out in one 8-byte store, without a branch on how many there
+  // are; the bytes past them are written again by the next store. Those
+  // stores stay inside the stream, whose size is known; its last bytes go
+  // out one code at a time.
   uint64_t acc = 0;
   uint32_t held = 0;
-  for (uint32_t i = 0; i < n; ++i) {
-    const uint8_t v = src[i];
+  const uint8_t* const end = dst + size;
+  uint32_t i = 0;
+  auto append = [&](uint8_t v) {
     acc = (acc << ehufsi_[v]) | ehufco_[v];
     held += ehufsi_[v];
-    if (held >= 32) {
-      held -= 32;
-      StoreU32BE(out, static_cast<uint32_t>(acc >> held));
-      out += 4;
-    }
+  };
+  for (; i + 3 <= n && end - out >= 8; i += 3) {
+    append(src[i]);
+    append(src[i + 1]);
+    append(src[i + 2]);
+    StoreU64BE(out, acc << (64 - held));  // held >= 3: every code has a bit
+    out += held >> 3;
+    held &= 7;
   }
-  for (; held >= 8; held -= 8) *out++ = static_cast<uint8_t>(acc >> (held - 8));
+  for (; i < n; ++i) {
+    append(src[i]);
+    for (; held >= 8; held -= 8) *out++ = static_cast<uint8_t>(acc >> (held - 8));
+  }
   if (held > 0) {
     // Pad with 1-bits: no code is all ones, so the padding completes none.
     *out++ = static_cast<uint8_t>((acc << (8 - held)) | (0xFFu >> held));

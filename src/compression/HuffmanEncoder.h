@@ -25,7 +25,8 @@ class HuffmanEncoder {
   void OrderValues();
   void AssignCodes();
   uint64_t PayloadBits() const;
-  uint32_t WriteStream(const uint8_t* src, uint32_t n, uint8_t* dst) const;
+  // size: the stream's length in bytes, header included.
+  uint32_t WriteStream(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t size) const;
 
   static constexpr int kSymbols = 257;  // 256 byte values and the reserved one
 

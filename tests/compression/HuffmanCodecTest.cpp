@@ -109,6 +109,26 @@ TEST(HuffmanEncode, OutputExactlyAsLongAsItsCapacityIsWritten) {
   EXPECT_TRUE(Encode(input, 215).empty());
 }
 
+TEST(HuffmanEncode, WritesNothingPastTheStream) {
+  // The codes go out in wide stores; the bytes after the stream, where the
+  // caller may keep data, must stay as they were.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 20; ++round) {
+    Bytes input(1024 + rng() % 4000);
+    const uint32_t spread = 2 + rng() % 62;  // at most 6 bits a byte: always shrinks
+    for (auto& b : input) b = static_cast<uint8_t>(rng() % spread);
+    Bytes out(input.size() + 64, 0xA5);
+    HuffmanEncoder encoder;
+    const uint32_t size = encoder.Encode(input.data(), static_cast<uint32_t>(input.size()),
+                                         out.data(), static_cast<uint32_t>(input.size()));
+    ASSERT_NE(size, 0u);
+    EXPECT_EQ(Bytes(out.begin() + size, out.end()), Bytes(out.size() - size, 0xA5))
+        << "round " << round;
+    out.resize(size);
+    EXPECT_EQ(Decode(out, static_cast<uint32_t>(input.size())), input) << "round " << round;
+  }
+}
+
 TEST(HuffmanEncode, TwoHundredFiftySixCodesOfOneLengthDoNotOverflowTheCounts) {
   Bytes input(800, 0x00);
   for (int v = 1; v < 256; ++v) input.push_back(static_cast<uint8_t>(v));
