@@ -16,27 +16,28 @@ namespace {
 class TouchingEventMgr : public EventMgr {
  public:
   void OnDisplayFormat(const uint8_t* p, uint32_t n) override {
-    DisplayFormat f;
-    if (!ParseDisplayFormat(p, n, &f)) std::abort();
+    DisplayFormatMessage f;
+    if (!ParseMessage(p, n, &f)) std::abort();
     Touch(p, n);
   }
   void OnDisplayUpdate(const uint8_t* p, uint32_t n) override {
-    DisplayUpdate u;
-    if (!ParseDisplayUpdate(p, n, &u)) std::abort();
+    DisplayUpdateMessage u;
+    if (!ParseMessage(p, n, &u)) std::abort();
     Touch(u.stream, u.streamLength);
   }
   void OnMouseUpdate(const uint8_t* p, uint32_t n) override { Touch(p, n); }
   void OnMousePosition(const uint8_t* p, uint32_t n) override { Touch(p, n); }
   void OnKeyboardUpdate(const uint8_t* p, uint32_t n) override { Touch(p, n); }
   void OnAnnotation(const Event& e) override {
-    if (e.size < RequiredAnnotationSize(e.payload[0])) std::abort();
+    AnnotationMessage a;
+    if (!ParseMessage(e.payload, e.size, &a)) std::abort();
     Touch(e.payload, e.size);
   }
   void OnAnnotationMode(const uint8_t* p, uint32_t n) override { Touch(p, n); }
   void OnPalette(const uint8_t* p, uint32_t n) override {
-    Palette palette;
-    if (!ParsePalette(p, n, &palette)) std::abort();
-    Touch(palette.entries, 4 * kPaletteEntryCount);
+    PaletteMessage palette;
+    if (!ParseMessage(p, n, &palette)) std::abort();
+    Touch(palette.entries, kPaletteEntryCount * kPaletteEntrySize);
   }
 
   uint32_t sum = 0;

@@ -4,11 +4,33 @@
 #include <cstring>
 #include <new>
 
-#include "common/ByteOrder.h"
 #include "common/HostMemory.h"
 #include "common/Trace.h"
 #include "events/FullUpdateContainer.h"
 #include "events/ProtocolMessages.h"
+
+namespace {
+template <typename Message>
+bool Parses(const Event& event) {
+  Message message;
+  return ParseMessage(event.payload, event.size, &message);
+}
+
+// True when the handler of the event's type can read its payload.
+bool Readable(const Event& event) {
+  switch (event.type) {
+    case ZKP_DISPLAYFORMAT: return Parses<DisplayFormatMessage>(event);
+    case ZKP_DISPLAYUPDATE: return Parses<DisplayUpdateMessage>(event);
+    case ZKP_MOUSEUPDATE:
+    case ZKP_MOUSEPOSITION: return Parses<MouseMessage>(event);
+    case ZKP_KEYBOARDUPDATE: return Parses<KeyboardMessage>(event);
+    case ZKP_ANNOTATION: return Parses<AnnotationMessage>(event);
+    case ZKP_ANNOTATIONMODE: return Parses<AnnotationModeMessage>(event);
+    case ZKP_PALETTE: return Parses<PaletteMessage>(event);
+    default: return true;
+  }
+}
+}  // namespace
 
 // Copies of received events, gathered before any of them is linked into the
 // incoming queue, so that a container whose copy runs out of memory part-way
@@ -172,7 +194,7 @@ bool EventMgr::BeginFullUpdate(uint32_t requestTag) {
       Trace(TRACE_WARNING, "\r\nBeginFullUpdate: no memory; messages go out one by one");
       return false;
     }
-    WriteFullUpdateHeader(batch_, requestTag, 0);
+    WriteMessage(batch_, FullUpdateHeader{requestTag, 0});
   }
   batching_ = true;
   return true;
@@ -181,8 +203,8 @@ bool EventMgr::BeginFullUpdate(uint32_t requestTag) {
 bool EventMgr::EndFullUpdate() {
   if (!batching_) return false;
   batching_ = false;
-  const uint32_t recordBytes = LoadU32LE(batch_ + 4);
-  const bool queued = QueueEvent(ZKP_FULLUPDATE, kFullUpdateHeaderSize + recordBytes, batch_);
+  const bool queued =
+      QueueEvent(ZKP_FULLUPDATE, kFullUpdateHeaderSize + BatchHeader().recordBytes, batch_);
   std::free(batch_);
   batch_ = nullptr;
   if (queued) Trace(TRACE_LIFECYCLE, "\r\nSent Full Update!");
@@ -191,10 +213,17 @@ bool EventMgr::EndFullUpdate() {
 
 uint32_t EventMgr::GetQueuedBytes() const { return queuedBytes_.load(std::memory_order_relaxed); }
 
+FullUpdateHeader EventMgr::BatchHeader() const {
+  FullUpdateHeader header = {};
+  ParseMessage(batch_, kFullUpdateHeaderSize, &header);
+  return header;
+}
+
 bool EventMgr::AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload) {
-  const uint32_t used = LoadU32LE(batch_ + 4);
+  FullUpdateHeader header = BatchHeader();
+  const uint32_t used = header.recordBytes;
   const uint64_t grown =
-      uint64_t{kFullUpdateHeaderSize} + used + kRecordHeaderSize + uint64_t{size};
+      uint64_t{kFullUpdateHeaderSize} + used + kEventHeaderSize + uint64_t{size};
   if (grown > UINT32_MAX) {
     Trace(TRACE_WARNING, "\r\nQueueEvent: full update would exceed 4 GB; message dropped");
     return false;
@@ -207,14 +236,15 @@ bool EventMgr::AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payloa
   }
   batch_ = static_cast<uint8_t*>(bigger);
   uint8_t* record = batch_ + kFullUpdateHeaderSize + used;
-  WriteRecordHeader(record, type, size);
-  if (size > 0) std::memcpy(record + kRecordHeaderSize, payload, size);
-  StoreU32LE(batch_ + 4, used + kRecordHeaderSize + size);
+  WriteMessage(record, EventHeader{type, size});
+  if (size > 0) std::memcpy(record + kEventHeaderSize, payload, size);
+  header.recordBytes = used + kEventHeaderSize + size;
+  WriteMessage(batch_, header);
   return true;
 }
 
 void EventMgr::Deliver(const Event& event) {
-  if (!PayloadIsComplete(event.type, event.payload, event.size)) {
+  if (!Readable(event)) {
     char name[kProtocolTypeNameCapacity];
     FormatProtocolTypeName(event.type, name);
     Trace(TRACE_WARNING, "\r\nDispatchEvents: %s of %u bytes is too short; dropped", name,

@@ -6,6 +6,7 @@
 #include "common/AutoResetEvent.h"
 #include "common/CriticalSection.h"
 #include "events/Event.h"
+#include "events/ProtocolMessages.h"
 
 // EventMgr is the mailbox between the library and its host: an outgoing queue
 // that the host drains and an incoming queue that the worker dispatches to the
@@ -83,6 +84,7 @@ class EventMgr {
   bool MayAllocate(Allocation what) const { return !allocationGate_ || allocationGate_(what); }
 
   class IncomingChain;
+  FullUpdateHeader BatchHeader() const;
   bool AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload);
   void Deliver(const Event& event);
   static void Append(Queue& queue, Queue& chain);

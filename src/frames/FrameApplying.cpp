@@ -6,8 +6,8 @@
 #include "frames/PixelRoutines.h"
 
 bool FrameMgr::ApplyUpdate(const uint8_t* payload, uint32_t size) {
-  DisplayUpdate update;
-  if (!ParseDisplayUpdate(payload, size, &update)) return false;
+  DisplayUpdateMessage update;
+  if (!ParseMessage(payload, size, &update)) return false;
   if (!scratch_ || !frameBuffer_) return false;
   int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
   if (update.width == frameWidth && update.height == frameHeight)

@@ -65,7 +65,8 @@ bool FrameMgr::SendFullFrame() {
 
 bool FrameMgr::SendDisplayFormat(int32_t width, int32_t height) {
   uint8_t payload[kDisplayFormatSize];
-  WriteDisplayFormat(payload, token_, static_cast<uint16_t>(width), static_cast<uint16_t>(height));
+  WriteMessage(payload, DisplayFormatMessage{token_, static_cast<uint16_t>(width),
+                                             static_cast<uint16_t>(height)});
   return owner_->QueueEvent(ZKP_DISPLAYFORMAT, sizeof payload, payload);
 }
 
@@ -80,10 +81,15 @@ bool FrameMgr::SendPalette() {
 
 bool FrameMgr::SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,
                                  uint32_t streamLength, const uint8_t* stream) {
-  std::vector<uint8_t> payload(DisplayUpdateSize(streamLength));
-  DisplayRect rect = {static_cast<uint16_t>(left), static_cast<uint16_t>(top),
-                      static_cast<uint16_t>(width), static_cast<uint16_t>(height)};
-  WriteDisplayUpdate(payload.data(), token_, rect, stream, streamLength);
+  const DisplayUpdateMessage update = {token_,
+                                       static_cast<uint16_t>(left),
+                                       static_cast<uint16_t>(top),
+                                       static_cast<uint16_t>(width),
+                                       static_cast<uint16_t>(height),
+                                       streamLength,
+                                       stream};
+  std::vector<uint8_t> payload(MessageSize(update));
+  WriteMessage(payload.data(), update);
   StatAddMessage(streamLength);
   return owner_->QueueEvent(ZKP_DISPLAYUPDATE, static_cast<uint32_t>(payload.size()),
                             payload.data());

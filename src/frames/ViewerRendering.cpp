@@ -16,8 +16,8 @@ void FillGrey(HDC dc, HBRUSH grey, int left, int top, int right, int bottom) {
 }  // namespace
 
 void ZKWindow::OnDisplayFormat(const uint8_t* payload, uint32_t size) {
-  DisplayFormat format;
-  if (!ParseDisplayFormat(payload, size, &format) || !CheckCaptureToken(format.token)) return;
+  DisplayFormatMessage format;
+  if (!ParseMessage(payload, size, &format) || !CheckCaptureToken(format.token)) return;
   ChangeFrameSize(format.width, format.height);
   UpdateScrollBars();
   UpdateScrollOffsets();
@@ -25,16 +25,16 @@ void ZKWindow::OnDisplayFormat(const uint8_t* payload, uint32_t size) {
 }
 
 void ZKWindow::OnPalette(const uint8_t* payload, uint32_t size) {
-  Palette palette;
-  if (!ParsePalette(payload, size, &palette) || !CheckCaptureToken(palette.token)) return;
+  PaletteMessage palette;
+  if (!ParseMessage(payload, size, &palette) || !CheckCaptureToken(palette.token)) return;
   SetPaletteTable(palette.entries);
   RemapPalette();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::OnPalette");
 }
 
 void ZKWindow::OnDisplayUpdate(const uint8_t* payload, uint32_t size) {
-  DisplayUpdate update;
-  if (!ParseDisplayUpdate(payload, size, &update) || !CheckCaptureToken(update.token)) return;
+  DisplayUpdateMessage update;
+  if (!ParseMessage(payload, size, &update) || !CheckCaptureToken(update.token)) return;
   ApplyUpdate(payload, size);
   Rect r{update.left, update.top, update.left + update.width, update.top + update.height};
   FrameToClient(&r);

@@ -121,7 +121,7 @@ void ZKWindow::OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool ZKWindow::SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last) {
-  uint8_t payload[kInputMessageSize];
+  uint8_t payload[kMouseMessageSize];
   StoreU32LE(payload, inputControlToken_);
   StoreU32LE(payload + 4, message);
   StoreU32LE(payload + 8, wParam);
@@ -130,7 +130,7 @@ bool ZKWindow::SendInputMessage(uint32_t type, UINT message, uint32_t wParam, ui
 }
 
 void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
+  if (size < kMouseMessageSize || displayMode_ != ZKM_CAPTURE) return;
   if (!CheckInputToken(LoadU32LE(payload), false)) return;
   UINT message = LoadU32LE(payload + 4);
   WPARAM wParam = LoadU32LE(payload + 8);
@@ -152,7 +152,7 @@ void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
 }
 
 void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
+  if (size < kMouseMessageSize || displayMode_ != ZKM_CAPTURE) return;
   if (!CheckInputToken(LoadU32LE(payload), false)) return;
   UINT message = LoadU32LE(payload + 4);
   uint32_t wParam = LoadU32LE(payload + 8);
@@ -169,7 +169,7 @@ void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
 }
 
 void ZKWindow::OnMousePosition(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ == ZKM_CAPTURE) return;
+  if (size < kMouseMessageSize || displayMode_ == ZKM_CAPTURE) return;
   CheckInputToken(LoadU32LE(payload), true);  // for its effect: the pointer is shown anyway
   InvalidatePointer();
   uint32_t packed = LoadU32LE(payload + 12);

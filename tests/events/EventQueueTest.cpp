@@ -153,17 +153,20 @@ TEST_F(EventQueue, PostCopiesSoTheHostMayReuseItsBuffer) {
 }
 
 TEST_F(EventQueue, ShortPayloadsAreDroppedBeforeTheirHandler) {
-  const uint32_t fixed[] = {ZKP_DISPLAYFORMAT, ZKP_DISPLAYUPDATE,  ZKP_MOUSEUPDATE,
-                            ZKP_MOUSEPOSITION, ZKP_KEYBOARDUPDATE, ZKP_ANNOTATIONMODE,
-                            ZKP_PALETTE,       ZKP_ANNOTATION};
-  for (uint32_t type : fixed) {
-    ASSERT_TRUE(Post(events, type, TokenPayload(0, MinimumPayloadSize(type) - 1)));
-  }
+  const struct {
+    uint32_t type;
+    uint32_t needed;
+  } fixed[] = {{ZKP_DISPLAYFORMAT, kDisplayFormatSize},   {ZKP_DISPLAYUPDATE, kDisplayUpdateOverhead},
+               {ZKP_MOUSEUPDATE, kMouseMessageSize},      {ZKP_MOUSEPOSITION, kMouseMessageSize},
+               {ZKP_KEYBOARDUPDATE, kKeyboardMessageSize}, {ZKP_ANNOTATIONMODE, kAnnotationModeSize},
+               {ZKP_PALETTE, kPaletteSize},               {ZKP_ANNOTATION, 2}};
+  for (const auto& f : fixed) ASSERT_TRUE(Post(events, f.type, TokenPayload(0, f.needed - 1)));
   std::vector<uint8_t> element(kAnnotationSize - 1, 0);
   element[0] = kAnnotationHighlight;
   ASSERT_TRUE(Post(events, ZKP_ANNOTATION, element));
-  std::vector<uint8_t> update(kDisplayUpdateOverhead + 4, 0);
-  update[13] = 5;  // claims 5 stream bytes where 4 stand
+  // Claims 5 stream bytes where 4 stand.
+  const std::vector<uint8_t> update =
+      WireFields().U32(0).U8(1).U16(0).U16(0).U16(4).U16(1).U32(5).Bytes(TokenPayload(0, 4)).U8(0).Get();
   ASSERT_TRUE(Post(events, ZKP_DISPLAYUPDATE, update));
   events.DispatchEvents();
   EXPECT_TRUE(events.calls.empty());

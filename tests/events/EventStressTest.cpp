@@ -80,7 +80,7 @@ void PostIncoming(EventMgr& events, std::atomic<bool>& posted, uint32_t& count) 
       payload = container.Build();
       type = ZKP_FULLUPDATE;
     } else {
-      payload = TokenPayload(seq++, kInputMessageSize);
+      payload = TokenPayload(seq++, kMouseMessageSize);
     }
     Event e{type, static_cast<uint32_t>(payload.size()), payload.data()};
     events.PostEvent(&e);
