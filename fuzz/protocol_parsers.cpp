@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "events/MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -30,21 +31,14 @@ template <typename Message>
 void CheckPointers(const uint8_t*, const uint8_t*, const Message&) {}
 
 template <typename Message>
-std::vector<uint8_t> Rebuild(const Message& message) {
-  std::vector<uint8_t> bytes(MessageSize(message));
-  WriteMessage(bytes.data(), message);
-  return bytes;
-}
-
-template <typename Message>
 void RoundTrip(const uint8_t* payload, uint32_t size) {
   Message message;
   if (!ParseMessage(payload, size, &message)) return;
   CheckPointers(payload, payload + size, message);
-  const std::vector<uint8_t> once = Rebuild(message);
+  const std::vector<uint8_t> once = BytesOf(message);
   Message again;
   if (!ParseMessage(once.data(), static_cast<uint32_t>(once.size()), &again)) std::abort();
-  if (Rebuild(again) != once) std::abort();
+  if (BytesOf(again) != once) std::abort();
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "common/ByteOrder.h"
 #include "events/ProtocolMessages.h"
 #include "session/ZKWindow.h"
 
@@ -25,8 +24,6 @@ void ZKWindow::OnAnnotation(const Event&) {}
 void ZKWindow::OnAnnotationMode(const uint8_t*, uint32_t) {}
 
 bool ZKWindow::SendAnnotationMode(uint8_t on) {
-  uint8_t payload[kAnnotationModeSize];
-  StoreU32LE(payload, (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0);
-  payload[4] = on;
-  return QueueEvent(ZKP_ANNOTATIONMODE, sizeof payload, payload);
+  const uint32_t token = (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0;
+  return QueueMessage(ZKP_ANNOTATIONMODE, AnnotationModeMessage{token, on});
 }

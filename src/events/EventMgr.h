@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "common/AutoResetEvent.h"
 #include "common/CriticalSection.h"
@@ -37,6 +38,13 @@ class EventMgr {
   bool CloseSignal();
 
   bool QueueEvent(uint32_t type, uint32_t size, const uint8_t* payload);
+  // Builds the payload of a protocol message and queues it as `type`.
+  template <typename Message>
+  bool QueueMessage(uint32_t type, const Message& message) {
+    std::vector<uint8_t> payload(MessageSize(message));
+    WriteMessage(payload.data(), message);
+    return QueueEvent(type, static_cast<uint32_t>(payload.size()), payload.data());
+  }
   bool WaitForEvents(uint32_t timeoutMs);
   bool GetQueuedEvent(Event* out);
   bool PostEvent(const Event* in);

@@ -156,8 +156,7 @@ class ZKWindow : public EventMgr,
   void OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInputTick();
-  void SendPointer(UINT message, uint32_t wParam, uint32_t packed);
-  bool SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last);
+  void SendPointer(UINT message, uint32_t wParam, PackedPoint point);
   void InvalidatePointer();
   void ClickToShare(HWND window, uint32_t reason);
   void AddHighlight();
@@ -186,7 +185,7 @@ class ZKWindow : public EventMgr,
   uint32_t pollProgressive_ = 0;
   uint8_t inSizeMove_ = 0;
   uint8_t captureDesktop_ = 0;
-  uint32_t pendingMove_ = 0;
+  PackedPoint pendingMove_ = {};
   uint8_t pendingMoveSent_ = 1;
   uint8_t lightInputControl_ = 0;
   uint32_t updateInterval_ = 200;

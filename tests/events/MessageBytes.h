@@ -7,14 +7,20 @@
 #include "events/ProtocolMessages.h"
 
 // Payload bytes for tests: what the library's builders write for a record,
-// and bytes that no builder would write, as a hostile or broken peer sends
-// them.
+// the record its parser reads from bytes held in a vector, and bytes that no
+// builder would write, as a hostile or broken peer sends them.
 
 template <typename Message>
 std::vector<uint8_t> BytesOf(const Message& message) {
   std::vector<uint8_t> bytes(MessageSize(message));
   WriteMessage(bytes.data(), message);
   return bytes;
+}
+
+// Parses a payload held in a vector; false when the parser refuses it.
+template <typename Message>
+bool ParseBytes(const std::vector<uint8_t>& payload, Message* out) {
+  return ParseMessage(payload.data(), static_cast<uint32_t>(payload.size()), out);
 }
 
 // Composes bytes field by field, little-endian, in the order a payload's
