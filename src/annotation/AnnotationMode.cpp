@@ -20,8 +20,8 @@ void ZKWindow::AddMarker(uint32_t colour) {
 }
 
 void ZKWindow::ClearAnnotation() {}
-void ZKWindow::OnAnnotation(const Event&) {}
-void ZKWindow::OnAnnotationMode(const uint8_t*, uint32_t) {}
+void ZKWindow::OnAnnotation(const AnnotationMessage&) {}
+void ZKWindow::OnAnnotationMode(const AnnotationModeMessage&) {}
 
 bool ZKWindow::SendAnnotationMode(uint8_t on) {
   const uint32_t token = (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0;

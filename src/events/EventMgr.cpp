@@ -9,29 +9,6 @@
 #include "events/FullUpdateContainer.h"
 #include "events/ProtocolMessages.h"
 
-namespace {
-template <typename Message>
-bool Parses(const Event& event) {
-  Message message;
-  return ParseMessage(event.payload, event.size, &message);
-}
-
-// True when the handler of the event's type can read its payload.
-bool Readable(const Event& event) {
-  switch (event.type) {
-    case ZKP_DISPLAYFORMAT: return Parses<DisplayFormatMessage>(event);
-    case ZKP_DISPLAYUPDATE: return Parses<DisplayUpdateMessage>(event);
-    case ZKP_MOUSEUPDATE:
-    case ZKP_MOUSEPOSITION: return Parses<MouseMessage>(event);
-    case ZKP_KEYBOARDUPDATE: return Parses<KeyboardMessage>(event);
-    case ZKP_ANNOTATION: return Parses<AnnotationMessage>(event);
-    case ZKP_ANNOTATIONMODE: return Parses<AnnotationModeMessage>(event);
-    case ZKP_PALETTE: return Parses<PaletteMessage>(event);
-    default: return true;
-  }
-}
-}  // namespace
-
 // Copies of received events, gathered before any of them is linked into the
 // incoming queue, so that a container whose copy runs out of memory part-way
 // leaves the queue exactly as it was. Lives for one PostEvent call.
@@ -244,42 +221,24 @@ bool EventMgr::AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payloa
 }
 
 void EventMgr::Deliver(const Event& event) {
-  if (!Readable(event)) {
-    char name[kProtocolTypeNameCapacity];
-    FormatProtocolTypeName(event.type, name);
-    Trace(TRACE_WARNING, "\r\nDispatchEvents: %s of %u bytes is too short; dropped", name,
-          event.size);
-    return;
-  }
+  if (Dispatch(event)) return;
+  char name[kProtocolTypeNameCapacity];
+  FormatProtocolTypeName(event.type, name);
+  Trace(TRACE_WARNING, "\r\nDispatchEvents: %s of %u bytes is too short; dropped", name,
+        event.size);
+}
+
+bool EventMgr::Dispatch(const Event& event) {
   switch (event.type) {
-    case ZKP_DISPLAYFORMAT:
-      OnDisplayFormat(event.payload, event.size);
-      break;
-    case ZKP_DISPLAYUPDATE:
-      OnDisplayUpdate(event.payload, event.size);
-      break;
-    case ZKP_MOUSEUPDATE:
-      OnMouseUpdate(event.payload, event.size);
-      break;
-    case ZKP_MOUSEPOSITION:
-      OnMousePosition(event.payload, event.size);
-      break;
-    case ZKP_KEYBOARDUPDATE:
-      OnKeyboardUpdate(event.payload, event.size);
-      break;
-    case ZKP_ANNOTATION: {
-      const Event copy = event;  // the handler gets its own record, not the queue's
-      OnAnnotation(copy);
-      break;
-    }
-    case ZKP_ANNOTATIONMODE:
-      OnAnnotationMode(event.payload, event.size);
-      break;
-    case ZKP_PALETTE:
-      OnPalette(event.payload, event.size);
-      break;
-    default:
-      break;  // no handler: the payload is freed unread
+    case ZKP_DISPLAYFORMAT: return Handle(event, &EventMgr::OnDisplayFormat);
+    case ZKP_DISPLAYUPDATE: return Handle(event, &EventMgr::OnDisplayUpdate);
+    case ZKP_MOUSEUPDATE: return Handle(event, &EventMgr::OnMouseUpdate);
+    case ZKP_MOUSEPOSITION: return Handle(event, &EventMgr::OnMousePosition);
+    case ZKP_KEYBOARDUPDATE: return Handle(event, &EventMgr::OnKeyboardUpdate);
+    case ZKP_ANNOTATION: return Handle(event, &EventMgr::OnAnnotation);
+    case ZKP_ANNOTATIONMODE: return Handle(event, &EventMgr::OnAnnotationMode);
+    case ZKP_PALETTE: return Handle(event, &EventMgr::OnPalette);
+    default: return true;  // no handler: the payload is freed unread
   }
 }
 
@@ -313,11 +272,11 @@ void EventMgr::FreeIncoming(Queue& queue) {
   queue = Queue{};
 }
 
-void EventMgr::OnDisplayFormat(const uint8_t*, uint32_t) {}
-void EventMgr::OnDisplayUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnMouseUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnMousePosition(const uint8_t*, uint32_t) {}
-void EventMgr::OnKeyboardUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnAnnotation(const Event&) {}
-void EventMgr::OnAnnotationMode(const uint8_t*, uint32_t) {}
-void EventMgr::OnPalette(const uint8_t*, uint32_t) {}
+void EventMgr::OnDisplayFormat(const DisplayFormatMessage&) {}
+void EventMgr::OnDisplayUpdate(const DisplayUpdateMessage&) {}
+void EventMgr::OnMouseUpdate(const MouseMessage&) {}
+void EventMgr::OnMousePosition(const MouseMessage&) {}
+void EventMgr::OnKeyboardUpdate(const KeyboardMessage&) {}
+void EventMgr::OnAnnotation(const AnnotationMessage&) {}
+void EventMgr::OnAnnotationMode(const AnnotationModeMessage&) {}
+void EventMgr::OnPalette(const PaletteMessage&) {}

@@ -25,8 +25,9 @@
 // Memory: when a copy or a queue node cannot be allocated, QueueEvent and
 // PostEvent trace it and return false with both queues as they were; a
 // received container is posted whole or not at all. Received containers are
-// not trusted (see FullUpdateContainer.h), and DispatchEvents drops, with a
-// trace, a payload too short for its handler to read.
+// not trusted (see FullUpdateContainer.h). DispatchEvents parses each event
+// once, with its message's parser, and hands the handler the record; an
+// event the parser refuses is dropped with a trace.
 class EventMgr {
  public:
   EventMgr();
@@ -61,17 +62,17 @@ class EventMgr {
   // Read without the lock by the throttle: a stale value shifts it by one rectangle.
   uint32_t GetQueuedBytes() const;
 
-  // Protocol handlers, in slot order. Each receives the payload and its size;
-  // the payload is valid only during the call. Received bytes are untrusted:
-  // a handler checks the size its type requires before reading.
-  virtual void OnDisplayFormat(const uint8_t* payload, uint32_t size);
-  virtual void OnDisplayUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnMouseUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnMousePosition(const uint8_t* payload, uint32_t size);
-  virtual void OnKeyboardUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnAnnotation(const Event& event);
-  virtual void OnAnnotationMode(const uint8_t* payload, uint32_t size);
-  virtual void OnPalette(const uint8_t* payload, uint32_t size);
+  // Protocol handlers, in slot order, each given the parsed record of one
+  // received event. Pointers in a record point into the payload, which is
+  // valid only during the call.
+  virtual void OnDisplayFormat(const DisplayFormatMessage& format);
+  virtual void OnDisplayUpdate(const DisplayUpdateMessage& update);
+  virtual void OnMouseUpdate(const MouseMessage& mouse);
+  virtual void OnMousePosition(const MouseMessage& position);
+  virtual void OnKeyboardUpdate(const KeyboardMessage& key);
+  virtual void OnAnnotation(const AnnotationMessage& annotation);
+  virtual void OnAnnotationMode(const AnnotationModeMessage& mode);
+  virtual void OnPalette(const PaletteMessage& palette);
 
  private:
   // A first-in first-out list of events with its length.
@@ -95,6 +96,15 @@ class EventMgr {
   FullUpdateHeader BatchHeader() const;
   bool AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload);
   void Deliver(const Event& event);
+  // False when the payload does not parse as the type's message.
+  bool Dispatch(const Event& event);
+  template <typename Message>
+  bool Handle(const Event& event, void (EventMgr::*handler)(const Message&)) {
+    Message message;
+    if (!ParseMessage(event.payload, event.size, &message)) return false;
+    (this->*handler)(message);
+    return true;
+  }
   static void Append(Queue& queue, Queue& chain);
   static void FreeOutgoing(Queue& queue);
   static void FreeIncoming(Queue& queue);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "compression/CompressionMgr.h"
+#include "events/DisplayMessages.h"
 #include "frames/Rect.h"
 
 class EventMgr;
@@ -74,7 +75,7 @@ class FrameMgr : public CompressionMgr {
 
   // Viewer: decodes a received display update into the frame. Returns false
   // (frame unchanged) for updates that do not fit the frame or fail to decode.
-  bool ApplyUpdate(const uint8_t* payload, uint32_t size);
+  bool ApplyUpdate(const DisplayUpdateMessage& update);
   // Paints the frame under a client rectangle; false when nothing was drawn.
   bool Draw(HDC dc, const Rect& client);
   // Paints the frame under the client rectangle (x, y, width, height) into a

@@ -115,10 +115,8 @@ void ZKWindow::OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam) {
                                static_cast<uint32_t>(lParam)});
 }
 
-void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
-  MouseMessage mouse;
-  if (!ParseMessage(payload, size, &mouse) || displayMode_ != ZKM_CAPTURE) return;
-  if (!CheckInputToken(mouse.token, false)) return;
+void ZKWindow::OnMouseUpdate(const MouseMessage& mouse) {
+  if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(mouse.token, false)) return;
   POINT p = {mouse.point.x, mouse.point.y};
   ClientToScreen(window_, &p);
 
@@ -135,10 +133,8 @@ void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
                Normalise(p.y, GetSystemMetrics(SM_CYSCREEN)));
 }
 
-void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
-  KeyboardMessage key;
-  if (!ParseMessage(payload, size, &key) || displayMode_ != ZKM_CAPTURE) return;
-  if (!CheckInputToken(key.token, false)) return;
+void ZKWindow::OnKeyboardUpdate(const KeyboardMessage& key) {
+  if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(key.token, false)) return;
   if (lightInputControl_) {
     HWND focused = ZKHooks_GetFocusedWindow();
     if (focused) PostMessageA(focused, key.message, key.wParam, key.lParam);
@@ -151,9 +147,8 @@ void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
               flags, 0);
 }
 
-void ZKWindow::OnMousePosition(const uint8_t* payload, uint32_t size) {
-  MouseMessage position;
-  if (!ParseMessage(payload, size, &position) || displayMode_ == ZKM_CAPTURE) return;
+void ZKWindow::OnMousePosition(const MouseMessage& position) {
+  if (displayMode_ == ZKM_CAPTURE) return;
   CheckInputToken(position.token, true);  // for its effect: the pointer is shown anyway
   InvalidatePointer();
   pointerX_ = position.point.x;

@@ -75,14 +75,14 @@ class ZKWindow : public EventMgr,
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   // Protocol handlers (worker thread, under the queue lock).
-  void OnDisplayFormat(const uint8_t* payload, uint32_t size) override;
-  void OnDisplayUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnMouseUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnMousePosition(const uint8_t* payload, uint32_t size) override;
-  void OnKeyboardUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnAnnotation(const Event& event) override;
-  void OnAnnotationMode(const uint8_t* payload, uint32_t size) override;
-  void OnPalette(const uint8_t* payload, uint32_t size) override;
+  void OnDisplayFormat(const DisplayFormatMessage& format) override;
+  void OnDisplayUpdate(const DisplayUpdateMessage& update) override;
+  void OnMouseUpdate(const MouseMessage& mouse) override;
+  void OnMousePosition(const MouseMessage& position) override;
+  void OnKeyboardUpdate(const KeyboardMessage& key) override;
+  void OnAnnotation(const AnnotationMessage& annotation) override;
+  void OnAnnotationMode(const AnnotationModeMessage& mode) override;
+  void OnPalette(const PaletteMessage& palette) override;
 
  private:
   // Lifecycle (ZKWindow.cpp).
