@@ -19,6 +19,7 @@ void ZKWindow::AddMarker(uint32_t colour) {
   if (roleFlags_ & ROLE_ANNOTATION) AnnotationMode(1, true);
 }
 
+// Placeholders until annotation elements land.
 void ZKWindow::ClearAnnotation() {}
 void ZKWindow::OnAnnotation(const AnnotationMessage&) {}
 void ZKWindow::OnAnnotationMode(const AnnotationModeMessage&) {}

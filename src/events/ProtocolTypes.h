@@ -46,7 +46,7 @@ constexpr uint32_t ZKP_PALETTE = 12;
 constexpr uint32_t kHighestProtocolType = ZKP_PALETTE;
 
 // The debug name of a type: its catalogue name for 0 to 9, "Unknow Type: %d"
-// for the rest (the spelling is what peers' logs have always shown).
+// for the rest, spelled so that every participant's log reads alike.
 constexpr size_t kProtocolTypeNameCapacity = 32;
 void FormatProtocolTypeName(uint32_t type, char (&name)[kProtocolTypeNameCapacity]);
 

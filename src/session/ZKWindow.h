@@ -52,7 +52,6 @@ class ZKWindow : public EventMgr,
   bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool visible);
 
   HWND GetWindow() const { return window_; }
-  HWND GetAnnotationDialog() const { return annotationDialog_; }
   int GetDisplayMode() const { return displayMode_; }
   UINT GetRoleFlags() const { return roleFlags_; }
   uint32_t GetUpdateInterval() const { return updateInterval_; }
@@ -61,12 +60,10 @@ class ZKWindow : public EventMgr,
   uint32_t GetPollProgressive() const { return pollProgressive_; }
   bool IsPollExclusive() const { return pollExclusive_ != 0; }
   bool IsCaptureDesktop() const { return captureDesktop_ != 0; }
-  bool IsPaused() const { return paused_ != 0; }
   uint32_t GetDynamicUpdateThreshold() const { return dynamicUpdateThreshold_; }
   uint32_t GetLocalMouseOverride() const { return localMouseOverride_; }
   bool IsLightInputControl() const { return lightInputControl_ != 0; }
   bool IsShowStatistics() const { return showStatistics_ != 0; }
-  uint32_t GetInputControlToken() const { return inputControlToken_; }
   HWND GetStatisticsDialog() const { return statistics_.GetDialog(); }
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
