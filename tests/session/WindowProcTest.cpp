@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "HostSession.h"
-#include "session/ProcessCensus.h"
+#include "ProcessCensus.h"
+#include "api/HostSession.h"
 
 namespace {
 constexpr UINT_PTR kInputTimer = 1001;

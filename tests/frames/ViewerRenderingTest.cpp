@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "ProcessCensus.h"
-#include "TestSession.h"
 #include "events/MessageBytes.h"
+#include "session/ProcessCensus.h"
+#include "session/TestSession.h"
 
 namespace {
 const COLORREF kGrey = RGB(128, 128, 128);
