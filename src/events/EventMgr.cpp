@@ -105,6 +105,14 @@ bool EventMgr::QueueEvent(uint32_t type, uint32_t size, const uint8_t* payload) 
   return true;
 }
 
+std::unique_ptr<uint8_t[]> EventMgr::NewPayload(uint32_t size) const {
+  std::unique_ptr<uint8_t[]> block(MayAllocate(Allocation::OUTGOING_PAYLOAD)
+                                       ? new (std::nothrow) uint8_t[size > 0 ? size : 1]
+                                       : nullptr);
+  if (!block) Trace(TRACE_WARNING, "\r\nQueueEvent: no memory to build %u payload bytes", size);
+  return block;
+}
+
 bool EventMgr::WaitForEvents(uint32_t timeoutMs) {
   return signal_.Wait(timeoutMs) != AutoResetEvent::TIMED_OUT;
 }

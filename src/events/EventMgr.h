@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "common/AutoResetEvent.h"
 #include "common/CriticalSection.h"
@@ -39,12 +39,15 @@ class EventMgr {
   bool CloseSignal();
 
   bool QueueEvent(uint32_t type, uint32_t size, const uint8_t* payload);
-  // Builds the payload of a protocol message and queues it as `type`.
+  // Builds the payload of a protocol message and queues it as `type`; false,
+  // as for QueueEvent, when memory is short.
   template <typename Message>
   bool QueueMessage(uint32_t type, const Message& message) {
-    std::vector<uint8_t> payload(MessageSize(message));
-    WriteMessage(payload.data(), message);
-    return QueueEvent(type, static_cast<uint32_t>(payload.size()), payload.data());
+    const uint32_t size = MessageSize(message);
+    std::unique_ptr<uint8_t[]> payload = NewPayload(size);
+    if (!payload) return false;
+    WriteMessage(payload.get(), message);
+    return QueueEvent(type, size, payload.get());
   }
   bool WaitForEvents(uint32_t timeoutMs);
   bool GetQueuedEvent(Event* out);
@@ -93,6 +96,8 @@ class EventMgr {
   bool MayAllocate(Allocation what) const { return !allocationGate_ || allocationGate_(what); }
 
   class IncomingChain;
+  // A block to build a payload of `size` bytes in; null, traced, when memory is short.
+  std::unique_ptr<uint8_t[]> NewPayload(uint32_t size) const;
   FullUpdateHeader BatchHeader() const;
   bool AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload);
   void Deliver(const Event& event);

@@ -272,7 +272,7 @@ class AllocationFailure : public EventQueue {
   void TearDown() override { EventMgrTestPeer::Clear(events); }
 };
 
-TEST_F(AllocationFailure, QueueEventLeavesTheOutgoingQueueIntact) {
+TEST_F(AllocationFailure, QueueEventAndQueueMessageLeaveTheOutgoingQueueIntact) {
   const std::vector<uint8_t> payload = TokenPayload(1, 32);
   ASSERT_TRUE(events.QueueEvent(ZKP_ENDANNOTATION, 32, payload.data()));
   EXPECT_TRUE(events.WaitForEvents(0));
@@ -280,6 +280,7 @@ TEST_F(AllocationFailure, QueueEventLeavesTheOutgoingQueueIntact) {
   for (Allocation site : {Allocation::OUTGOING_PAYLOAD, Allocation::QUEUE_NODE}) {
     EventMgrTestPeer::FailAfter(events, site, 0);
     EXPECT_FALSE(events.QueueEvent(ZKP_ENDANNOTATION, 32, payload.data()));
+    EXPECT_FALSE(events.QueueMessage(ZKP_ANNOTATIONMODE, AnnotationModeMessage{1, 1}));
     EXPECT_EQ(EventMgrTestPeer::OutgoingCount(events), 1u);
     EXPECT_EQ(events.GetQueuedBytes(), 32u);
     EXPECT_FALSE(events.WaitForEvents(0));  // a refused event wakes nobody
