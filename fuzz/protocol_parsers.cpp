@@ -41,6 +41,11 @@ void RoundTrip(const uint8_t* payload, uint32_t size) {
   if (BytesOf(again) != once) std::abort();
 }
 
+template <typename... Messages>
+void RoundTripAll(const uint8_t* payload, uint32_t size) {
+  (RoundTrip<Messages>(payload, size), ...);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,18 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char name[kProtocolTypeNameCapacity];
   FormatProtocolTypeName(data[0] < 16 ? data[0] : 0xFFFFFF00u | data[0], name);
 
-  RoundTrip<EventHeader>(payload, n);
-  RoundTrip<DisplayFormatMessage>(payload, n);
-  RoundTrip<DisplayUpdateMessage>(payload, n);
-  RoundTrip<FullUpdateHeader>(payload, n);
-  RoundTrip<MouseMessage>(payload, n);
-  RoundTrip<KeyboardMessage>(payload, n);
-  RoundTrip<SharedWindowMessage>(payload, n);
-  RoundTrip<AnnotationMessage>(payload, n);
-  RoundTrip<EndAnnotationMessage>(payload, n);
-  RoundTrip<CancelInputControlMessage>(payload, n);
-  RoundTrip<WindowEventMessage>(payload, n);
-  RoundTrip<AnnotationModeMessage>(payload, n);
-  RoundTrip<PaletteMessage>(payload, n);
+  RoundTripAll<EventHeader, FullUpdateHeader, DisplayFormatMessage, DisplayUpdateMessage,
+               PaletteMessage, MouseMessage, KeyboardMessage, CancelInputControlMessage,
+               AnnotationMessage, EndAnnotationMessage, AnnotationModeMessage,
+               SharedWindowMessage, WindowEventMessage>(payload, n);
   return 0;
 }
