@@ -15,11 +15,11 @@
 //   void WriteMessage(uint8_t* out, const Record&)
 //   bool ParseMessage(const uint8_t* payload, uint32_t size, Record* out)
 // Builders write MessageSize bytes, little-endian and packed. Payloads come
-// from other machines: a parser reads nothing before checking the length,
-// and returns false, leaving `out` untouched, for a payload too short for
-// what it reads or inconsistent with its own length fields. Bytes past what
-// a parser reads are ignored. Pointers in a parsed record point into the
-// payload.
+// from other machines: a parser checks every field against what is left of
+// the payload before reading it, and returns false, leaving `out` untouched,
+// for a payload too short for what it reads or inconsistent with its own
+// length fields. Bytes past what a parser reads are ignored. Pointers in a
+// parsed record point into the payload.
 //
 //   DisplayMessages.h     display format (0), display update (1), palette (12)
 //   FullUpdateContainer.h full update (2)
