@@ -1,6 +1,6 @@
 // Feeds one received full-update container to the incoming queue and
 // dispatches it: every record that comes out must lie wholly inside the input
-// and reach its handler with a size the handler may trust.
+// and reach its handler as a record whose pointers the handler may trust.
 #include <cstdint>
 #include <cstdlib>
 
@@ -11,32 +11,15 @@
 
 namespace {
 
-// Reads every byte a handler is given, so that a wrong size shows as an
-// out-of-bounds read, and checks the parsers agree with the central check.
+// Reads every byte a record points at, so that a pointer or length the
+// parser let through beyond the payload shows as an out-of-bounds read.
 class TouchingEventMgr : public EventMgr {
  public:
-  void OnDisplayFormat(const uint8_t* p, uint32_t n) override {
-    DisplayFormat f;
-    if (!ParseDisplayFormat(p, n, &f)) std::abort();
-    Touch(p, n);
-  }
-  void OnDisplayUpdate(const uint8_t* p, uint32_t n) override {
-    DisplayUpdate u;
-    if (!ParseDisplayUpdate(p, n, &u)) std::abort();
+  void OnDisplayUpdate(const DisplayUpdateMessage& u) override {
     Touch(u.stream, u.streamLength);
   }
-  void OnMouseUpdate(const uint8_t* p, uint32_t n) override { Touch(p, n); }
-  void OnMousePosition(const uint8_t* p, uint32_t n) override { Touch(p, n); }
-  void OnKeyboardUpdate(const uint8_t* p, uint32_t n) override { Touch(p, n); }
-  void OnAnnotation(const Event& e) override {
-    if (e.size < RequiredAnnotationSize(e.payload[0])) std::abort();
-    Touch(e.payload, e.size);
-  }
-  void OnAnnotationMode(const uint8_t* p, uint32_t n) override { Touch(p, n); }
-  void OnPalette(const uint8_t* p, uint32_t n) override {
-    Palette palette;
-    if (!ParsePalette(p, n, &palette)) std::abort();
-    Touch(palette.entries, 4 * kPaletteEntryCount);
+  void OnPalette(const PaletteMessage& p) override {
+    Touch(p.entries, kPaletteEntryCount * kPaletteEntrySize);
   }
 
   uint32_t sum = 0;

@@ -1,47 +1,64 @@
-// Gives received payloads of any type and length to the size checks and the
-// display parsers: a payload they accept must hold everything the result
-// points at. The first input byte chooses the type, the rest is the payload.
+// Gives received bytes of any length to every parser of the protocol. A
+// parser that accepts them must point only inside them, and the record it
+// read must survive its builder and parser unchanged: rebuilt, parsed again
+// and rebuilt, it gives the same bytes. The first input byte chooses the
+// type whose name is formatted; the rest is the payload.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
+#include "events/MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
 
-uint32_t Sum(const uint8_t* p, uint32_t n) {
-  uint32_t sum = 0;
-  for (uint32_t i = 0; i < n; ++i) sum += p[i];
-  return sum;
+// A range a parsed record points at must lie inside the input; every byte
+// of it is read too, so that the sanitizers see a range that does not.
+void CheckInside(const uint8_t* begin, const uint8_t* end, const uint8_t* p, uint32_t n) {
+  if (n > 0 && (p < begin || p > end || n > static_cast<size_t>(end - p))) std::abort();
+  volatile uint32_t sum = 0;
+  for (uint32_t i = 0; i < n; ++i) sum = sum + p[i];
+}
+
+void CheckPointers(const uint8_t* begin, const uint8_t* end, const DisplayUpdateMessage& update) {
+  CheckInside(begin, end, update.stream, update.streamLength + 1);  // the trailing byte too
+}
+void CheckPointers(const uint8_t* begin, const uint8_t* end, const PaletteMessage& palette) {
+  CheckInside(begin, end, palette.entries, kPaletteEntryCount * kPaletteEntrySize);
+}
+template <typename Message>
+void CheckPointers(const uint8_t*, const uint8_t*, const Message&) {}
+
+template <typename Message>
+void RoundTrip(const uint8_t* payload, uint32_t size) {
+  Message message;
+  if (!ParseMessage(payload, size, &message)) return;
+  CheckPointers(payload, payload + size, message);
+  const std::vector<uint8_t> once = BytesOf(message);
+  Message again;
+  if (!ParseMessage(once.data(), static_cast<uint32_t>(once.size()), &again)) std::abort();
+  if (BytesOf(again) != once) std::abort();
+}
+
+template <typename... Messages>
+void RoundTripAll(const uint8_t* payload, uint32_t size) {
+  (RoundTrip<Messages>(payload, size), ...);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > 0xFFFFFFFFu) return 0;
-  const uint32_t type = data[0] % 16;
   const uint8_t* payload = data + 1;
   const uint32_t n = static_cast<uint32_t>(size - 1);
-  volatile uint32_t sink = 0;
 
   char name[kProtocolTypeNameCapacity];
-  FormatProtocolTypeName(data[0] < 16 ? type : 0xFFFFFF00u | data[0], name);
+  FormatProtocolTypeName(data[0] < 16 ? data[0] : 0xFFFFFF00u | data[0], name);
 
-  const bool complete = PayloadIsComplete(type, payload, n);
-  if (complete && n < MinimumPayloadSize(type)) std::abort();
-
-  DisplayFormat format;
-  if (ParseDisplayFormat(payload, n, &format)) sink = sink + format.width + format.height;
-  DisplayUpdate update;
-  if (ParseDisplayUpdate(payload, n, &update)) {
-    if (update.stream + update.streamLength + 1 > payload + n) std::abort();
-    sink = sink + Sum(update.stream, update.streamLength + 1);  // stream and trailing byte
-  }
-  Palette palette;
-  if (ParsePalette(payload, n, &palette))
-    sink = sink + Sum(palette.entries, 4 * kPaletteEntryCount);
-  uint32_t tag = 0;
-  uint32_t recordBytes = 0;
-  if (ReadFullUpdateHeader(payload, n, &tag, &recordBytes)) sink = sink + tag + recordBytes;
-  (void)sink;
+  RoundTripAll<EventHeader, FullUpdateHeader, DisplayFormatMessage, DisplayUpdateMessage,
+               PaletteMessage, MouseMessage, KeyboardMessage, CancelInputControlMessage,
+               AnnotationMessage, EndAnnotationMessage, AnnotationModeMessage,
+               SharedWindowMessage, WindowEventMessage>(payload, n);
   return 0;
 }

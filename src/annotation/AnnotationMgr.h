@@ -6,9 +6,7 @@ class EventMgr;
 class FrameMgr;
 class WindowRegionSet;
 
-// AnnotationMgr keeps the highlight and marker elements of the session
-// window, places them with the mouse and sends and receives them. Worker
-// thread only.
+// AnnotationMgr: a placeholder until annotation elements land. Worker thread only.
 class AnnotationMgr {
  public:
   AnnotationMgr() = default;

@@ -1,4 +1,3 @@
-#include "common/ByteOrder.h"
 #include "events/ProtocolMessages.h"
 #include "session/ZKWindow.h"
 
@@ -20,13 +19,12 @@ void ZKWindow::AddMarker(uint32_t colour) {
   if (roleFlags_ & ROLE_ANNOTATION) AnnotationMode(1, true);
 }
 
+// Placeholders until annotation elements land.
 void ZKWindow::ClearAnnotation() {}
-void ZKWindow::OnAnnotation(const Event&) {}
-void ZKWindow::OnAnnotationMode(const uint8_t*, uint32_t) {}
+void ZKWindow::OnAnnotation(const AnnotationMessage&) {}
+void ZKWindow::OnAnnotationMode(const AnnotationModeMessage&) {}
 
 bool ZKWindow::SendAnnotationMode(uint8_t on) {
-  uint8_t payload[kAnnotationModeSize];
-  StoreU32LE(payload, (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0);
-  payload[4] = on;
-  return QueueEvent(ZKP_ANNOTATIONMODE, sizeof payload, payload);
+  const uint32_t token = (roleFlags_ & ROLE_CAPTURE) ? GetToken() : 0;
+  return QueueMessage(ZKP_ANNOTATIONMODE, AnnotationModeMessage{token, on});
 }

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "api/JavaConsole.h"
-#include "api/SharingMessagesLocal.h"
 #include "api/WindowEventDecoder.h"
 #include "common/HostMemory.h"
 #include "common/Trace.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "api/JavaConsole.h"
-#include "api/SharingMessagesLocal.h"
+#include "events/SharingMessages.h"
 
 namespace {
 // The window messages a record may report, as the platform numbers them.

@@ -14,8 +14,6 @@ inline uint32_t LoadU32LE(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-inline int32_t LoadI32LE(const uint8_t* p) { return static_cast<int32_t>(LoadU32LE(p)); }
-
 inline void StoreU16LE(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -27,5 +25,3 @@ inline void StoreU32LE(uint8_t* p, uint32_t v) {
   p[2] = static_cast<uint8_t>(v >> 16);
   p[3] = static_cast<uint8_t>(v >> 24);
 }
-
-inline void StoreI32LE(uint8_t* p, int32_t v) { StoreU32LE(p, static_cast<uint32_t>(v)); }

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "common/ByteOrder.h"
 #include "common/HostMemory.h"
 #include "common/Trace.h"
 #include "events/FullUpdateContainer.h"
@@ -106,6 +105,14 @@ bool EventMgr::QueueEvent(uint32_t type, uint32_t size, const uint8_t* payload) 
   return true;
 }
 
+std::unique_ptr<uint8_t[]> EventMgr::NewPayload(uint32_t size) const {
+  std::unique_ptr<uint8_t[]> block(MayAllocate(Allocation::OUTGOING_PAYLOAD)
+                                       ? new (std::nothrow) uint8_t[size > 0 ? size : 1]
+                                       : nullptr);
+  if (!block) Trace(TRACE_WARNING, "\r\nQueueEvent: no memory to build %u payload bytes", size);
+  return block;
+}
+
 bool EventMgr::WaitForEvents(uint32_t timeoutMs) {
   return signal_.Wait(timeoutMs) != AutoResetEvent::TIMED_OUT;
 }
@@ -172,7 +179,7 @@ bool EventMgr::BeginFullUpdate(uint32_t requestTag) {
       Trace(TRACE_WARNING, "\r\nBeginFullUpdate: no memory; messages go out one by one");
       return false;
     }
-    WriteFullUpdateHeader(batch_, requestTag, 0);
+    WriteMessage(batch_, FullUpdateHeader{requestTag, 0});
   }
   batching_ = true;
   return true;
@@ -181,8 +188,8 @@ bool EventMgr::BeginFullUpdate(uint32_t requestTag) {
 bool EventMgr::EndFullUpdate() {
   if (!batching_) return false;
   batching_ = false;
-  const uint32_t recordBytes = LoadU32LE(batch_ + 4);
-  const bool queued = QueueEvent(ZKP_FULLUPDATE, kFullUpdateHeaderSize + recordBytes, batch_);
+  const bool queued =
+      QueueEvent(ZKP_FULLUPDATE, kFullUpdateHeaderSize + BatchHeader().recordBytes, batch_);
   std::free(batch_);
   batch_ = nullptr;
   if (queued) Trace(TRACE_LIFECYCLE, "\r\nSent Full Update!");
@@ -191,10 +198,17 @@ bool EventMgr::EndFullUpdate() {
 
 uint32_t EventMgr::GetQueuedBytes() const { return queuedBytes_.load(std::memory_order_relaxed); }
 
+FullUpdateHeader EventMgr::BatchHeader() const {
+  FullUpdateHeader header = {};
+  ParseMessage(batch_, kFullUpdateHeaderSize, &header);
+  return header;
+}
+
 bool EventMgr::AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload) {
-  const uint32_t used = LoadU32LE(batch_ + 4);
+  FullUpdateHeader header = BatchHeader();
+  const uint32_t used = header.recordBytes;
   const uint64_t grown =
-      uint64_t{kFullUpdateHeaderSize} + used + kRecordHeaderSize + uint64_t{size};
+      uint64_t{kFullUpdateHeaderSize} + used + kEventHeaderSize + uint64_t{size};
   if (grown > UINT32_MAX) {
     Trace(TRACE_WARNING, "\r\nQueueEvent: full update would exceed 4 GB; message dropped");
     return false;
@@ -207,49 +221,32 @@ bool EventMgr::AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payloa
   }
   batch_ = static_cast<uint8_t*>(bigger);
   uint8_t* record = batch_ + kFullUpdateHeaderSize + used;
-  WriteRecordHeader(record, type, size);
-  if (size > 0) std::memcpy(record + kRecordHeaderSize, payload, size);
-  StoreU32LE(batch_ + 4, used + kRecordHeaderSize + size);
+  WriteMessage(record, EventHeader{type, size});
+  if (size > 0) std::memcpy(record + kEventHeaderSize, payload, size);
+  header.recordBytes = used + kEventHeaderSize + size;
+  WriteMessage(batch_, header);
   return true;
 }
 
 void EventMgr::Deliver(const Event& event) {
-  if (!PayloadIsComplete(event.type, event.payload, event.size)) {
-    char name[kProtocolTypeNameCapacity];
-    FormatProtocolTypeName(event.type, name);
-    Trace(TRACE_WARNING, "\r\nDispatchEvents: %s of %u bytes is too short; dropped", name,
-          event.size);
-    return;
-  }
+  if (Dispatch(event)) return;
+  char name[kProtocolTypeNameCapacity];
+  FormatProtocolTypeName(event.type, name);
+  Trace(TRACE_WARNING, "\r\nDispatchEvents: %s of %u bytes is too short; dropped", name,
+        event.size);
+}
+
+bool EventMgr::Dispatch(const Event& event) {
   switch (event.type) {
-    case ZKP_DISPLAYFORMAT:
-      OnDisplayFormat(event.payload, event.size);
-      break;
-    case ZKP_DISPLAYUPDATE:
-      OnDisplayUpdate(event.payload, event.size);
-      break;
-    case ZKP_MOUSEUPDATE:
-      OnMouseUpdate(event.payload, event.size);
-      break;
-    case ZKP_MOUSEPOSITION:
-      OnMousePosition(event.payload, event.size);
-      break;
-    case ZKP_KEYBOARDUPDATE:
-      OnKeyboardUpdate(event.payload, event.size);
-      break;
-    case ZKP_ANNOTATION: {
-      const Event copy = event;  // the handler gets its own record, not the queue's
-      OnAnnotation(copy);
-      break;
-    }
-    case ZKP_ANNOTATIONMODE:
-      OnAnnotationMode(event.payload, event.size);
-      break;
-    case ZKP_PALETTE:
-      OnPalette(event.payload, event.size);
-      break;
-    default:
-      break;  // no handler: the payload is freed unread
+    case ZKP_DISPLAYFORMAT: return Handle(event, &EventMgr::OnDisplayFormat);
+    case ZKP_DISPLAYUPDATE: return Handle(event, &EventMgr::OnDisplayUpdate);
+    case ZKP_MOUSEUPDATE: return Handle(event, &EventMgr::OnMouseUpdate);
+    case ZKP_MOUSEPOSITION: return Handle(event, &EventMgr::OnMousePosition);
+    case ZKP_KEYBOARDUPDATE: return Handle(event, &EventMgr::OnKeyboardUpdate);
+    case ZKP_ANNOTATION: return Handle(event, &EventMgr::OnAnnotation);
+    case ZKP_ANNOTATIONMODE: return Handle(event, &EventMgr::OnAnnotationMode);
+    case ZKP_PALETTE: return Handle(event, &EventMgr::OnPalette);
+    default: return true;  // no handler: the payload is freed unread
   }
 }
 
@@ -283,11 +280,11 @@ void EventMgr::FreeIncoming(Queue& queue) {
   queue = Queue{};
 }
 
-void EventMgr::OnDisplayFormat(const uint8_t*, uint32_t) {}
-void EventMgr::OnDisplayUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnMouseUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnMousePosition(const uint8_t*, uint32_t) {}
-void EventMgr::OnKeyboardUpdate(const uint8_t*, uint32_t) {}
-void EventMgr::OnAnnotation(const Event&) {}
-void EventMgr::OnAnnotationMode(const uint8_t*, uint32_t) {}
-void EventMgr::OnPalette(const uint8_t*, uint32_t) {}
+void EventMgr::OnDisplayFormat(const DisplayFormatMessage&) {}
+void EventMgr::OnDisplayUpdate(const DisplayUpdateMessage&) {}
+void EventMgr::OnMouseUpdate(const MouseMessage&) {}
+void EventMgr::OnMousePosition(const MouseMessage&) {}
+void EventMgr::OnKeyboardUpdate(const KeyboardMessage&) {}
+void EventMgr::OnAnnotation(const AnnotationMessage&) {}
+void EventMgr::OnAnnotationMode(const AnnotationModeMessage&) {}
+void EventMgr::OnPalette(const PaletteMessage&) {}

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "common/AutoResetEvent.h"
 #include "common/CriticalSection.h"
 #include "events/Event.h"
+#include "events/ProtocolMessages.h"
 
 // EventMgr is the mailbox between the library and its host: an outgoing queue
 // that the host drains and an incoming queue that the worker dispatches to the
@@ -23,8 +25,9 @@
 // Memory: when a copy or a queue node cannot be allocated, QueueEvent and
 // PostEvent trace it and return false with both queues as they were; a
 // received container is posted whole or not at all. Received containers are
-// not trusted (see FullUpdateContainer.h), and DispatchEvents drops, with a
-// trace, a payload too short for its handler to read.
+// not trusted (see FullUpdateContainer.h). DispatchEvents parses each event
+// once, with its message's parser, and hands the handler the record; an
+// event the parser refuses is dropped with a trace.
 class EventMgr {
  public:
   EventMgr();
@@ -36,6 +39,16 @@ class EventMgr {
   bool CloseSignal();
 
   bool QueueEvent(uint32_t type, uint32_t size, const uint8_t* payload);
+  // Builds the payload of a protocol message and queues it as `type`; false,
+  // as for QueueEvent, when memory is short.
+  template <typename Message>
+  bool QueueMessage(uint32_t type, const Message& message) {
+    const uint32_t size = MessageSize(message);
+    std::unique_ptr<uint8_t[]> payload = NewPayload(size);
+    if (!payload) return false;
+    WriteMessage(payload.get(), message);
+    return QueueEvent(type, size, payload.get());
+  }
   bool WaitForEvents(uint32_t timeoutMs);
   bool GetQueuedEvent(Event* out);
   bool PostEvent(const Event* in);
@@ -52,17 +65,17 @@ class EventMgr {
   // Read without the lock by the throttle: a stale value shifts it by one rectangle.
   uint32_t GetQueuedBytes() const;
 
-  // Protocol handlers, in slot order. Each receives the payload and its size;
-  // the payload is valid only during the call. Received bytes are untrusted:
-  // a handler checks the size its type requires before reading.
-  virtual void OnDisplayFormat(const uint8_t* payload, uint32_t size);
-  virtual void OnDisplayUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnMouseUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnMousePosition(const uint8_t* payload, uint32_t size);
-  virtual void OnKeyboardUpdate(const uint8_t* payload, uint32_t size);
-  virtual void OnAnnotation(const Event& event);
-  virtual void OnAnnotationMode(const uint8_t* payload, uint32_t size);
-  virtual void OnPalette(const uint8_t* payload, uint32_t size);
+  // Protocol handlers, in slot order, each given the parsed record of one
+  // received event. Pointers in a record point into the payload, which is
+  // valid only during the call.
+  virtual void OnDisplayFormat(const DisplayFormatMessage& format);
+  virtual void OnDisplayUpdate(const DisplayUpdateMessage& update);
+  virtual void OnMouseUpdate(const MouseMessage& mouse);
+  virtual void OnMousePosition(const MouseMessage& position);
+  virtual void OnKeyboardUpdate(const KeyboardMessage& key);
+  virtual void OnAnnotation(const AnnotationMessage& annotation);
+  virtual void OnAnnotationMode(const AnnotationModeMessage& mode);
+  virtual void OnPalette(const PaletteMessage& palette);
 
  private:
   // A first-in first-out list of events with its length.
@@ -83,8 +96,20 @@ class EventMgr {
   bool MayAllocate(Allocation what) const { return !allocationGate_ || allocationGate_(what); }
 
   class IncomingChain;
+  // A block to build a payload of `size` bytes in; null, traced, when memory is short.
+  std::unique_ptr<uint8_t[]> NewPayload(uint32_t size) const;
+  FullUpdateHeader BatchHeader() const;
   bool AppendToBatch(uint32_t type, uint32_t size, const uint8_t* payload);
   void Deliver(const Event& event);
+  // False when the payload does not parse as the type's message.
+  bool Dispatch(const Event& event);
+  template <typename Message>
+  bool Handle(const Event& event, void (EventMgr::*handler)(const Message&)) {
+    Message message;
+    if (!ParseMessage(event.payload, event.size, &message)) return false;
+    (this->*handler)(message);
+    return true;
+  }
   static void Append(Queue& queue, Queue& chain);
   static void FreeOutgoing(Queue& queue);
   static void FreeIncoming(Queue& queue);

@@ -3,11 +3,16 @@
 #include <new>
 #include <vector>
 
-#include "common/ByteOrder.h"
 #include "common/Trace.h"
-#include "events/ProtocolMessages.h"
+#include "events/PayloadFields.h"
 
 namespace {
+
+constexpr auto kFullUpdateHeaderFields = [](auto& fields, auto& m) {
+  fields(m.requestTag);
+  fields(m.recordBytes);
+};
+static_assert(LayoutSize<FullUpdateHeader>(kFullUpdateHeaderFields) == kFullUpdateHeaderSize);
 
 // A record area still to be read: [next, end) within the outermost payload.
 struct Area {
@@ -29,14 +34,14 @@ class Walker {
   // Opens the record area of one container; false when it has none to read.
   bool Enter(const uint8_t* payload, uint32_t size) {
     Trace(TRACE_LIFECYCLE, "\r\nGot Full Update!");
-    uint32_t tag = 0;
-    uint32_t recordBytes = 0;
-    if (!ReadFullUpdateHeader(payload, size, &tag, &recordBytes)) {
+    FullUpdateHeader header;
+    if (!ParseMessage(payload, size, &header)) {
       malformed_ = true;
       Trace(TRACE_WARNING, "\r\nFull update of %u bytes has no header: dropped", size);
       return false;
     }
     const uint32_t room = size - kFullUpdateHeaderSize;
+    uint32_t recordBytes = header.recordBytes;
     if (recordBytes > room) {
       malformed_ = true;
       Trace(TRACE_WARNING, "\r\nFull update claims %u record bytes in %u: reading those present",
@@ -66,26 +71,26 @@ class Walker {
       areas_.pop_back();
       return;
     }
-    if (left < kRecordHeaderSize) {
+    EventHeader record;
+    if (!ParseMessage(area.next, left, &record)) {
       malformed_ = true;
       Trace(TRACE_WARNING, "\r\nFull update record header cut after %u bytes: rest dropped", left);
       areas_.pop_back();
       return;
     }
-    const uint32_t type = LoadU32LE(area.next);
-    const uint32_t size = LoadU32LE(area.next + 4);
-    if (size > left - kRecordHeaderSize) {
+    if (record.size > left - kEventHeaderSize) {
       malformed_ = true;
       Trace(TRACE_WARNING,
-            "\r\nFull update record of %u bytes overruns its container: rest dropped", size);
+            "\r\nFull update record of %u bytes overruns its container: rest dropped",
+            record.size);
       areas_.pop_back();
       return;
     }
-    const uint8_t* payload = area.next + kRecordHeaderSize;
-    area.next = payload + size;
-    if (type == ZKP_FULLUPDATE) {
-      Enter(payload, size);
-    } else if (!sink_.OnRecord(type, size, payload)) {
+    const uint8_t* payload = area.next + kEventHeaderSize;
+    area.next = payload + record.size;
+    if (record.type == ZKP_FULLUPDATE) {
+      Enter(payload, record.size);
+    } else if (!sink_.OnRecord(record.type, record.size, payload)) {
       stopped_ = true;
     }
   }
@@ -104,6 +109,14 @@ class Walker {
 };
 
 }  // namespace
+
+void WriteMessage(uint8_t* out, const FullUpdateHeader& header) {
+  WriteFields(out, header, kFullUpdateHeaderFields);
+}
+
+bool ParseMessage(const uint8_t* payload, uint32_t size, FullUpdateHeader* out) {
+  return ParseFields(payload, size, out, kFullUpdateHeaderFields);
+}
 
 ContainerWalk WalkFullUpdateContainer(const uint8_t* payload, uint32_t size,
                                       ContainerRecordSink& sink) {

@@ -2,8 +2,12 @@
 
 #include <cstdint>
 
-// Reads a received full-update container: the records it carries, in order,
-// with containers nested in it unpacked in place.
+#include "events/ProtocolTypes.h"
+
+// The full-update container (ZKP_FULLUPDATE): a header, then records back to
+// back, each an event header and its payload. EventMgr builds containers;
+// WalkFullUpdateContainer reads received ones: the records they carry, in
+// order, with containers nested in them unpacked in place.
 //
 // The container comes from another machine and is not trusted. Its record
 // area is the record-byte count clipped to the payload; a record whose header
@@ -14,6 +18,19 @@
 // parent replaces the parent instead of adding a level.
 //
 // Free functions, no state; any thread.
+
+// The request tag is the value the host passed with its full-update request;
+// it travels back unchanged so that the host can tell which request a
+// container answers. Receiving libraries do not read it.
+struct FullUpdateHeader {
+  uint32_t requestTag;
+  uint32_t recordBytes;
+};
+constexpr uint32_t kFullUpdateHeaderSize = 8;
+inline uint32_t MessageSize(const FullUpdateHeader&) { return kFullUpdateHeaderSize; }
+void WriteMessage(uint8_t* out, const FullUpdateHeader& header);
+// The record-byte count is returned as read: the walk clips it to the payload.
+bool ParseMessage(const uint8_t* payload, uint32_t size, FullUpdateHeader* out);
 
 // Receives the records of a container that are not themselves containers.
 class ContainerRecordSink {

@@ -1,13 +1,10 @@
 #include <cstdlib>
 
 #include "common/Trace.h"
-#include "events/ProtocolMessages.h"
 #include "frames/FrameMgr.h"
 #include "frames/PixelRoutines.h"
 
-bool FrameMgr::ApplyUpdate(const uint8_t* payload, uint32_t size) {
-  DisplayUpdate update;
-  if (!ParseDisplayUpdate(payload, size, &update)) return false;
+bool FrameMgr::ApplyUpdate(const DisplayUpdateMessage& update) {
   if (!scratch_ || !frameBuffer_) return false;
   int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
   if (update.width == frameWidth && update.height == frameHeight)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "compression/CompressionMgr.h"
+#include "events/DisplayMessages.h"
 #include "frames/Rect.h"
 
 class EventMgr;
@@ -74,21 +75,19 @@ class FrameMgr : public CompressionMgr {
 
   // Viewer: decodes a received display update into the frame. Returns false
   // (frame unchanged) for updates that do not fit the frame or fail to decode.
-  bool ApplyUpdate(const uint8_t* payload, uint32_t size);
+  bool ApplyUpdate(const DisplayUpdateMessage& update);
   // Paints the frame under a client rectangle; false when nothing was drawn.
   bool Draw(HDC dc, const Rect& client);
   // Paints the frame under the client rectangle (x, y, width, height) into a
-  // device context whose origin stands for client point (x, y).
+  // device context whose origin stands for client point (x, y): how an
+  // annotation highlight will draw off-screen once annotation elements land.
   bool DrawAt(HDC dc, int32_t width, int32_t height, int32_t x, int32_t y);
 
   uint32_t GetToken() const { return token_; }
   void SetToken(uint32_t token) { token_ = token; }
   void SetPalettePending(bool pending) { palettePending_ = pending; }
-  bool IsPalettePending() const { return palettePending_; }
   const FrameFormat& GetFrameFormat() const { return frameFormat_; }
-  const FrameFormat& GetCaptureFormat() const { return captureFormat_; }
   const uint8_t* GetFrameBuffer() const { return frameBuffer_; }
-  const RECT& GetCaptureRect() const { return captureRect_; }
   void SetCaptureRect(const RECT& r) { captureRect_ = r; }
   void SetScrollPosition(int32_t x, int32_t y) { scrollX_ = x, scrollY_ = y; }
   void SetMargin(int32_t x, int32_t y) { marginX_ = x, marginY_ = y; }

@@ -2,7 +2,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "common/ByteOrder.h"
 #include "common/Trace.h"
 #include "events/EventMgr.h"
 #include "events/ProtocolMessages.h"
@@ -16,6 +15,8 @@ namespace {
 constexpr uint32_t kReferenceOffset = 256;
 // Compressed output may exceed the raw size by the stage byte and 256 bytes.
 constexpr uint32_t kCompressSlack = 1 + 256;
+static_assert(kPaletteBytes == kPaletteEntryCount * kPaletteEntrySize,
+              "the palette travels as the frame builds it");
 }  // namespace
 
 bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -64,27 +65,28 @@ bool FrameMgr::SendFullFrame() {
 }
 
 bool FrameMgr::SendDisplayFormat(int32_t width, int32_t height) {
-  uint8_t payload[kDisplayFormatSize];
-  WriteDisplayFormat(payload, token_, static_cast<uint16_t>(width), static_cast<uint16_t>(height));
-  return owner_->QueueEvent(ZKP_DISPLAYFORMAT, sizeof payload, payload);
+  return owner_->QueueMessage(ZKP_DISPLAYFORMAT,
+                              DisplayFormatMessage{token_, static_cast<uint16_t>(width),
+                                                   static_cast<uint16_t>(height)});
 }
 
 bool FrameMgr::SendPalette() {
   if (!Is8BitMode() || !frameBuffer_) return true;
-  uint8_t payload[kPaletteSize];
-  StoreU32LE(payload, token_);
-  BuildPalette(frameFormat_.PixelCount(), frameBuffer_, payload + 4);
+  uint8_t entries[kPaletteBytes];
+  BuildPalette(frameFormat_.PixelCount(), frameBuffer_, entries);
   Trace(TRACE_LIFECYCLE, "\r\nSentPalette");
-  return owner_->QueueEvent(ZKP_PALETTE, sizeof payload, payload);
+  return owner_->QueueMessage(ZKP_PALETTE, PaletteMessage{token_, entries});
 }
 
 bool FrameMgr::SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,
                                  uint32_t streamLength, const uint8_t* stream) {
-  std::vector<uint8_t> payload(DisplayUpdateSize(streamLength));
-  DisplayRect rect = {static_cast<uint16_t>(left), static_cast<uint16_t>(top),
-                      static_cast<uint16_t>(width), static_cast<uint16_t>(height)};
-  WriteDisplayUpdate(payload.data(), token_, rect, stream, streamLength);
+  const DisplayUpdateMessage update = {token_,
+                                       static_cast<uint16_t>(left),
+                                       static_cast<uint16_t>(top),
+                                       static_cast<uint16_t>(width),
+                                       static_cast<uint16_t>(height),
+                                       streamLength,
+                                       stream};
   StatAddMessage(streamLength);
-  return owner_->QueueEvent(ZKP_DISPLAYUPDATE, static_cast<uint32_t>(payload.size()),
-                            payload.data());
+  return owner_->QueueMessage(ZKP_DISPLAYUPDATE, update);
 }

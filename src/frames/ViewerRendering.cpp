@@ -1,5 +1,4 @@
 #include "common/Trace.h"
-#include "events/ProtocolMessages.h"
 #include "frames/PixelRoutines.h"
 #include "session/ZKWindow.h"
 
@@ -15,27 +14,24 @@ void FillGrey(HDC dc, HBRUSH grey, int left, int top, int right, int bottom) {
 }
 }  // namespace
 
-void ZKWindow::OnDisplayFormat(const uint8_t* payload, uint32_t size) {
-  DisplayFormat format;
-  if (!ParseDisplayFormat(payload, size, &format) || !CheckCaptureToken(format.token)) return;
+void ZKWindow::OnDisplayFormat(const DisplayFormatMessage& format) {
+  if (!CheckCaptureToken(format.token)) return;
   ChangeFrameSize(format.width, format.height);
   UpdateScrollBars();
   UpdateScrollOffsets();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::OnDisplayFormat");
 }
 
-void ZKWindow::OnPalette(const uint8_t* payload, uint32_t size) {
-  Palette palette;
-  if (!ParsePalette(payload, size, &palette) || !CheckCaptureToken(palette.token)) return;
+void ZKWindow::OnPalette(const PaletteMessage& palette) {
+  if (!CheckCaptureToken(palette.token)) return;
   SetPaletteTable(palette.entries);
   RemapPalette();
   InvalidateWindow(window_, nullptr, FALSE, "ZKWindow::OnPalette");
 }
 
-void ZKWindow::OnDisplayUpdate(const uint8_t* payload, uint32_t size) {
-  DisplayUpdate update;
-  if (!ParseDisplayUpdate(payload, size, &update) || !CheckCaptureToken(update.token)) return;
-  ApplyUpdate(payload, size);
+void ZKWindow::OnDisplayUpdate(const DisplayUpdateMessage& update) {
+  if (!CheckCaptureToken(update.token)) return;
+  ApplyUpdate(update);
   Rect r{update.left, update.top, update.left + update.width, update.top + update.height};
   FrameToClient(&r);
   RECT changed = {r.left, r.top, r.right, r.bottom};

@@ -1,4 +1,3 @@
-#include "common/ByteOrder.h"
 #include "events/ProtocolMessages.h"
 #include "hooks/ZKHooks.h"
 #include "session/ZKWindow.h"
@@ -8,12 +7,6 @@ namespace {
 // double click needs a click of its own in front of it.
 DWORD g_lastLeftRelease = 0;
 DWORD g_lastRightRelease = 0;
-
-uint32_t PackPoint(int32_t x, int32_t y) {
-  return static_cast<uint16_t>(x) | (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16);
-}
-int32_t PackedX(uint32_t packed) { return static_cast<int16_t>(packed & 0xFFFF); }
-int32_t PackedY(uint32_t packed) { return static_cast<int16_t>(packed >> 16); }
 
 bool IsMove(UINT message) { return message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE; }
 
@@ -87,14 +80,14 @@ void ZKWindow::OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!(roleFlags_ & (ROLE_CAPTURE | ROLE_INPUT_CONTROL)) || annotationModeActive_) return;
   int32_t x = static_cast<int16_t>(LOWORD(lParam)) + GetScrollX() - GetMarginX();
   int32_t y = static_cast<int16_t>(HIWORD(lParam)) + GetScrollY() - GetMarginY();
-  uint32_t packed = PackPoint(x, y);
+  PackedPoint point = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
   if (IsMove(message)) {
     // Moves go out paced by the input timer, the latest one only.
-    pendingMove_ = packed;
+    pendingMove_ = point;
     pendingMoveSent_ = 0;
     return;
   }
-  SendPointer(message, static_cast<uint32_t>(wParam), packed);
+  SendPointer(message, static_cast<uint32_t>(wParam), point);
 }
 
 void ZKWindow::OnInputTick() {
@@ -103,39 +96,28 @@ void ZKWindow::OnInputTick() {
   SendPointer(WM_MOUSEMOVE, 0, pendingMove_);
 }
 
-void ZKWindow::SendPointer(UINT message, uint32_t wParam, uint32_t packed) {
+void ZKWindow::SendPointer(UINT message, uint32_t wParam, PackedPoint point) {
+  const MouseMessage mouse = {inputControlToken_, message, wParam, point};
   if ((roleFlags_ & ROLE_INPUT_CONTROL) && !(roleFlags_ & ROLE_CAPTURE))
-    SendInputMessage(ZKP_MOUSEUPDATE, message, wParam, packed);
+    QueueMessage(ZKP_MOUSEUPDATE, mouse);
   if (roleFlags_ & ROLE_CAPTURE) {
-    SendInputMessage(ZKP_MOUSEPOSITION, message, wParam, packed);
-    pointerX_ = PackedX(packed);
-    pointerY_ = PackedY(packed);
+    QueueMessage(ZKP_MOUSEPOSITION, mouse);
+    pointerX_ = point.x;
+    pointerY_ = point.y;
   }
 }
 
 void ZKWindow::OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam) {
   if (!IsKeyMessage(message) || !(roleFlags_ & ROLE_INPUT_CONTROL) || annotationModeActive_)
     return;
-  SendInputMessage(ZKP_KEYBOARDUPDATE, message, static_cast<uint32_t>(wParam),
-                   static_cast<uint32_t>(lParam));
+  QueueMessage(ZKP_KEYBOARDUPDATE,
+               KeyboardMessage{inputControlToken_, message, static_cast<uint32_t>(wParam),
+                               static_cast<uint32_t>(lParam)});
 }
 
-bool ZKWindow::SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last) {
-  uint8_t payload[kInputMessageSize];
-  StoreU32LE(payload, inputControlToken_);
-  StoreU32LE(payload + 4, message);
-  StoreU32LE(payload + 8, wParam);
-  StoreU32LE(payload + 12, last);
-  return QueueEvent(type, sizeof payload, payload);
-}
-
-void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
-  if (!CheckInputToken(LoadU32LE(payload), false)) return;
-  UINT message = LoadU32LE(payload + 4);
-  WPARAM wParam = LoadU32LE(payload + 8);
-  uint32_t packed = LoadU32LE(payload + 12);
-  POINT p = {PackedX(packed), PackedY(packed)};
+void ZKWindow::OnMouseUpdate(const MouseMessage& mouse) {
+  if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(mouse.token, false)) return;
+  POINT p = {mouse.point.x, mouse.point.y};
   ClientToScreen(window_, &p);
 
   bool localMouseRecent = GetTickCount() - ZKHooks_GetLastLocalMouseTicks() <= localMouseOverride_;
@@ -144,37 +126,33 @@ void ZKWindow::OnMouseUpdate(const uint8_t* payload, uint32_t size) {
     HWND target = WindowFromPoint(p);
     if (!target) return;
     ScreenToClient(target, &p);
-    PostMessageA(target, message, wParam, PackPoint(p.x, p.y));
+    PostMessageA(target, mouse.message, mouse.wParam, MAKELPARAM(p.x, p.y));
     return;
   }
-  InjectButton(message, Normalise(p.x, GetSystemMetrics(SM_CXSCREEN)),
+  InjectButton(mouse.message, Normalise(p.x, GetSystemMetrics(SM_CXSCREEN)),
                Normalise(p.y, GetSystemMetrics(SM_CYSCREEN)));
 }
 
-void ZKWindow::OnKeyboardUpdate(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ != ZKM_CAPTURE) return;
-  if (!CheckInputToken(LoadU32LE(payload), false)) return;
-  UINT message = LoadU32LE(payload + 4);
-  uint32_t wParam = LoadU32LE(payload + 8);
-  uint32_t lParam = LoadU32LE(payload + 12);
+void ZKWindow::OnKeyboardUpdate(const KeyboardMessage& key) {
+  if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(key.token, false)) return;
   if (lightInputControl_) {
     HWND focused = ZKHooks_GetFocusedWindow();
-    if (focused) PostMessageA(focused, message, wParam, lParam);
+    if (focused) PostMessageA(focused, key.message, key.wParam, key.lParam);
     return;
   }
   DWORD flags = 0;
-  if (lParam & (1u << 24)) flags |= KEYEVENTF_EXTENDEDKEY;
-  if (message == WM_KEYUP || message == WM_SYSKEYUP) flags |= KEYEVENTF_KEYUP;
-  keybd_event(static_cast<BYTE>(wParam & 0xFF), static_cast<BYTE>((lParam >> 16) & 0xFF), flags, 0);
+  if (key.lParam & (1u << 24)) flags |= KEYEVENTF_EXTENDEDKEY;
+  if (key.message == WM_KEYUP || key.message == WM_SYSKEYUP) flags |= KEYEVENTF_KEYUP;
+  keybd_event(static_cast<BYTE>(key.wParam & 0xFF), static_cast<BYTE>((key.lParam >> 16) & 0xFF),
+              flags, 0);
 }
 
-void ZKWindow::OnMousePosition(const uint8_t* payload, uint32_t size) {
-  if (size < kInputMessageSize || displayMode_ == ZKM_CAPTURE) return;
-  CheckInputToken(LoadU32LE(payload), true);  // for its effect: the pointer is shown anyway
+void ZKWindow::OnMousePosition(const MouseMessage& position) {
+  if (displayMode_ == ZKM_CAPTURE) return;
+  CheckInputToken(position.token, true);  // for its effect: the pointer is shown anyway
   InvalidatePointer();
-  uint32_t packed = LoadU32LE(payload + 12);
-  pointerX_ = PackedX(packed);
-  pointerY_ = PackedY(packed);
+  pointerX_ = position.point.x;
+  pointerY_ = position.point.y;
   InvalidatePointer();
 }
 

@@ -55,5 +55,5 @@ bool ZKWindow::CheckInputToken(uint32_t token, bool fromPosition) {
 }
 
 bool ZKWindow::SendCancelInputControl() {
-  return QueueEvent(ZKP_CANCELINPUTCONTROL, 0, nullptr);
+  return QueueMessage(ZKP_CANCELINPUTCONTROL, CancelInputControlMessage{});
 }

@@ -66,7 +66,6 @@ void AThread::Destroy(DWORD timeoutMs, bool terminate) {
     thread_ = INVALID_HANDLE_VALUE;
   }
   CloseEvents();
-  idle_ = 1;
 }
 
 void AThread::CloseEvents() {
@@ -90,19 +89,13 @@ DWORD WINAPI AThread::ThreadRoutine(void* self) {
 
 void AThread::RunLoop() {
   while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
-    idle_ = 0;
-    bool goOn = loop_(context_);
-    idle_ = 1;
-    if (!goOn) break;
+    if (!loop_(context_)) break;
   }
 }
 
 void AThread::RunLoopOnWaitHandle() {
   HANDLE handles[2] = {waitHandle_, stopEvent_};
   while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    idle_ = 0;
-    bool goOn = loop_(context_);
-    idle_ = 1;
-    if (!goOn) break;
+    if (!loop_(context_)) break;
   }
 }

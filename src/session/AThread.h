@@ -29,7 +29,6 @@ class AThread {
   // True when a thread was started and has since finished by itself.
   bool HasEnded() const { return IsRunning() && WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
   DWORD GetThreadId() const { return threadId_; }
-  bool IsIdle() const { return idle_ != 0; }
 
  private:
   static DWORD WINAPI ThreadRoutine(void* self);
@@ -48,5 +47,4 @@ class AThread {
   HANDLE stopEvent_ = nullptr;
   HANDLE doneEvent_ = nullptr;
   HANDLE startedEvent_ = nullptr;
-  volatile LONG idle_ = 1;
 };

@@ -69,7 +69,7 @@ void ZKWindow::ResetMembers() {
   annotationModeActive_ = 0;
   pollExclusive_ = 0;
   inSizeMove_ = 0;
-  pendingMove_ = 0;
+  pendingMove_ = PackedPoint{};
   lightInputControl_ = 0;
   pollInterval_ = 0;
   inputControlToken_ = 0;

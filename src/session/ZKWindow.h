@@ -52,7 +52,6 @@ class ZKWindow : public EventMgr,
   bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool visible);
 
   HWND GetWindow() const { return window_; }
-  HWND GetAnnotationDialog() const { return annotationDialog_; }
   int GetDisplayMode() const { return displayMode_; }
   UINT GetRoleFlags() const { return roleFlags_; }
   uint32_t GetUpdateInterval() const { return updateInterval_; }
@@ -61,12 +60,10 @@ class ZKWindow : public EventMgr,
   uint32_t GetPollProgressive() const { return pollProgressive_; }
   bool IsPollExclusive() const { return pollExclusive_ != 0; }
   bool IsCaptureDesktop() const { return captureDesktop_ != 0; }
-  bool IsPaused() const { return paused_ != 0; }
   uint32_t GetDynamicUpdateThreshold() const { return dynamicUpdateThreshold_; }
   uint32_t GetLocalMouseOverride() const { return localMouseOverride_; }
   bool IsLightInputControl() const { return lightInputControl_ != 0; }
   bool IsShowStatistics() const { return showStatistics_ != 0; }
-  uint32_t GetInputControlToken() const { return inputControlToken_; }
   HWND GetStatisticsDialog() const { return statistics_.GetDialog(); }
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,14 +72,14 @@ class ZKWindow : public EventMgr,
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   // Protocol handlers (worker thread, under the queue lock).
-  void OnDisplayFormat(const uint8_t* payload, uint32_t size) override;
-  void OnDisplayUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnMouseUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnMousePosition(const uint8_t* payload, uint32_t size) override;
-  void OnKeyboardUpdate(const uint8_t* payload, uint32_t size) override;
-  void OnAnnotation(const Event& event) override;
-  void OnAnnotationMode(const uint8_t* payload, uint32_t size) override;
-  void OnPalette(const uint8_t* payload, uint32_t size) override;
+  void OnDisplayFormat(const DisplayFormatMessage& format) override;
+  void OnDisplayUpdate(const DisplayUpdateMessage& update) override;
+  void OnMouseUpdate(const MouseMessage& mouse) override;
+  void OnMousePosition(const MouseMessage& position) override;
+  void OnKeyboardUpdate(const KeyboardMessage& key) override;
+  void OnAnnotation(const AnnotationMessage& annotation) override;
+  void OnAnnotationMode(const AnnotationModeMessage& mode) override;
+  void OnPalette(const PaletteMessage& palette) override;
 
  private:
   // Lifecycle (ZKWindow.cpp).
@@ -156,8 +153,7 @@ class ZKWindow : public EventMgr,
   void OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInputTick();
-  void SendPointer(UINT message, uint32_t wParam, uint32_t packed);
-  bool SendInputMessage(uint32_t type, UINT message, uint32_t wParam, uint32_t last);
+  void SendPointer(UINT message, uint32_t wParam, PackedPoint point);
   void InvalidatePointer();
   void ClickToShare(HWND window, uint32_t reason);
   void AddHighlight();
@@ -186,7 +182,7 @@ class ZKWindow : public EventMgr,
   uint32_t pollProgressive_ = 0;
   uint8_t inSizeMove_ = 0;
   uint8_t captureDesktop_ = 0;
-  uint32_t pendingMove_ = 0;
+  PackedPoint pendingMove_ = {};
   uint8_t pendingMoveSent_ = 1;
   uint8_t lightInputControl_ = 0;
   uint32_t updateInterval_ = 200;

@@ -8,9 +8,8 @@
 
 class EventMgr;
 
-// SharedWindowTracker keeps the application windows a presenter shares, the
-// primary (followed) window among them, and reports changes to the host.
-// Worker thread, except where noted.
+// SharedWindowTracker: a placeholder until application sharing lands. Worker
+// thread, except SetPlacement (host thread, under the session's position lock).
 class SharedWindowTracker : public CriticalSection {
  public:
   SharedWindowTracker() = default;

@@ -39,7 +39,8 @@ double Percent(uint32_t part, uint32_t whole) {
   return whole == 0 ? 0.0 : static_cast<double>(part) / static_cast<double>(whole) * 100.0;
 }
 
-// Counts are shown as signed 32-bit values, as they always have been.
+// The window's formats print counts as signed 32-bit values (%d): past 2 GB
+// a count reads negative.
 int Signed(uint32_t value) { return static_cast<int>(static_cast<int32_t>(value)); }
 
 }  // namespace

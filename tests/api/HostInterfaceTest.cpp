@@ -156,31 +156,35 @@ TEST_F(HostInterface, EnablingCaptureQueuesADisplayFormatCarryingTheToken) {
   ASSERT_EQ(zk().EnableCapture(0x201, 0x12345678), 1);
   EventList events;
   ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-    return !OfType(e, wire::kDisplayFormat).empty();
+    return !OfType(e, ZKP_DISPLAYFORMAT).empty();
   }));
-  const Bytes format = OfType(events, wire::kDisplayFormat).front().payload;
-  ASSERT_EQ(format.size(), wire::kDisplayFormatSize);
-  EXPECT_EQ(ReadU32(format, 0), 0x12345678u);
+  const Bytes format = OfType(events, ZKP_DISPLAYFORMAT).front().payload;
+  ASSERT_EQ(format.size(), kDisplayFormatSize);
+  DisplayFormatMessage parsed;
+  ASSERT_TRUE(ParseBytes(format, &parsed));
+  EXPECT_EQ(parsed.token, 0x12345678u);
 }
 
 TEST_F(HostInterface, FullUpdateRequestsAreAnsweredOnceByAPresenterAndNeverByAViewer) {
   ASSERT_TRUE(Start("[ZK]\nCaptureDesktop=1\n"));
   ASSERT_EQ(zk().RequestFullUpdate(11), 1);
   ASSERT_TRUE(spy_.Fence());
-  EXPECT_TRUE(OfType(TakeQueuedEvents(zk()), wire::kFullUpdate).empty()) << "a viewer answered";
+  EXPECT_TRUE(OfType(TakeQueuedEvents(zk()), ZKP_FULLUPDATE).empty()) << "a viewer answered";
 
   ASSERT_EQ(zk().EnableCapture(1, 3), 1);
   ASSERT_EQ(zk().RequestFullUpdate(0xA5A5A5A5), 1);
   EventList events;
   ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-    return !OfType(e, wire::kFullUpdate).empty();
+    return !OfType(e, ZKP_FULLUPDATE).empty();
   }));
   ASSERT_TRUE(spy_.Fence());
   EventList later = TakeQueuedEvents(zk());
   events.insert(events.end(), later.begin(), later.end());
-  EventList answers = OfType(events, wire::kFullUpdate);
+  EventList answers = OfType(events, ZKP_FULLUPDATE);
   ASSERT_EQ(answers.size(), 1u);
-  EXPECT_EQ(ReadU32(answers.front().payload, 0), 0xA5A5A5A5u);
+  FullUpdateHeader header;
+  ASSERT_TRUE(ParseBytes(answers.front().payload, &header));
+  EXPECT_EQ(header.requestTag, 0xA5A5A5A5u);
 }
 
 TEST_F(HostInterface, HighlightOnAnAnnotatingViewerAnnouncesAnnotationMode) {
@@ -194,13 +198,15 @@ TEST_F(HostInterface, HighlightOnAnAnnotatingViewerAnnouncesAnnotationMode) {
   ASSERT_EQ(zk().AddHighlight(), 1);
   EventList events;
   ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-    return !OfType(e, wire::kAnnotationMode).empty();
+    return !OfType(e, ZKP_ANNOTATIONMODE).empty();
   }));
-  EventList modes = OfType(events, wire::kAnnotationMode);
+  EventList modes = OfType(events, ZKP_ANNOTATIONMODE);
   ASSERT_EQ(modes.size(), 1u);
-  ASSERT_EQ(modes.front().payload.size(), wire::kAnnotationModeSize);
-  EXPECT_EQ(ReadU32(modes.front().payload, 0), 0u) << "a viewer announces with token 0";
-  EXPECT_EQ(modes.front().payload[4], 1);
+  ASSERT_EQ(modes.front().payload.size(), kAnnotationModeSize);
+  AnnotationModeMessage mode;
+  ASSERT_TRUE(ParseBytes(modes.front().payload, &mode));
+  EXPECT_EQ(mode.token, 0u) << "a viewer announces with token 0";
+  EXPECT_EQ(mode.on, 1);
 }
 
 TEST_F(HostInterface, TakingFromAnEmptyQueueFailsAndLeavesTheRecordAlone) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,51 @@ std::vector<uint32_t> TypesOf(const EventList& events) {
   return types;
 }
 
-Bytes SomeStream() { return Bytes{0x03, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}; }
+Bytes Format(uint32_t token, uint16_t width, uint16_t height) {
+  return BytesOf(DisplayFormatMessage{token, width, height});
+}
+
+// A 16 x 16 update at the frame's corner, its stream a few bytes of noise.
+Bytes SomeUpdate(uint32_t token) {
+  static const Bytes stream = {0x03, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
+  return BytesOf(DisplayUpdateMessage{token, 0, 0, 16, 16, static_cast<uint32_t>(stream.size()),
+                                      stream.data()});
+}
+
+// Entry i is the grey i.
+Bytes Palette(uint32_t token) {
+  Bytes entries;
+  for (uint32_t i = 0; i < kPaletteEntryCount; ++i) {
+    const uint8_t grey = static_cast<uint8_t>(i);
+    entries.insert(entries.end(), {grey, grey, grey, 0});
+  }
+  return BytesOf(PaletteMessage{token, entries.data()});
+}
+
+template <typename Message>
+uint32_t TokenOf(const Bytes& payload) {
+  Message message = {};
+  EXPECT_TRUE(ParseBytes(payload, &message));
+  return message.token;
+}
+
+// The capture token that leads a display message or an annotation mode.
+uint32_t CaptureTokenOf(const ReceivedEvent& e) {
+  switch (e.type) {
+    case ZKP_DISPLAYFORMAT: return TokenOf<DisplayFormatMessage>(e.payload);
+    case ZKP_DISPLAYUPDATE: return TokenOf<DisplayUpdateMessage>(e.payload);
+    case ZKP_PALETTE: return TokenOf<PaletteMessage>(e.payload);
+    case ZKP_ANNOTATIONMODE: return TokenOf<AnnotationModeMessage>(e.payload);
+    default: ADD_FAILURE() << "no capture token in type " << e.type; return 0;
+  }
+}
 
 // The events that cannot take effect on a session window showing nothing
-// yet, cut one byte short of what their type needs.
+// yet, cut one byte short of what their type needs; built with a token.
 struct ShortCase {
   std::string name;
   uint32_t type;
-  Bytes whole;
+  std::function<Bytes(uint32_t token)> whole;
 };
 }  // namespace
 
@@ -44,7 +82,7 @@ class HostPayloads : public HostSessionTest {
     ASSERT_EQ(zk().EnableInputControl(1, kPresenterInputToken), 1);
     EventList entry;
     ASSERT_TRUE(CollectUntil(zk(), &entry, [](const EventList& e) {
-      return !OfType(e, wire::kDisplayUpdate).empty();
+      return !OfType(e, ZKP_DISPLAYUPDATE).empty();
     }));
   }
 
@@ -58,17 +96,17 @@ class HostPayloads : public HostSessionTest {
   // handled before the fence is, so an answer is queued by then if at all.
   bool AnswersFullUpdate(uint32_t tag) {
     if (!zk().RequestFullUpdate(tag) || !spy_.Fence()) return false;
-    return !OfType(TakeQueuedEvents(zk()), wire::kFullUpdate).empty();
+    return !OfType(TakeQueuedEvents(zk()), ZKP_FULLUPDATE).empty();
   }
 
   FullUpdate RequestAndParseFullUpdate(uint32_t tag) {
     EXPECT_EQ(zk().RequestFullUpdate(tag), 1);
     EventList events;
     EXPECT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-      return !OfType(e, wire::kFullUpdate).empty();
+      return !OfType(e, ZKP_FULLUPDATE).empty();
     }));
     FullUpdate parsed = {};
-    EventList answers = OfType(events, wire::kFullUpdate);
+    EventList answers = OfType(events, ZKP_FULLUPDATE);
     if (!answers.empty()) {
       EXPECT_TRUE(ParseFullUpdate(answers.front().payload, &parsed));
     }
@@ -78,29 +116,30 @@ class HostPayloads : public HostSessionTest {
   void ExpectWholeFrameRecords(const FullUpdate& update) {
     RECT client;
     GetClientRect(window_, &client);
-    for (const ReceivedEvent& r : update.records) {
-      ASSERT_GE(r.payload.size(), 4u);
-      EXPECT_EQ(ReadU32(r.payload, 0), kPresenterToken) << "record of type " << r.type;
-    }
-    const Bytes format = OfType(update.records, wire::kDisplayFormat).front().payload;
-    ASSERT_EQ(format.size(), wire::kDisplayFormatSize);
-    EXPECT_EQ(ReadU16(format, 4), client.right);
-    EXPECT_EQ(ReadU16(format, 6), client.bottom);
+    for (const ReceivedEvent& r : update.records)
+      EXPECT_EQ(CaptureTokenOf(r), kPresenterToken) << "record of type " << r.type;
+    const Bytes formatBytes = OfType(update.records, ZKP_DISPLAYFORMAT).front().payload;
+    ASSERT_EQ(formatBytes.size(), kDisplayFormatSize);
+    DisplayFormatMessage format;
+    ASSERT_TRUE(ParseBytes(formatBytes, &format));
+    EXPECT_EQ(format.width, client.right);
+    EXPECT_EQ(format.height, client.bottom);
 
-    const Bytes whole = OfType(update.records, wire::kDisplayUpdate).front().payload;
-    ASSERT_GT(whole.size(), wire::kDisplayUpdateFields);
-    uint32_t streamLength = ReadU32(whole, 13);
-    EXPECT_EQ(whole.size(), streamLength + 18);
-    EXPECT_EQ(whole[4], 1) << "update kind";
-    EXPECT_EQ(ReadU16(whole, 5), 0);
-    EXPECT_EQ(ReadU16(whole, 7), 0);
-    EXPECT_EQ(ReadU16(whole, 9), ReadU16(format, 4));
-    EXPECT_EQ(ReadU16(whole, 11), ReadU16(format, 6));
-    EXPECT_EQ(whole.back(), 0) << "trailing byte";
+    const Bytes wholeBytes = OfType(update.records, ZKP_DISPLAYUPDATE).front().payload;
+    DisplayUpdateMessage whole;
+    ASSERT_TRUE(ParseBytes(wholeBytes, &whole));
+    EXPECT_EQ(wholeBytes.size(), DisplayUpdateSize(whole.streamLength));
+    EXPECT_EQ(BytesOf(whole), wholeBytes) << "update kind 1, trailing byte 0";
+    EXPECT_EQ(whole.left, 0);
+    EXPECT_EQ(whole.top, 0);
+    EXPECT_EQ(whole.width, format.width);
+    EXPECT_EQ(whole.height, format.height);
 
-    const Bytes mode = OfType(update.records, wire::kAnnotationMode).front().payload;
-    ASSERT_EQ(mode.size(), wire::kAnnotationModeSize);
-    EXPECT_EQ(mode[4], 0) << "annotation mode is off";
+    const Bytes modeBytes = OfType(update.records, ZKP_ANNOTATIONMODE).front().payload;
+    ASSERT_EQ(modeBytes.size(), kAnnotationModeSize);
+    AnnotationModeMessage mode;
+    ASSERT_TRUE(ParseBytes(modeBytes, &mode));
+    EXPECT_EQ(mode.on, 0) << "annotation mode is off";
   }
 };
 
@@ -108,8 +147,8 @@ TEST_F(HostPayloads, AFullUpdateInSixteenBitModeHasNoPalette) {
   StartPresenter("[ZK]\nCaptureDesktop=1\n");
   FullUpdate update = RequestAndParseFullUpdate(0x5150);
   EXPECT_EQ(update.tag, 0x5150u);
-  std::vector<uint32_t> expected = {wire::kDisplayFormat, wire::kDisplayUpdate,
-                                    wire::kAnnotationMode};
+  std::vector<uint32_t> expected = {ZKP_DISPLAYFORMAT, ZKP_DISPLAYUPDATE,
+                                    ZKP_ANNOTATIONMODE};
   ASSERT_EQ(TypesOf(update.records), expected);
   ExpectWholeFrameRecords(update);
 }
@@ -118,19 +157,19 @@ TEST_F(HostPayloads, AFullUpdateInEightBitModeHasThePaletteBetweenFormatAndUpdat
   StartPresenter("[ZK]\nCaptureDesktop=1\n[CompressionMgr]\nEnableRLE565=0\nEnableRLE332=1\n");
   FullUpdate update = RequestAndParseFullUpdate(0x332);
   EXPECT_EQ(update.tag, 0x332u);
-  std::vector<uint32_t> expected = {wire::kDisplayFormat, wire::kPalette, wire::kDisplayUpdate,
-                                    wire::kAnnotationMode};
+  std::vector<uint32_t> expected = {ZKP_DISPLAYFORMAT, ZKP_PALETTE, ZKP_DISPLAYUPDATE,
+                                    ZKP_ANNOTATIONMODE};
   ASSERT_EQ(TypesOf(update.records), expected);
-  EXPECT_EQ(update.records[1].payload.size(), wire::kPaletteSize);
+  EXPECT_EQ(update.records[1].payload.size(), kPaletteSize);
   ExpectWholeFrameRecords(update);
 }
 
 TEST_F(HostPayloads, PostEventCopiesThePayloadSoTheHostMayReuseItsBuffer) {
   ASSERT_TRUE(Start());
-  Bytes buffer = DisplayFormatPayload(1, 2000, 2000);
-  HostEvent event = {wire::kDisplayFormat, static_cast<uint32_t>(buffer.size()), buffer.data()};
+  Bytes buffer = Format(1, 2000, 2000);
+  HostEvent event = {ZKP_DISPLAYFORMAT, static_cast<uint32_t>(buffer.size()), buffer.data()};
   ASSERT_EQ(zk().PostEvent(&event), 1);
-  Bytes small = DisplayFormatPayload(1, 16, 16);
+  Bytes small = Format(1, 16, 16);
   buffer.assign(small.begin(), small.end());
   ASSERT_TRUE(DispatchNow());
   EXPECT_TRUE(HasScrollBars(window_)) << "the frame took the host's later bytes";
@@ -142,29 +181,25 @@ TEST_F(HostPayloads, PostEventCopiesThePayloadSoTheHostMayReuseItsBuffer) {
 // whether the viewer's frame took that format.
 TEST_F(HostPayloads, EventsOneByteShortLeaveAViewerAsItWas) {
   ASSERT_TRUE(Start());
-  std::vector<ShortCase> cases = {
-      {"display format", wire::kDisplayFormat, DisplayFormatPayload(0, 2000, 2000)},
-      {"display update", wire::kDisplayUpdate, DisplayUpdatePayload(0, 0, 0, 16, 16, SomeStream())},
-      {"palette", wire::kPalette, PalettePayload(0)},
-      {"annotation mode", wire::kAnnotationMode, AnnotationModePayload(0, 1)},
-      {"annotation", wire::kAnnotation, HighlightPayload()},
+  // Every type but the annotation leads with a token.
+  const std::vector<ShortCase> cases = {
+      {"display format", ZKP_DISPLAYFORMAT, [](uint32_t t) { return Format(t, 2000, 2000); }},
+      {"display update", ZKP_DISPLAYUPDATE, SomeUpdate},
+      {"palette", ZKP_PALETTE, Palette},
+      {"annotation mode", ZKP_ANNOTATIONMODE,
+       [](uint32_t t) { return BytesOf(AnnotationModeMessage{t, 1}); }},
+      {"annotation", ZKP_ANNOTATION,
+       [](uint32_t) { return BytesOf(AnnotationMessage{kAnnotationHighlight, 1, 0, 0, 0, 0, 0}); }},
   };
   uint32_t base = 0;
-  for (ShortCase& c : cases) {
+  for (const ShortCase& c : cases) {
     SCOPED_TRACE(c.name);
     base += 1000;
-    // Every type but the annotation leads with a token.
-    if (c.type != wire::kAnnotation) {
-      Bytes token;
-      AppendU32(&token, base + 900);
-      std::copy(token.begin(), token.end(), c.whole.begin());
-    }
-
-    ASSERT_TRUE(Deliver(c.type, c.whole, 1));
+    ASSERT_TRUE(Deliver(c.type, c.whole(base + 900), 1));
     EXPECT_FALSE(HasScrollBars(window_));
-    ASSERT_TRUE(Deliver(wire::kDisplayFormat, DisplayFormatPayload(base + 1, 2000, 2000)));
+    ASSERT_TRUE(Deliver(ZKP_DISPLAYFORMAT, Format(base + 1, 2000, 2000)));
     EXPECT_TRUE(HasScrollBars(window_)) << "the valid format after it was refused";
-    ASSERT_TRUE(Deliver(wire::kDisplayFormat, DisplayFormatPayload(base + 1, 16, 16)));
+    ASSERT_TRUE(Deliver(ZKP_DISPLAYFORMAT, Format(base + 1, 16, 16)));
     EXPECT_FALSE(HasScrollBars(window_));
   }
 }
@@ -178,14 +213,14 @@ TEST_F(HostPayloads, AShortPointerPositionLeavesTheViewerInControl) {
     EXPECT_TRUE(PostMessageA(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5)));
     EXPECT_TRUE(spy_.Fence());
     std::vector<uint32_t> tokens;
-    for (const ReceivedEvent& e : OfType(TakeQueuedEvents(zk()), wire::kMouseUpdate))
-      tokens.push_back(ReadU32(e.payload, 0));
+    for (const ReceivedEvent& e : OfType(TakeQueuedEvents(zk()), ZKP_MOUSEUPDATE))
+      tokens.push_back(TokenOf<MouseMessage>(e.payload));
     return tokens;
   };
-  Bytes position = InputPayload(20, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-  ASSERT_TRUE(Deliver(wire::kMousePosition, position, 1));
+  Bytes position = BytesOf(MouseMessage{20, WM_MOUSEMOVE, 0, PackedPoint{1, 1}});
+  ASSERT_TRUE(Deliver(ZKP_MOUSEPOSITION, position, 1));
   EXPECT_EQ(clickTokens(10), std::vector<uint32_t>{10});
-  ASSERT_TRUE(Deliver(wire::kMousePosition, position));
+  ASSERT_TRUE(Deliver(ZKP_MOUSEPOSITION, position));
   EXPECT_TRUE(clickTokens(11).empty()) << "the valid position did not take control away";
 }
 
@@ -193,11 +228,11 @@ TEST_F(HostPayloads, AShortPointerPositionLeavesTheViewerInControl) {
 // record after it, whose frame needs scroll bars.
 TEST_F(HostPayloads, ShortRecordsOfAReceivedFullUpdateAreDroppedAlone) {
   ASSERT_TRUE(Start());
-  Bytes shortFormat = DisplayFormatPayload(900, 16, 16);
+  Bytes shortFormat = Format(900, 16, 16);
   shortFormat.pop_back();
-  EventList records = {{wire::kDisplayFormat, shortFormat},
-                       {wire::kDisplayFormat, DisplayFormatPayload(1, 2000, 2000)}};
-  ASSERT_TRUE(Deliver(wire::kFullUpdate, FullUpdatePayload(7, records)));
+  EventList records = {{ZKP_DISPLAYFORMAT, shortFormat},
+                       {ZKP_DISPLAYFORMAT, Format(1, 2000, 2000)}};
+  ASSERT_TRUE(Deliver(ZKP_FULLUPDATE, FullUpdatePayload(7, records)));
   EXPECT_TRUE(HasScrollBars(window_));
 }
 
@@ -205,14 +240,15 @@ TEST_F(HostPayloads, ShortRecordsOfAReceivedFullUpdateAreDroppedAlone) {
 // cancel; a short one must go unanswered.
 TEST_F(HostPayloads, ShortInputEventsLeaveAPresenterAsItWas) {
   StartPresenter("[ZK]\nCaptureDesktop=1\n");
-  for (uint32_t type : {wire::kMouseUpdate, wire::kKeyboardUpdate}) {
+  for (uint32_t type : {ZKP_MOUSEUPDATE, ZKP_KEYBOARDUPDATE}) {
     SCOPED_TRACE(type);
-    Bytes input = type == wire::kMouseUpdate ? InputPayload(10, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3))
-                                              : InputPayload(10, WM_KEYDOWN, 'A', 0x001E0001);
+    Bytes input = type == ZKP_MOUSEUPDATE
+                      ? BytesOf(MouseMessage{10, WM_MOUSEMOVE, 0, PackedPoint{3, 3}})
+                      : BytesOf(KeyboardMessage{10, WM_KEYDOWN, 'A', 0x001E0001});
     ASSERT_TRUE(Deliver(type, input, 1));
-    EXPECT_TRUE(OfType(TakeQueuedEvents(zk()), wire::kCancelInputControl).empty());
+    EXPECT_TRUE(OfType(TakeQueuedEvents(zk()), ZKP_CANCELINPUTCONTROL).empty());
     ASSERT_TRUE(Deliver(type, input));
-    EventList cancels = OfType(TakeQueuedEvents(zk()), wire::kCancelInputControl);
+    EventList cancels = OfType(TakeQueuedEvents(zk()), ZKP_CANCELINPUTCONTROL);
     ASSERT_EQ(cancels.size(), 1u) << "the valid event with a low token was not refused";
     EXPECT_TRUE(cancels.front().payload.empty());
   }
@@ -223,11 +259,11 @@ TEST_F(HostPayloads, ShortInputEventsLeaveAPresenterAsItWas) {
 TEST_F(HostPayloads, ShortDisplayEventsLeaveAPresenterPresenting) {
   StartPresenter("[ZK]\nCaptureDesktop=1\n");
   const uint32_t higher = kPresenterToken + 4;
-  ASSERT_TRUE(Deliver(wire::kDisplayFormat, DisplayFormatPayload(higher, 64, 64), 1));
-  ASSERT_TRUE(Deliver(wire::kDisplayUpdate, DisplayUpdatePayload(higher, 0, 0, 16, 16, SomeStream()), 1));
-  ASSERT_TRUE(Deliver(wire::kPalette, PalettePayload(higher), 1));
+  ASSERT_TRUE(Deliver(ZKP_DISPLAYFORMAT, Format(higher, 64, 64), 1));
+  ASSERT_TRUE(Deliver(ZKP_DISPLAYUPDATE, SomeUpdate(higher), 1));
+  ASSERT_TRUE(Deliver(ZKP_PALETTE, Palette(higher), 1));
   EXPECT_TRUE(AnswersFullUpdate(1)) << "a short event took capture away";
 
-  ASSERT_TRUE(Deliver(wire::kDisplayFormat, DisplayFormatPayload(higher, 64, 64)));
+  ASSERT_TRUE(Deliver(ZKP_DISPLAYFORMAT, Format(higher, 64, 64)));
   EXPECT_FALSE(AnswersFullUpdate(2)) << "the valid format did not take capture away";
 }

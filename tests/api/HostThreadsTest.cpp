@@ -46,7 +46,7 @@ struct Ledger {
 void Record(Ledger& ledger, const HostEvent& event) {
   std::lock_guard<std::mutex> lock(ledger.mutex);
   ++ledger.eventsByType[event.type];
-  if (event.type == wire::kFullUpdate) {
+  if (event.type == ZKP_FULLUPDATE) {
     FullUpdate update;
     if (!ParseFullUpdate(Bytes(event.payload, event.payload + event.size), &update)) {
       ++ledger.malformedContainers;
@@ -54,7 +54,7 @@ void Record(Ledger& ledger, const HostEvent& event) {
     }
     if (++ledger.answered[update.tag] == 1 && ledger.requested.count(update.tag))
       --ledger.unansweredRequests;
-  } else if (event.type == wire::kCancelInputControl) {
+  } else if (event.type == ZKP_CANCELINPUTCONTROL) {
     ++ledger.refusals;
   }
   ledger.changed.notify_all();
@@ -97,10 +97,10 @@ void Request(const ZKApi& zk, Ledger& ledger, Clock::time_point end) {
 // Hands in received input events that the presenter must refuse, alone and
 // in containers, and display messages from an older presenter it must ignore.
 void Post(const ZKApi& zk, Ledger& ledger, Clock::time_point end) {
-  const Bytes key = InputPayload(kStaleInputToken, WM_KEYDOWN, 'A', 0x001E0001);
-  const Bytes mouse = InputPayload(kStaleInputToken, WM_MOUSEMOVE, 0, MAKELPARAM(4, 4));
+  const Bytes key = BytesOf(KeyboardMessage{kStaleInputToken, WM_KEYDOWN, 'A', 0x001E0001});
+  const Bytes mouse = BytesOf(MouseMessage{kStaleInputToken, WM_MOUSEMOVE, 0, PackedPoint{4, 4}});
   const Bytes container =
-      FullUpdatePayload(0, {{wire::kKeyboardUpdate, key}, {wire::kMouseUpdate, mouse}});
+      FullUpdatePayload(0, {{ZKP_KEYBOARDUPDATE, key}, {ZKP_MOUSEUPDATE, mouse}});
   for (unsigned round = 0; Clock::now() < end; ++round) {
     std::unique_lock<std::mutex> lock(ledger.mutex);
     if (!ledger.changed.wait_until(lock, end, [&] {
@@ -111,10 +111,10 @@ void Post(const ZKApi& zk, Ledger& ledger, Clock::time_point end) {
     const size_t inputs = round % 3 == 0 ? 2 : 1;
     ledger.inputsPosted += inputs;
     lock.unlock();
-    bool posted = round % 3 == 0   ? PostReceived(zk, wire::kFullUpdate, container)
-                  : round % 3 == 1 ? PostReceived(zk, wire::kMouseUpdate, mouse)
-                                   : PostReceived(zk, wire::kKeyboardUpdate, key);
-    if (round % 5 == 0) PostReceived(zk, wire::kDisplayFormat, DisplayFormatPayload(1, 64, 64));
+    bool posted = round % 3 == 0   ? PostReceived(zk, ZKP_FULLUPDATE, container)
+                  : round % 3 == 1 ? PostReceived(zk, ZKP_MOUSEUPDATE, mouse)
+                                   : PostReceived(zk, ZKP_KEYBOARDUPDATE, key);
+    if (round % 5 == 0) PostReceived(zk, ZKP_DISPLAYFORMAT, BytesOf(DisplayFormatMessage{1, 64, 64}));
     if (posted) continue;
     lock.lock();
     ledger.inputsPosted -= inputs;
@@ -130,12 +130,12 @@ class HostThreads : public HostSessionTest {
     ASSERT_EQ(zk().EnableCapture(1, kPresenterToken), 1);
     ASSERT_EQ(zk().EnableInputControl(1, kPresenterInputToken), 1);
     // Capturing for real: a stale input event is refused, which only happens there.
-    ASSERT_TRUE(PostReceived(zk(), wire::kKeyboardUpdate,
-                             InputPayload(kStaleInputToken, WM_KEYDOWN, 'A', 0x001E0001)));
+    ASSERT_TRUE(PostReceived(zk(), ZKP_KEYBOARDUPDATE,
+                             BytesOf(KeyboardMessage{kStaleInputToken, WM_KEYDOWN, 'A', 0x001E0001})));
     ASSERT_TRUE(DispatchNow());
     EventList events;
     ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-      return !OfType(e, wire::kCancelInputControl).empty();
+      return !OfType(e, ZKP_CANCELINPUTCONTROL).empty();
     }));
   }
 };
@@ -184,6 +184,6 @@ TEST_F(HostThreads, FourHostThreadsForTenSecondsLoseNothingAndReleaseCleanly) {
   std::printf("requests %u, input events %u, display updates %u, containers %u\n",
               static_cast<unsigned>(ledger.requested.size()),
               static_cast<unsigned>(ledger.inputsPosted),
-              static_cast<unsigned>(ledger.eventsByType[wire::kDisplayUpdate]),
-              static_cast<unsigned>(ledger.eventsByType[wire::kFullUpdate]));
+              static_cast<unsigned>(ledger.eventsByType[ZKP_DISPLAYUPDATE]),
+              static_cast<unsigned>(ledger.eventsByType[ZKP_FULLUPDATE]));
 }

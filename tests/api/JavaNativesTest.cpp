@@ -18,7 +18,6 @@ namespace {
 constexpr char kCollaborationTitle[] = "Morvane Collaboration";
 constexpr UINT kEnableCapture = 0x1400;
 constexpr jint kPresenterToken = 9;
-constexpr uint32_t kDisplayUpdate = 1;
 
 // As much of a JVM's JNI environment as the natives need to hand out byte
 // arrays. A callback finds its owner from the JNIEnv pointer it is given.
@@ -203,11 +202,12 @@ TEST_F(JavaNatives, GetQueuedEventHandsOverThePresentersDisplayUpdates) {
       const std::vector<jbyte>& event = java_.Array(getQueuedEvent(java_.env(), java_.wrapper()));
       ASSERT_GE(event.size(), 2u);
       if (event[0] == 0) break;
-      if (static_cast<uint8_t>(event[1]) == kDisplayUpdate) update = event;
+      if (static_cast<uint8_t>(event[1]) == ZKP_DISPLAYUPDATE) update = event;
     }
   }
   ASSERT_FALSE(update.empty()) << "no display update within 10 s";
-  const Bytes payload(update.begin() + 2, update.end());
-  EXPECT_EQ(ReadU32(payload, 0), static_cast<uint32_t>(kPresenterToken));
-  EXPECT_GT(payload.size(), 18u) << "fields and trailing byte, and a stream between them";
+  DisplayUpdateMessage message;
+  ASSERT_TRUE(ParseBytes(Bytes(update.begin() + 2, update.end()), &message));
+  EXPECT_EQ(message.token, static_cast<uint32_t>(kPresenterToken));
+  EXPECT_GT(message.streamLength, 0u);
 }

@@ -3,7 +3,8 @@
 // ZK.dll as a native host reaches it: loaded by name with LoadLibrary, every
 // function found with GetProcAddress and called through a cdecl pointer. The
 // host's own picture of an event record stands here too, so that the tests
-// depend on nothing of the library but its exports.
+// depend on nothing of the library but its exports and, as any host may, its
+// portable protocol code.
 
 #include <windows.h>
 

@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include "EventPeek.h"
 #include "InjectedInput.h"
 #include "PictureFile.h"
 #include "ScreenGrab.h"
 #include "TcpSocket.h"
-#include "events/FullUpdateContainer.h"
+#include "events/ProtocolMessages.h"
 #include "session/ZKWindow.h"
 
 #ifndef ZK_CORPUS_DIR
@@ -18,9 +17,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-constexpr uint32_t kPalette = 12;
-constexpr uint32_t kPaletteBytes = 1024;
 
 // The one session object of this process: the presenter.
 ZKWindow& Session() {
@@ -53,12 +49,15 @@ void BindToSession(ZKLibrary* zk) {
   };
 }
 
-// Keeps the palette record of a full-update container.
+// Keeps the entries of a palette, sent alone or as a record of a
+// full-update container.
 class PaletteFinder : public ContainerRecordSink {
  public:
   explicit PaletteFinder(std::vector<uint8_t>* palette) : palette_(palette) {}
   bool OnRecord(uint32_t type, uint32_t size, const uint8_t* payload) override {
-    if (type == kPalette && size >= 4 + kPaletteBytes) palette_->assign(payload + 4, payload + 4 + kPaletteBytes);
+    PaletteMessage palette;
+    if (type == ZKP_PALETTE && ParseMessage(payload, size, &palette))
+      palette_->assign(palette.entries, palette.entries + kPaletteEntryCount * kPaletteEntrySize);
     return true;
   }
 
@@ -142,17 +141,17 @@ HostProcess& EndToEndFixture::StartViewer(int x, int y) {
 
 void EndToEndFixture::Observe(const ZKEvent& event) {
   std::lock_guard<std::mutex> lock(observedMutex_);
-  if (event.type < 13) ++drained_[event.type];
-  if (event.type == kPalette && event.size >= 4 + kPaletteBytes)
-    palette_.assign(event.payload + 4, event.payload + 4 + kPaletteBytes);
-  if (event.type == 2) {
-    PaletteFinder finder(&palette_);
+  if (event.type <= kHighestProtocolType) ++drained_[event.type];
+  PaletteFinder finder(&palette_);
+  if (event.type == ZKP_FULLUPDATE) {
     WalkFullUpdateContainer(event.payload, event.size, finder);
+  } else {
+    finder.OnRecord(event.type, event.size, event.payload);
   }
-  if (event.type == kEventMousePosition && event.size >= 16) {
-    // Packed point: signed 16-bit x, then y; the viewer draws its arrow there.
-    int x = static_cast<int16_t>(event.payload[12] | event.payload[13] << 8);
-    int y = static_cast<int16_t>(event.payload[14] | event.payload[15] << 8);
+  MouseMessage position;
+  if (event.type == ZKP_MOUSEPOSITION && ParseMessage(event.payload, event.size, &position)) {
+    // The viewer draws its arrow there.
+    const int x = position.point.x, y = position.point.y;
     pointer_ = PictureBox{x, y, x + 32, y + 32};
   }
 }
@@ -163,7 +162,7 @@ void EndToEndFixture::MovePointer(int screenX, int screenY) {
 
 int EndToEndFixture::Drained(uint32_t type) {
   std::lock_guard<std::mutex> lock(observedMutex_);
-  return type < 13 ? drained_[type] : 0;
+  return type <= kHighestProtocolType ? drained_[type] : 0;
 }
 
 std::vector<PictureBox> EndToEndFixture::PointerBoxes() {

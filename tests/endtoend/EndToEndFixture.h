@@ -15,6 +15,7 @@
 #include "PictureMatch.h"
 #include "PresenterHost.h"
 #include "ZKLibrary.h"
+#include "events/ProtocolTypes.h"
 
 // A presenter-to-viewer session on the test display: the test process owns
 // the content window and the presenter (the library's session object, served
@@ -100,7 +101,7 @@ class EndToEndFixture : public ::testing::Test {
   std::vector<std::unique_ptr<HostProcess>> viewers_;
 
   std::mutex observedMutex_;
-  int drained_[13] = {};
+  int drained_[kHighestProtocolType + 1] = {};
   std::vector<uint8_t> palette_;  // the latest one sent, standalone or in a container
   PictureBox pointer_ = {0, 0, 0, 0};
 };

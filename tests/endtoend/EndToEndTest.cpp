@@ -4,14 +4,10 @@
 #include <string>
 
 #include "EndToEndFixture.h"
-#include "EventPeek.h"
 #include "ScreenGrab.h"
+#include "events/ProtocolTypes.h"
 
 namespace {
-constexpr uint32_t kDisplayFormat = 0;
-constexpr uint32_t kPalette = 12;
-
-
 std::string Describe(const MatchReport& r) {
   return std::to_string(r.mismatched) + " of " + std::to_string(r.pixels) +
          " pixels off (largest differences r/g/b " + std::to_string(r.maxRed) + "/" +
@@ -50,14 +46,14 @@ TEST_F(SessionEndToEnd, EightBitViewerShowsThePresentersPaletteColours) {
 
   // While the screen keeps changing, the presenter rebuilds its palette
   // every few passes and sends it outside any full update.
-  int palettesBefore = Drained(kPalette);
+  int palettesBefore = Drained(ZKP_PALETTE);
   Picture source = Source(kAreaWidth, kAreaHeight);
   bool flip = false;
   EXPECT_TRUE(WaitUntil(
       [&] {
         ShowContent((flip = !flip) ? source : photo);
         PumpFor(0.3);
-        return Drained(kPalette) > palettesBefore;
+        return Drained(ZKP_PALETTE) > palettesBefore;
       },
       kFirstShowSeconds));
   ShowContent(source);
@@ -75,9 +71,9 @@ TEST_F(SessionEndToEnd, LateViewerGetsOneFullUpdateAndSeesWhatTheFirstSees) {
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kChangeSeconds));
   // The pointer rests inside the shared area before the late viewer joins:
   // it must draw it where the first one does without a new move.
-  int pointerEvents = Drained(kEventMousePosition);
+  int pointerEvents = Drained(ZKP_MOUSEPOSITION);
   MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
-  ASSERT_TRUE(WaitUntil([&] { return Drained(kEventMousePosition) > pointerEvents; }, kChangeSeconds));
+  ASSERT_TRUE(WaitUntil([&] { return Drained(ZKP_MOUSEPOSITION) > pointerEvents; }, kChangeSeconds));
 
   HostProcess& late = StartViewer(kViewerX, kSecondViewerY);
   MatchReport report;
@@ -162,11 +158,11 @@ TEST_F(SessionEndToEnd, ResizedAndMovedFrameKeepsReferenceAndViewerEqualWithoutA
   Picture source = Source(kWidth, kHeight);
   PlaceContent(kAreaX, kAreaY, kWidth, kHeight);
   ShowContent(source);
-  int formats = Drained(kDisplayFormat);
+  int formats = Drained(ZKP_DISPLAYFORMAT);
   zk_.SetPosition(kAreaX, kAreaY, kWidth, kHeight, 1);
   MatchReport report;
   EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, source, kChangeSeconds, &report)) << Describe(report);
-  EXPECT_GT(Drained(kDisplayFormat), formats);
+  EXPECT_GT(Drained(ZKP_DISPLAYFORMAT), formats);
 
   // Moved: the same size elsewhere, with other content under it.
   constexpr int kMovedX = 60, kMovedY = 200;

@@ -8,12 +8,10 @@
 
 #include "EndToEndFixture.h"
 #include "EventFraming.h"
-#include "EventPeek.h"
 #include "TcpSocket.h"
+#include "events/MessageBytes.h"
 
 namespace {
-constexpr uint32_t kFullUpdate = 2;
-
 
 // Sets a flag once a deadline has passed, so that a blocking socket call
 // waiting on that flag gives up.
@@ -55,12 +53,7 @@ bool ReadEvents(TcpSocket& socket, double seconds, std::vector<uint32_t>* types,
   return true;
 }
 
-std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
-  std::vector<uint8_t> bytes;
-  for (uint32_t v : {type, size})
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  return bytes;
-}
+std::vector<uint8_t> Header(uint32_t type, uint32_t size) { return BytesOf(EventHeader{type, size}); }
 }  // namespace
 
 class NetworkFaults : public EndToEndFixture {};
@@ -97,11 +90,11 @@ TEST_F(NetworkFaults, SlowViewerIsResynchronisedWithoutStallingTheOthers) {
   // Once the stalled viewer reads again, it gets well-formed frames and a
   // new full update to start over from.
   std::vector<uint32_t> types;
-  auto containers = [&] { return std::count(types.begin(), types.end(), kFullUpdate) >= 2; };
+  auto containers = [&] { return std::count(types.begin(), types.end(), ZKP_FULLUPDATE) >= 2; };
   EXPECT_TRUE(ReadEvents(stalled, kChangeSeconds, &types, containers));
   EXPECT_TRUE(containers());
   ASSERT_FALSE(types.empty());
-  EXPECT_EQ(types.front(), kFullUpdate);
+  EXPECT_EQ(types.front(), ZKP_FULLUPDATE);
 }
 
 TEST_F(NetworkFaults, MalformedOrTruncatedFrameFromAViewerClosesOnlyThatConnection) {
@@ -200,7 +193,7 @@ TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
   // The presenter reports its pointer only when it moves; it moves before
   // anybody watches.
   MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
-  ASSERT_TRUE(WaitUntil([&] { return Drained(kEventMousePosition) > 0; }, kChangeSeconds));
+  ASSERT_TRUE(WaitUntil([&] { return Drained(ZKP_MOUSEPOSITION) > 0; }, kChangeSeconds));
 
   std::string error;
   TcpSocket viewer = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
@@ -208,6 +201,6 @@ TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
   std::vector<uint32_t> types;
   EXPECT_TRUE(ReadEvents(viewer, kChangeSeconds, &types, [&] { return types.size() >= 2; }));
   ASSERT_GE(types.size(), 2u);
-  EXPECT_EQ(types[0], kFullUpdate);
-  EXPECT_EQ(types[1], kEventMousePosition);
+  EXPECT_EQ(types[0], ZKP_FULLUPDATE);
+  EXPECT_EQ(types[1], ZKP_MOUSEPOSITION);
 }

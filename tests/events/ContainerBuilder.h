@@ -3,30 +3,31 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/ByteOrder.h"
+#include "MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
 // Builds received full-update containers, well-formed or not, for tests.
 class ContainerBuilder {
  public:
-  explicit ContainerBuilder(uint32_t tag = 0) : bytes_(kFullUpdateHeaderSize) {
-    WriteFullUpdateHeader(bytes_.data(), tag, 0);
-  }
+  explicit ContainerBuilder(uint32_t tag = 0) : tag_(tag) {}
 
   ContainerBuilder& Record(uint32_t type, const std::vector<uint8_t>& payload) {
     return RecordClaiming(type, static_cast<uint32_t>(payload.size()), payload);
   }
+  template <typename Message>
+  ContainerBuilder& Record(uint32_t type, const Message& message) {
+    return Record(type, BytesOf(message));
+  }
   // A record whose size field may disagree with the bytes that follow.
   ContainerBuilder& RecordClaiming(uint32_t type, uint32_t claimedSize,
                                    const std::vector<uint8_t>& payload) {
-    const size_t at = bytes_.size();
-    bytes_.resize(at + kRecordHeaderSize);
-    WriteRecordHeader(bytes_.data() + at, type, claimedSize);
-    bytes_.insert(bytes_.end(), payload.begin(), payload.end());
+    const std::vector<uint8_t> header = BytesOf(EventHeader{type, claimedSize});
+    records_.insert(records_.end(), header.begin(), header.end());
+    records_.insert(records_.end(), payload.begin(), payload.end());
     return *this;
   }
   ContainerBuilder& Raw(const std::vector<uint8_t>& bytes) {
-    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    records_.insert(records_.end(), bytes.begin(), bytes.end());
     return *this;
   }
 
@@ -34,22 +35,13 @@ class ContainerBuilder {
   std::vector<uint8_t> Build() const { return BuildClaiming(RecordBytes()); }
   // The payload with L set to any value.
   std::vector<uint8_t> BuildClaiming(uint32_t recordBytes) const {
-    std::vector<uint8_t> out = bytes_;
-    StoreU32LE(out.data() + 4, recordBytes);
+    std::vector<uint8_t> out = BytesOf(FullUpdateHeader{tag_, recordBytes});
+    out.insert(out.end(), records_.begin(), records_.end());
     return out;
   }
-  uint32_t RecordBytes() const {
-    return static_cast<uint32_t>(bytes_.size() - kFullUpdateHeaderSize);
-  }
+  uint32_t RecordBytes() const { return static_cast<uint32_t>(records_.size()); }
 
  private:
-  std::vector<uint8_t> bytes_;
+  uint32_t tag_;
+  std::vector<uint8_t> records_;
 };
-
-// A payload of n bytes whose first four carry `token`, the rest a pattern.
-inline std::vector<uint8_t> TokenPayload(uint32_t token, uint32_t n) {
-  std::vector<uint8_t> p(n);
-  for (uint32_t i = 0; i < n; ++i)
-    p[i] = static_cast<uint8_t>(i < 4 ? token >> (8 * i) : i * 7 + token);
-  return p;
-}

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "ContainerBuilder.h"
@@ -100,32 +99,30 @@ TEST_F(EventQueue, SignalIsSetOncePerBurstAndWaitsWithoutItReturnAtOnce) {
   EXPECT_TRUE(unsignalled.WaitForEvents(AutoResetEvent::kForever));
 }
 
-TEST_F(EventQueue, EachTypeReachesItsSlotWithPayloadAndSize) {
+TEST_F(EventQueue, EachTypeReachesItsSlotAsTheRecordOfItsPayload) {
   struct Case {
     uint32_t type;
     int slot;
-    uint32_t size;
+    std::vector<uint8_t> payload;
   };
-  const Case cases[] = {{ZKP_DISPLAYFORMAT, 1, 8},   {ZKP_DISPLAYUPDATE, 2, 18},
-                        {ZKP_MOUSEUPDATE, 3, 16},    {ZKP_MOUSEPOSITION, 4, 16},
-                        {ZKP_KEYBOARDUPDATE, 5, 16}, {ZKP_ANNOTATION, 6, 22},
-                        {ZKP_ANNOTATIONMODE, 7, 5},  {ZKP_PALETTE, 8, 1028}};
-  std::vector<std::vector<uint8_t>> sent;
-  for (const Case& c : cases) {
-    std::vector<uint8_t> payload = TokenPayload(c.type + 100, c.size);
-    if (c.type == ZKP_DISPLAYUPDATE) std::memset(payload.data() + 13, 0, 4);  // n = 0
-    if (c.type == ZKP_ANNOTATION) payload[0] = kAnnotationMarker;
-    ASSERT_TRUE(Post(events, c.type, payload));
-    sent.push_back(payload);
-  }
+  const std::vector<uint8_t> entries = TokenPayload(0, kPaletteEntryCount * kPaletteEntrySize);
+  const Case cases[] = {
+      {ZKP_DISPLAYFORMAT, 1, BytesOf(DisplayFormatMessage{100, 640, 480})},
+      {ZKP_DISPLAYUPDATE, 2, BytesOf(DisplayUpdateMessage{101, 1, 2, 3, 4, 0, nullptr})},
+      {ZKP_MOUSEUPDATE, 3, TokenPayload(103, kMouseMessageSize)},
+      {ZKP_MOUSEPOSITION, 4, TokenPayload(110, kMouseMessageSize)},
+      {ZKP_KEYBOARDUPDATE, 5, TokenPayload(104, kKeyboardMessageSize)},
+      {ZKP_ANNOTATION, 6, BytesOf(AnnotationMessage{kAnnotationMarker, 0, -1, 2, -3, 4, 0xFF})},
+      {ZKP_ANNOTATIONMODE, 7, BytesOf(AnnotationModeMessage{111, 1})},
+      {ZKP_PALETTE, 8, BytesOf(PaletteMessage{112, entries.data()})}};
+  for (const Case& c : cases) ASSERT_TRUE(Post(events, c.type, c.payload));
   EXPECT_TRUE(events.calls.empty());  // nothing runs before the dispatch pass
   EXPECT_EQ(EventMgrTestPeer::IncomingCount(events), 8u);
   ASSERT_TRUE(events.DispatchEvents());
   ASSERT_EQ(events.calls.size(), 8u);
   for (size_t i = 0; i < 8; ++i) {
     EXPECT_EQ(events.calls[i].slot, cases[i].slot);
-    EXPECT_EQ(events.calls[i].size, cases[i].size);
-    EXPECT_EQ(events.calls[i].bytes, sent[i]);
+    EXPECT_EQ(events.calls[i].bytes, cases[i].payload);
   }
   EXPECT_EQ(EventMgrTestPeer::IncomingCount(events), 0u);
   EXPECT_FALSE(events.WaitForEvents(0));  // the incoming side never signals
@@ -153,17 +150,20 @@ TEST_F(EventQueue, PostCopiesSoTheHostMayReuseItsBuffer) {
 }
 
 TEST_F(EventQueue, ShortPayloadsAreDroppedBeforeTheirHandler) {
-  const uint32_t fixed[] = {ZKP_DISPLAYFORMAT, ZKP_DISPLAYUPDATE,  ZKP_MOUSEUPDATE,
-                            ZKP_MOUSEPOSITION, ZKP_KEYBOARDUPDATE, ZKP_ANNOTATIONMODE,
-                            ZKP_PALETTE,       ZKP_ANNOTATION};
-  for (uint32_t type : fixed) {
-    ASSERT_TRUE(Post(events, type, TokenPayload(0, MinimumPayloadSize(type) - 1)));
-  }
+  const struct {
+    uint32_t type;
+    uint32_t needed;
+  } fixed[] = {{ZKP_DISPLAYFORMAT, kDisplayFormatSize},   {ZKP_DISPLAYUPDATE, kDisplayUpdateOverhead},
+               {ZKP_MOUSEUPDATE, kMouseMessageSize},      {ZKP_MOUSEPOSITION, kMouseMessageSize},
+               {ZKP_KEYBOARDUPDATE, kKeyboardMessageSize}, {ZKP_ANNOTATIONMODE, kAnnotationModeSize},
+               {ZKP_PALETTE, kPaletteSize},               {ZKP_ANNOTATION, 2}};
+  for (const auto& f : fixed) ASSERT_TRUE(Post(events, f.type, TokenPayload(0, f.needed - 1)));
   std::vector<uint8_t> element(kAnnotationSize - 1, 0);
   element[0] = kAnnotationHighlight;
   ASSERT_TRUE(Post(events, ZKP_ANNOTATION, element));
-  std::vector<uint8_t> update(kDisplayUpdateOverhead + 4, 0);
-  update[13] = 5;  // claims 5 stream bytes where 4 stand
+  // Claims 5 stream bytes where 4 stand.
+  const std::vector<uint8_t> update =
+      WireFields().U32(0).U8(1).U16(0).U16(0).U16(4).U16(1).U32(5).Bytes(TokenPayload(0, 4)).U8(0).Get();
   ASSERT_TRUE(Post(events, ZKP_DISPLAYUPDATE, update));
   events.DispatchEvents();
   EXPECT_TRUE(events.calls.empty());
@@ -189,7 +189,7 @@ TEST_F(EventQueue, NullEventsAreRefused) {
 // the same thread in again.
 class AnsweringEventMgr : public EventMgr {
  public:
-  void OnMouseUpdate(const uint8_t*, uint32_t) override {
+  void OnMouseUpdate(const MouseMessage&) override {
     QueueEvent(ZKP_CANCELINPUTCONTROL, 0, nullptr);
   }
 };
@@ -272,7 +272,7 @@ class AllocationFailure : public EventQueue {
   void TearDown() override { EventMgrTestPeer::Clear(events); }
 };
 
-TEST_F(AllocationFailure, QueueEventLeavesTheOutgoingQueueIntact) {
+TEST_F(AllocationFailure, QueueEventAndQueueMessageLeaveTheOutgoingQueueIntact) {
   const std::vector<uint8_t> payload = TokenPayload(1, 32);
   ASSERT_TRUE(events.QueueEvent(ZKP_ENDANNOTATION, 32, payload.data()));
   EXPECT_TRUE(events.WaitForEvents(0));
@@ -280,6 +280,7 @@ TEST_F(AllocationFailure, QueueEventLeavesTheOutgoingQueueIntact) {
   for (Allocation site : {Allocation::OUTGOING_PAYLOAD, Allocation::QUEUE_NODE}) {
     EventMgrTestPeer::FailAfter(events, site, 0);
     EXPECT_FALSE(events.QueueEvent(ZKP_ENDANNOTATION, 32, payload.data()));
+    EXPECT_FALSE(events.QueueMessage(ZKP_ANNOTATIONMODE, AnnotationModeMessage{1, 1}));
     EXPECT_EQ(EventMgrTestPeer::OutgoingCount(events), 1u);
     EXPECT_EQ(events.GetQueuedBytes(), 32u);
     EXPECT_FALSE(events.WaitForEvents(0));  // a refused event wakes nobody

@@ -7,7 +7,6 @@
 
 #include "ContainerBuilder.h"
 #include "EventMgrTestPeer.h"
-#include "common/ByteOrder.h"
 #include "common/HostMemory.h"
 #include "events/EventMgr.h"
 #include "events/ProtocolMessages.h"
@@ -28,8 +27,8 @@ class CountingEventMgr : public EventMgr {
  public:
   uint32_t delivered = 0;
   uint32_t outOfOrder = 0;
-  void OnMouseUpdate(const uint8_t* payload, uint32_t) override {
-    if (LoadU32LE(payload) != delivered) ++outOfOrder;
+  void OnMouseUpdate(const MouseMessage& mouse) override {
+    if (mouse.token != delivered) ++outOfOrder;
     ++delivered;
   }
 };
@@ -80,7 +79,7 @@ void PostIncoming(EventMgr& events, std::atomic<bool>& posted, uint32_t& count) 
       payload = container.Build();
       type = ZKP_FULLUPDATE;
     } else {
-      payload = TokenPayload(seq++, kInputMessageSize);
+      payload = TokenPayload(seq++, kMouseMessageSize);
     }
     Event e{type, static_cast<uint32_t>(payload.size()), payload.data()};
     events.PostEvent(&e);

@@ -7,7 +7,6 @@
 #include "ContainerBuilder.h"
 #include "EventMgrTestPeer.h"
 #include "RecordingEventMgr.h"
-#include "common/ByteOrder.h"
 #include "events/FullUpdateContainer.h"
 #include "events/ProtocolMessages.h"
 
@@ -27,12 +26,19 @@ class Collector : public ContainerRecordSink {
   }
 };
 
+// The token of a delivered mouse record.
+uint32_t TokenOf(const std::vector<uint8_t>& mouse) {
+  MouseMessage message = {};
+  EXPECT_TRUE(ParseMessage(mouse.data(), static_cast<uint32_t>(mouse.size()), &message));
+  return message.token;
+}
+
 ContainerWalk Walk(const std::vector<uint8_t>& container, Collector& sink) {
   return WalkFullUpdateContainer(container.data(), static_cast<uint32_t>(container.size()), sink);
 }
 
-const std::vector<uint8_t> kMouse1 = TokenPayload(1, kInputMessageSize);
-const std::vector<uint8_t> kMouse2 = TokenPayload(2, kInputMessageSize);
+const std::vector<uint8_t> kMouse1 = TokenPayload(1, kMouseMessageSize);
+const std::vector<uint8_t> kMouse2 = TokenPayload(2, kMouseMessageSize);
 
 TEST(FullUpdateContainer, EmptyContainerPostsNothing) {
   RecordingEventMgr events;
@@ -45,8 +51,8 @@ TEST(FullUpdateContainer, EmptyContainerPostsNothing) {
 TEST(FullUpdateContainer, ThreeRecordsArePostedInOrderAsOwnCopies) {
   const std::vector<uint8_t> format = TokenPayload(7, kDisplayFormatSize);
   const std::vector<uint8_t> palette = TokenPayload(7, kPaletteSize);
-  std::vector<uint8_t> update(DisplayUpdateSize(3), 0);
-  WriteDisplayUpdate(update.data(), 7, DisplayRect{0, 0, 4, 1}, TokenPayload(0, 3).data(), 3);
+  const std::vector<uint8_t> stream = TokenPayload(0, 3);
+  const std::vector<uint8_t> update = BytesOf(DisplayUpdateMessage{7, 0, 0, 4, 1, 3, stream.data()});
   std::vector<uint8_t> container = ContainerBuilder(5)
                                        .Record(ZKP_DISPLAYFORMAT, format)
                                        .Record(ZKP_PALETTE, palette)
@@ -129,7 +135,7 @@ TEST_F(HostileContainer, TruncatedAtEveryByteKeepsTheWholeRecordsBeforeTheCut) {
     sink.records.clear();
     std::vector<uint8_t> c(full.begin(), full.begin() + cut);  // L still claims everything
     EXPECT_EQ(WalkExact(c), ContainerWalk::MALFORMED) << cut;
-    const size_t whole = (cut - kFullUpdateHeaderSize) / (kRecordHeaderSize + kInputMessageSize);
+    const size_t whole = (cut - kFullUpdateHeaderSize) / (kEventHeaderSize + kMouseMessageSize);
     EXPECT_EQ(sink.records.size(), whole) << cut;
   }
 }
@@ -194,24 +200,24 @@ TEST_F(HostileContainer, NestedContainerClaimingMoreThanItsRecordHolds) {
 // record after its nested container, token = its level (0 outermost); those
 // follow the nested bytes, so they stand innermost first at the end.
 std::vector<uint8_t> DeepNest(uint32_t depth, bool trailing) {
-  const uint32_t head = kFullUpdateHeaderSize + kRecordHeaderSize;
-  const uint32_t tail = trailing ? kRecordHeaderSize + kInputMessageSize : 0;
-  const uint32_t core = head + kInputMessageSize;
+  const uint32_t head = kFullUpdateHeaderSize + kEventHeaderSize;
+  const uint32_t tail = trailing ? kEventHeaderSize + kMouseMessageSize : 0;
+  const uint32_t core = head + kMouseMessageSize;
   std::vector<uint8_t> out(static_cast<size_t>(depth - 1) * (head + tail) + core);
   const auto writeMouse = [](uint8_t* at, uint32_t token) {
-    WriteRecordHeader(at, ZKP_MOUSEUPDATE, kInputMessageSize);
-    const std::vector<uint8_t> mouse = TokenPayload(token, kInputMessageSize);
-    std::copy(mouse.begin(), mouse.end(), at + kRecordHeaderSize);
+    WriteMessage(at, EventHeader{ZKP_MOUSEUPDATE, kMouseMessageSize});
+    const std::vector<uint8_t> mouse = TokenPayload(token, kMouseMessageSize);
+    std::copy(mouse.begin(), mouse.end(), at + kEventHeaderSize);
   };
   uint8_t* innermost = out.data() + static_cast<size_t>(depth - 1) * head;
-  WriteFullUpdateHeader(innermost, depth - 1, core - kFullUpdateHeaderSize);
+  WriteMessage(innermost, FullUpdateHeader{depth - 1, core - kFullUpdateHeaderSize});
   writeMouse(innermost + kFullUpdateHeaderSize, 0xFFFFFFFF);
   uint32_t childSize = core;
   for (uint32_t i = depth - 1; i-- > 0;) {
     uint8_t* at = out.data() + static_cast<size_t>(i) * head;
     const uint32_t size = head + childSize + tail;
-    WriteFullUpdateHeader(at, i, size - kFullUpdateHeaderSize);
-    WriteRecordHeader(at + kFullUpdateHeaderSize, ZKP_FULLUPDATE, childSize);
+    WriteMessage(at, FullUpdateHeader{i, size - kFullUpdateHeaderSize});
+    WriteMessage(at + kFullUpdateHeaderSize, EventHeader{ZKP_FULLUPDATE, childSize});
     if (trailing) writeMouse(at + head + childSize, i);
     childSize = size;
   }
@@ -222,7 +228,7 @@ TEST_F(HostileContainer, NestedOneHundredThousandDeep) {
   const std::vector<uint8_t> c = DeepNest(100000, false);
   EXPECT_EQ(WalkExact(c), ContainerWalk::COMPLETE);
   ASSERT_EQ(sink.records.size(), 1u);
-  EXPECT_EQ(LoadU32LE(sink.records[0].bytes.data()), 0xFFFFFFFFu);
+  EXPECT_EQ(TokenOf(sink.records[0].bytes), 0xFFFFFFFFu);
 }
 
 TEST_F(HostileContainer, NestedOneHundredThousandDeepWithARecordAfterEachLevel) {
@@ -230,11 +236,11 @@ TEST_F(HostileContainer, NestedOneHundredThousandDeepWithARecordAfterEachLevel) 
   const std::vector<uint8_t> c = DeepNest(depth, true);
   EXPECT_EQ(WalkExact(c), ContainerWalk::COMPLETE);
   ASSERT_EQ(sink.records.size(), depth);
-  EXPECT_EQ(LoadU32LE(sink.records[0].bytes.data()), 0xFFFFFFFFu);
+  EXPECT_EQ(TokenOf(sink.records[0].bytes), 0xFFFFFFFFu);
   // Then each level's own record, innermost level first.
   bool inOrder = true;
   for (uint32_t k = 1; k < depth; ++k) {
-    inOrder = inOrder && LoadU32LE(sink.records[k].bytes.data()) == depth - 1 - k;
+    inOrder = inOrder && TokenOf(sink.records[k].bytes) == depth - 1 - k;
   }
   EXPECT_TRUE(inOrder);
 }

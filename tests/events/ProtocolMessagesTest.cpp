@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "ContainerBuilder.h"
+#include "MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 std::string Name(uint32_t type) {
   char name[kProtocolTypeNameCapacity];
@@ -34,182 +38,204 @@ TEST(ProtocolCatalogue, NumbersAndDebugNames) {
   EXPECT_EQ(ZKP_MOUSEPOSITION, 10u);
   EXPECT_EQ(ZKP_ANNOTATIONMODE, 11u);
   EXPECT_EQ(ZKP_PALETTE, 12u);
+  EXPECT_EQ(kHighestProtocolType, 12u);
 }
 
-TEST(ProtocolCatalogue, MinimumSizesOfReceivedTypes) {
-  EXPECT_EQ(MinimumPayloadSize(ZKP_DISPLAYFORMAT), 8u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_DISPLAYUPDATE), 18u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_MOUSEUPDATE), 16u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_KEYBOARDUPDATE), 16u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_MOUSEPOSITION), 16u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_ANNOTATIONMODE), 5u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_PALETTE), 1028u);
-  EXPECT_EQ(MinimumPayloadSize(ZKP_ANNOTATION), 2u);
-  EXPECT_EQ(RequiredAnnotationSize(kAnnotationHighlight), 22u);
-  EXPECT_EQ(RequiredAnnotationSize(kAnnotationMarker), 22u);
-  EXPECT_EQ(RequiredAnnotationSize(kAnnotationClearAll), 2u);
-  for (uint32_t type : {ZKP_SHAREDWINDOW, ZKP_ENDANNOTATION, ZKP_CANCELINPUTCONTROL, 13u}) {
-    EXPECT_EQ(MinimumPayloadSize(type), 0u) << type;
-  }
-}
-
-TEST(ProtocolCatalogue, AnnotationCompletenessDependsOnItsKind) {
-  std::vector<uint8_t> p(kAnnotationSize, 0);
-  for (uint8_t kind : {kAnnotationHighlight, kAnnotationMarker}) {
-    p[0] = kind;
-    EXPECT_TRUE(PayloadIsComplete(ZKP_ANNOTATION, p.data(), kAnnotationSize));
-    EXPECT_FALSE(PayloadIsComplete(ZKP_ANNOTATION, p.data(), kAnnotationSize - 1));
-  }
-  p[0] = kAnnotationClearAll;
-  EXPECT_TRUE(PayloadIsComplete(ZKP_ANNOTATION, p.data(), 2));
-  EXPECT_FALSE(PayloadIsComplete(ZKP_ANNOTATION, p.data(), 1));
-  EXPECT_FALSE(PayloadIsComplete(ZKP_ANNOTATION, nullptr, 0));
-  EXPECT_FALSE(PayloadIsComplete(ZKP_MOUSEUPDATE, nullptr, 16));
-  EXPECT_TRUE(PayloadIsComplete(ZKP_CANCELINPUTCONTROL, nullptr, 0));
-}
-
-TEST(ProtocolBuilders, DisplayUpdateOfAnEightByTwoRectangle) {
-  const std::vector<uint8_t> stream = TokenPayload(0xA5A5A5A5, 40);
-  const uint32_t size = DisplayUpdateSize(40);
-  ASSERT_EQ(size, 58u);
-  std::vector<uint8_t> out(size, 0xCC);
-  WriteDisplayUpdate(out.data(), 0x04030201, DisplayRect{0x1234, 0x0102, 8, 2}, stream.data(), 40);
-  const std::vector<uint8_t> fields = {0x01, 0x02, 0x03, 0x04, 1,  0x34, 0x12, 0x02, 0x01,
-                                       8,    0,    2,    0,    40, 0,    0,    0};
-  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 17), fields);
-  EXPECT_EQ(std::vector<uint8_t>(out.begin() + 17, out.begin() + 57), stream);
-  EXPECT_EQ(out[57], 0);
-}
-
-TEST(ProtocolBuilders, DisplayUpdateWithTheStreamAlreadyInPlace) {
-  std::vector<uint8_t> out(DisplayUpdateSize(5), 0xCC);
-  for (int i = 0; i < 5; ++i) out[kDisplayUpdateStreamOffset + i] = static_cast<uint8_t>(i + 1);
-  WriteDisplayUpdate(out.data(), 1, DisplayRect{0, 0, 4, 1},
-                     out.data() + kDisplayUpdateStreamOffset, 5);
-  EXPECT_EQ(std::vector<uint8_t>(out.begin() + 17, out.begin() + 22),
-            (std::vector<uint8_t>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(out[22], 0);
-}
-
-TEST(ProtocolBuilders, DisplayFormatAndPaletteBytes) {
-  uint8_t format[kDisplayFormatSize];
-  WriteDisplayFormat(format, 0xAABBCCDD, 1280, 1024);
-  EXPECT_EQ(std::vector<uint8_t>(format, format + 8),
-            (std::vector<uint8_t>{0xDD, 0xCC, 0xBB, 0xAA, 0x00, 0x05, 0x00, 0x04}));
-
-  uint32_t entries[kPaletteEntryCount];
-  for (uint32_t i = 0; i < kPaletteEntryCount; ++i) entries[i] = i;
-  entries[1] = 0x00332211;  // red 0x33, green 0x22, blue 0x11
-  std::vector<uint8_t> palette(kPaletteSize);
-  WritePalette(palette.data(), 7, entries);
-  EXPECT_EQ(palette[0], 7);
-  EXPECT_EQ(palette[4 + 4], 0x11);  // blue first
-  EXPECT_EQ(palette[4 + 5], 0x22);
-  EXPECT_EQ(palette[4 + 6], 0x33);
-  EXPECT_EQ(palette[4 + 7], 0x00);
-  EXPECT_EQ(palette[4 + 4 * 255], 255);
-}
-
-TEST(ProtocolBuilders, FullUpdateHeaderAndRecordHeader) {
-  uint8_t header[kFullUpdateHeaderSize + kRecordHeaderSize];
-  WriteFullUpdateHeader(header, 0x01020304, 26);
-  WriteRecordHeader(header + 8, ZKP_ANNOTATIONMODE, 5);
-  EXPECT_EQ(std::vector<uint8_t>(header, header + 16),
-            (std::vector<uint8_t>{4, 3, 2, 1, 26, 0, 0, 0, 11, 0, 0, 0, 5, 0, 0, 0}));
-}
-
-TEST(ProtocolParsers, ReadWhatTheBuildersWrote) {
-  uint8_t format[kDisplayFormatSize];
-  WriteDisplayFormat(format, 42, 640, 480);
-  DisplayFormat f{};
-  ASSERT_TRUE(ParseDisplayFormat(format, sizeof format, &f));
-  EXPECT_EQ(f.token, 42u);
-  EXPECT_EQ(f.width, 640);
-  EXPECT_EQ(f.height, 480);
-
-  const std::vector<uint8_t> stream = TokenPayload(3, 12);
-  std::vector<uint8_t> update(DisplayUpdateSize(12));
-  WriteDisplayUpdate(update.data(), 43, DisplayRect{16, 32, 64, 8}, stream.data(), 12);
-  DisplayUpdate u{};
-  ASSERT_TRUE(ParseDisplayUpdate(update.data(), static_cast<uint32_t>(update.size()), &u));
-  EXPECT_EQ(u.token, 43u);
-  EXPECT_EQ(u.left, 16);
-  EXPECT_EQ(u.top, 32);
-  EXPECT_EQ(u.width, 64);
-  EXPECT_EQ(u.height, 8);
-  ASSERT_EQ(u.streamLength, 12u);
-  EXPECT_EQ(std::vector<uint8_t>(u.stream, u.stream + 12), stream);
-
-  uint32_t entries[kPaletteEntryCount] = {0x00ABCDEF};
-  std::vector<uint8_t> palette(kPaletteSize);
-  WritePalette(palette.data(), 44, entries);
-  Palette p{};
-  ASSERT_TRUE(ParsePalette(palette.data(), kPaletteSize, &p));
-  EXPECT_EQ(p.token, 44u);
-  EXPECT_EQ(p.entries[0], 0xEF);
-  EXPECT_EQ(p.entries[2], 0xAB);
-}
-
-TEST(ProtocolParsers, DisplayUpdateLongerThanItsStreamIsAccepted) {
-  std::vector<uint8_t> update(DisplayUpdateSize(4) + 3, 0);
-  WriteDisplayUpdate(update.data(), 1, DisplayRect{0, 0, 4, 1}, TokenPayload(0, 4).data(), 4);
-  DisplayUpdate u{};
-  ASSERT_TRUE(ParseDisplayUpdate(update.data(), static_cast<uint32_t>(update.size()), &u));
-  EXPECT_EQ(u.streamLength, 4u);
-}
-
-// Each parser sees its payload in a block of exactly the size given, so that
-// ASan catches a read past the end in the native build.
-class ShortPayload : public ::testing::Test {
- protected:
-  const uint8_t* Exact(const std::vector<uint8_t>& bytes, uint32_t size) {
-    block_.reset(new uint8_t[size ? size : 1]);
-    std::copy(bytes.begin(), bytes.begin() + size, block_.get());
-    return block_.get();
-  }
-
- private:
-  std::unique_ptr<uint8_t[]> block_;
+// One message of the catalogue: a record, the bytes its builder must write,
+// and the fewest of those bytes its parser accepts.
+struct MessageCase {
+  std::string name;
+  Bytes wire;
+  uint32_t accepted;
+  std::function<Bytes()> build;
+  // Parses `size` bytes; on success hands back what the builder makes of the
+  // parsed record, on failure whether the record was left untouched.
+  std::function<bool(const uint8_t* payload, uint32_t size, Bytes* rebuilt, bool* untouched)>
+      parse;
 };
 
-TEST_F(ShortPayload, EveryParserRefusesOneByteShort) {
-  const std::vector<uint8_t> full = TokenPayload(9, kPaletteSize);
-  DisplayFormat f{1, 2, 3};
-  EXPECT_FALSE(ParseDisplayFormat(Exact(full, kDisplayFormatSize - 1), kDisplayFormatSize - 1, &f));
-  EXPECT_EQ(f.token, 1u);  // untouched
-  DisplayUpdate u{};
-  std::vector<uint8_t> update(kDisplayUpdateOverhead, 0);
-  EXPECT_FALSE(ParseDisplayUpdate(Exact(update, kDisplayUpdateOverhead - 1),
-                                  kDisplayUpdateOverhead - 1, &u));
-  Palette p{};
-  EXPECT_FALSE(ParsePalette(Exact(full, kPaletteSize - 1), kPaletteSize - 1, &p));
-  uint32_t tag = 0, recordBytes = 0;
-  EXPECT_FALSE(ReadFullUpdateHeader(Exact(full, 7), 7, &tag, &recordBytes));
-  for (uint32_t type = 0; type <= ZKP_PALETTE; ++type) {
-    const uint32_t minimum = MinimumPayloadSize(type);
-    if (minimum == 0) continue;
-    EXPECT_FALSE(PayloadIsComplete(type, Exact(full, minimum - 1), minimum - 1)) << type;
+template <typename Message>
+MessageCase Case(std::string name, const Message& message, Bytes wire, uint32_t accepted) {
+  auto parse = [](const uint8_t* payload, uint32_t size, Bytes* rebuilt, bool* untouched) {
+    Message parsed, before;
+    std::memset(&parsed, 0xA5, sizeof parsed);
+    std::memcpy(&before, &parsed, sizeof parsed);
+    if (!ParseMessage(payload, size, &parsed)) {
+      *untouched = std::memcmp(&parsed, &before, sizeof parsed) == 0;
+      return false;
+    }
+    *rebuilt = BytesOf(parsed);
+    return true;
+  };
+  return MessageCase{std::move(name), std::move(wire), accepted,
+                     [message] { return BytesOf(message); }, parse};
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const Bytes kStream = TokenPayload(0xA5A5A5A5, 40);
+const Bytes kPaletteEntries = [] {
+  Bytes entries(kPaletteEntryCount * kPaletteEntrySize);
+  for (size_t i = 0; i < entries.size(); ++i) entries[i] = static_cast<uint8_t>(i * 3 + i / 256);
+  return entries;
+}();
+
+SharedWindowMessage Notepad() {
+  SharedWindowMessage message = {1, 0x00010203, {}};
+  std::strcpy(message.title, "Notepad");
+  return message;
+}
+
+std::vector<MessageCase> Catalogue() {
+  return {
+      Case("display format", DisplayFormatMessage{0xAABBCCDD, 1280, 1024},
+           {0xDD, 0xCC, 0xBB, 0xAA, 0x00, 0x05, 0x00, 0x04}, 8),
+      // An 8 by 2 rectangle whose stream is 40 bytes: size 58, the stream at
+      // 17 to 56, the trailing byte at 57.
+      Case("display update",
+           DisplayUpdateMessage{0x04030201, 0x1234, 0x0102, 8, 2, 40, kStream.data()},
+           Concat(Concat({0x01, 0x02, 0x03, 0x04, 1, 0x34, 0x12, 0x02, 0x01, 8, 0, 2, 0, 40, 0,
+                          0, 0},
+                         kStream),
+                  {0}),
+           58),
+      Case("palette", PaletteMessage{7, kPaletteEntries.data()},
+           Concat({7, 0, 0, 0}, kPaletteEntries), 1028),
+      Case("full update header", FullUpdateHeader{0x01020304, 26}, {4, 3, 2, 1, 26, 0, 0, 0}, 8),
+      Case("event header", EventHeader{ZKP_ANNOTATIONMODE, 5}, {11, 0, 0, 0, 5, 0, 0, 0}, 8),
+      Case("mouse", MouseMessage{0x11223344, 0x0201, 1, PackedPoint{-2, 300}},
+           {0x44, 0x33, 0x22, 0x11, 0x01, 0x02, 0, 0, 1, 0, 0, 0, 0xFE, 0xFF, 0x2C, 0x01}, 16),
+      Case("keyboard", KeyboardMessage{5, 0x0100, 0x41, 0x001E0001},
+           {5, 0, 0, 0, 0x00, 0x01, 0, 0, 0x41, 0, 0, 0, 0x01, 0x00, 0x1E, 0x00}, 16),
+      Case("cancel input control", CancelInputControlMessage{}, {}, 0),
+      Case("marker", AnnotationMessage{kAnnotationMarker, 0, 120, 30, 136, 46, 0x00FF00FF},
+           {1, 0, 120, 0, 0, 0, 30, 0, 0, 0, 136, 0, 0, 0, 46, 0, 0, 0, 0xFF, 0, 0xFF, 0}, 22),
+      Case("highlight", AnnotationMessage{kAnnotationHighlight, 0, -10, 40, 50, 60, 0},
+           {0, 0, 0xF6, 0xFF, 0xFF, 0xFF, 40, 0, 0, 0, 50, 0, 0, 0, 60, 0, 0, 0, 0, 0, 0, 0}, 22),
+      // A clear-all defines only kind and flag: two bytes are enough.
+      Case("clear all", AnnotationMessage{kAnnotationClearAll, 1, 0, 0, 0, 0, 0},
+           Concat({2, 1}, Bytes(20, 0)), 2),
+      Case("end annotation", EndAnnotationMessage{}, {0}, 0),
+      Case("annotation mode", AnnotationModeMessage{0x0A0B0C0D, 1}, {0x0D, 0x0C, 0x0B, 0x0A, 1},
+           5),
+      Case("shared window", Notepad(),
+           Concat(Concat({1, 0, 3, 2, 1, 0}, Bytes{'N', 'o', 't', 'e', 'p', 'a', 'd'}),
+                  Bytes(256 - 7, 0)),
+           262),
+      Case("window event", WindowEventMessage{3, 0, 0x00280014, 20, -40},
+           {3, 0, 0, 0, 0, 0, 0, 0, 0x14, 0, 0x28, 0, 20, 0, 0, 0, 0xD8, 0xFF, 0xFF, 0xFF}, 20),
+  };
+}
+
+// The parser sees exactly `size` bytes in a block of that size, so that ASan
+// catches a read past the end in the native build.
+bool ParseExact(const MessageCase& c, uint32_t size, Bytes* rebuilt, bool* untouched) {
+  std::unique_ptr<uint8_t[]> block(new uint8_t[size ? size : 1]);
+  std::copy(c.wire.begin(), c.wire.begin() + size, block.get());
+  return c.parse(block.get(), size, rebuilt, untouched);
+}
+
+TEST(ProtocolMessages, BuildersWriteTheCataloguedBytes) {
+  for (const MessageCase& c : Catalogue()) EXPECT_EQ(c.build(), c.wire) << c.name;
+}
+
+TEST(ProtocolMessages, ParsersReadBackWhatTheBuildersWrote) {
+  for (const MessageCase& c : Catalogue()) {
+    Bytes rebuilt;
+    bool untouched = false;
+    ASSERT_TRUE(ParseExact(c, static_cast<uint32_t>(c.wire.size()), &rebuilt, &untouched))
+        << c.name;
+    EXPECT_EQ(rebuilt, c.wire) << c.name;
+    ASSERT_TRUE(ParseExact(c, c.accepted, &rebuilt, &untouched)) << c.name;
   }
 }
 
-TEST_F(ShortPayload, DisplayUpdateWhoseStreamOverrunsThePayload) {
+TEST(ProtocolMessages, ParsersRefuseOneByteShortAndLeaveTheirRecordUntouched) {
+  for (const MessageCase& c : Catalogue()) {
+    if (c.accepted == 0) continue;  // nothing is read: no payload is short
+    Bytes rebuilt;
+    bool untouched = false;
+    EXPECT_FALSE(ParseExact(c, c.accepted - 1, &rebuilt, &untouched)) << c.name;
+    EXPECT_TRUE(untouched) << c.name;
+    EXPECT_FALSE(c.parse(nullptr, c.accepted, &rebuilt, &untouched)) << c.name << ": null";
+  }
+}
+
+TEST(ProtocolMessages, MessagesWithNothingToReadParseFromNothing) {
+  CancelInputControlMessage cancel;
+  EndAnnotationMessage end;
+  EXPECT_TRUE(ParseMessage(nullptr, 0, &cancel));
+  EXPECT_TRUE(ParseMessage(nullptr, 0, &end));
+  EXPECT_EQ(MessageSize(cancel), 0u);
+}
+
+TEST(ProtocolMessages, AnnotationFieldsAKindDoesNotDefineReadAsZero) {
+  // A highlight's colour carries no value; a clear-all has no rectangle.
+  const Bytes highlight =
+      WireFields().U8(kAnnotationHighlight).U8(0).Bytes(Bytes(16, 1)).U32(0xFFFFFF).Get();
+  AnnotationMessage parsed = {};
+  ASSERT_TRUE(ParseMessage(highlight.data(), static_cast<uint32_t>(highlight.size()), &parsed));
+  EXPECT_EQ(parsed.left, 0x01010101);
+  EXPECT_EQ(parsed.colour, 0u);
+  const Bytes clearAll = WireFields().U8(kAnnotationClearAll).U8(1).Bytes(Bytes(20, 1)).Get();
+  ASSERT_TRUE(ParseMessage(clearAll.data(), static_cast<uint32_t>(clearAll.size()), &parsed));
+  EXPECT_EQ(parsed.flag, 1);
+  EXPECT_EQ(parsed.left, 0);
+  EXPECT_EQ(parsed.colour, 0u);
+  // Kinds the library does not know are read as far as the kind, for the
+  // receiver to refuse.
+  const Bytes unknown = {7, 0};
+  ASSERT_TRUE(ParseMessage(unknown.data(), 2, &parsed));
+  EXPECT_EQ(parsed.kind, 7);
+}
+
+TEST(ProtocolMessages, SharedWindowTitlesAreCutAndTerminated) {
+  SharedWindowMessage message = {5, 9, {}};
+  std::memset(message.title, 'x', sizeof message.title);  // no terminator at all
+  const Bytes wire = BytesOf(message);
+  ASSERT_EQ(wire.size(), kSharedWindowSize);
+  EXPECT_EQ(wire[wire.size() - 2], 'x');
+  EXPECT_EQ(wire.back(), 0);
+
+  Bytes hostile = wire;
+  hostile.back() = 'y';
+  SharedWindowMessage parsed = {};
+  ASSERT_TRUE(ParseMessage(hostile.data(), kSharedWindowSize, &parsed));
+  EXPECT_EQ(std::strlen(parsed.title), kSharedWindowTitleSize - 1);
+}
+
+TEST(ProtocolMessages, DisplayUpdateLongerThanItsStreamIsAccepted) {
+  const Bytes stream = TokenPayload(0, 4);
+  Bytes update = BytesOf(DisplayUpdateMessage{1, 0, 0, 4, 1, 4, stream.data()});
+  update.resize(update.size() + 3, 0);
+  DisplayUpdateMessage u{};
+  ASSERT_TRUE(ParseMessage(update.data(), static_cast<uint32_t>(update.size()), &u));
+  EXPECT_EQ(u.streamLength, 4u);
+  EXPECT_EQ(Bytes(u.stream, u.stream + 4), stream);
+}
+
+TEST(ProtocolMessages, DisplayUpdateWhoseStreamOverrunsThePayloadIsRefused) {
   for (uint32_t claimed : {5u, 0x7FFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFEEu}) {
-    std::vector<uint8_t> update(DisplayUpdateSize(4), 0);
-    WriteDisplayUpdate(update.data(), 1, DisplayRect{0, 0, 4, 1}, TokenPayload(0, 4).data(), 4);
-    for (int i = 0; i < 4; ++i) update[13 + i] = static_cast<uint8_t>(claimed >> (8 * i));
+    const Bytes update = WireFields()
+                             .U32(1)
+                             .U8(1)
+                             .U16(0)
+                             .U16(0)
+                             .U16(4)
+                             .U16(1)
+                             .U32(claimed)
+                             .Bytes(TokenPayload(0, 4))
+                             .U8(0)
+                             .Get();
     const uint32_t size = static_cast<uint32_t>(update.size());
-    DisplayUpdate u{};
-    EXPECT_FALSE(ParseDisplayUpdate(Exact(update, size), size, &u)) << claimed;
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[size]);
+    std::copy(update.begin(), update.end(), exact.get());
+    DisplayUpdateMessage u{};
+    EXPECT_FALSE(ParseMessage(exact.get(), size, &u)) << claimed;
   }
-}
-
-TEST_F(ShortPayload, NullPayloadIsRefused) {
-  DisplayFormat f{};
-  DisplayUpdate u{};
-  Palette p{};
-  EXPECT_FALSE(ParseDisplayFormat(nullptr, kDisplayFormatSize, &f));
-  EXPECT_FALSE(ParseDisplayUpdate(nullptr, kDisplayUpdateOverhead, &u));
-  EXPECT_FALSE(ParsePalette(nullptr, kPaletteSize, &p));
 }
 
 }  // namespace

@@ -3,30 +3,31 @@
 #include <cstdint>
 #include <vector>
 
+#include "MessageBytes.h"
 #include "events/EventMgr.h"
 
-// An EventMgr whose handlers record what they were given: the slot that ran,
-// the type it stands for, and a copy of the payload bytes.
+// An EventMgr whose handlers record what they were given: the slot that ran
+// and the record, as the bytes its builder makes of it.
 class RecordingEventMgr : public EventMgr {
  public:
   struct Call {
     int slot;
-    uint32_t size;
     std::vector<uint8_t> bytes;
   };
   std::vector<Call> calls;
 
-  void OnDisplayFormat(const uint8_t* p, uint32_t n) override { Record(1, p, n); }
-  void OnDisplayUpdate(const uint8_t* p, uint32_t n) override { Record(2, p, n); }
-  void OnMouseUpdate(const uint8_t* p, uint32_t n) override { Record(3, p, n); }
-  void OnMousePosition(const uint8_t* p, uint32_t n) override { Record(4, p, n); }
-  void OnKeyboardUpdate(const uint8_t* p, uint32_t n) override { Record(5, p, n); }
-  void OnAnnotation(const Event& e) override { Record(6, e.payload, e.size); }
-  void OnAnnotationMode(const uint8_t* p, uint32_t n) override { Record(7, p, n); }
-  void OnPalette(const uint8_t* p, uint32_t n) override { Record(8, p, n); }
+  void OnDisplayFormat(const DisplayFormatMessage& m) override { Record(1, m); }
+  void OnDisplayUpdate(const DisplayUpdateMessage& m) override { Record(2, m); }
+  void OnMouseUpdate(const MouseMessage& m) override { Record(3, m); }
+  void OnMousePosition(const MouseMessage& m) override { Record(4, m); }
+  void OnKeyboardUpdate(const KeyboardMessage& m) override { Record(5, m); }
+  void OnAnnotation(const AnnotationMessage& m) override { Record(6, m); }
+  void OnAnnotationMode(const AnnotationModeMessage& m) override { Record(7, m); }
+  void OnPalette(const PaletteMessage& m) override { Record(8, m); }
 
  private:
-  void Record(int slot, const uint8_t* p, uint32_t n) {
-    calls.push_back(Call{slot, n, p ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>()});
+  template <typename Message>
+  void Record(int slot, const Message& message) {
+    calls.push_back(Call{slot, BytesOf(message)});
   }
 };

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "common/ByteOrder.h"
-#include "events/ProtocolMessages.h"
+#include "events/MessageBytes.h"
 
 ZKWindow& TestSession() {
   static ZKWindow session;
@@ -17,9 +16,7 @@ void PostPayload(uint32_t type, const std::vector<uint8_t>& payload) {
 }
 
 void PostDisplayFormat(uint32_t token, uint16_t width, uint16_t height) {
-  std::vector<uint8_t> payload(kDisplayFormatSize);
-  WriteDisplayFormat(payload.data(), token, width, height);
-  PostPayload(ZKP_DISPLAYFORMAT, payload);
+  PostPayload(ZKP_DISPLAYFORMAT, BytesOf(DisplayFormatMessage{token, width, height}));
 }
 
 void PostRawUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
@@ -27,10 +24,9 @@ void PostRawUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, 
   std::vector<uint8_t> stream(1 + bottomUpPixels.size());
   stream[0] = 0;  // no stage: the pixels as they stand
   std::copy(bottomUpPixels.begin(), bottomUpPixels.end(), stream.begin() + 1);
-  std::vector<uint8_t> payload(DisplayUpdateSize(static_cast<uint32_t>(stream.size())));
-  WriteDisplayUpdate(payload.data(), token, DisplayRect{left, top, width, height}, stream.data(),
-                     static_cast<uint32_t>(stream.size()));
-  PostPayload(ZKP_DISPLAYUPDATE, payload);
+  PostPayload(ZKP_DISPLAYUPDATE,
+              BytesOf(DisplayUpdateMessage{token, left, top, width, height,
+                                           static_cast<uint32_t>(stream.size()), stream.data()}));
 }
 
 std::vector<uint8_t> ColumnPattern(int width, int height) {

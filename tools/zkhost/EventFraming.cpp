@@ -3,32 +3,20 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-void PutU32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* in) {
-  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
-}  // namespace
-
 WireFrame MakeWireFrame(uint32_t type, uint32_t size, const uint8_t* payload) {
-  auto frame = std::make_shared<std::vector<uint8_t>>(kFrameHeaderSize + size);
-  PutU32(frame->data(), type);
-  PutU32(frame->data() + 4, size);
-  if (size) std::memcpy(frame->data() + kFrameHeaderSize, payload, size);
+  auto frame = std::make_shared<std::vector<uint8_t>>(kEventHeaderSize + size);
+  WriteMessage(frame->data(), EventHeader{type, size});
+  if (size) std::memcpy(frame->data() + kEventHeaderSize, payload, size);
   return frame;
 }
 
 bool FrameReader::Feed(const uint8_t* data, size_t length, std::vector<ReceivedEvent>* out) {
   while (!malformed_ && length > 0) {
     if (!inPayload_) {
-      size_t take = std::min(length, kFrameHeaderSize - filled_);
+      size_t take = std::min(length, kEventHeaderSize - filled_);
       std::memcpy(header_ + filled_, data, take);
       filled_ += take, data += take, length -= take;
-      if (filled_ < kFrameHeaderSize || !TakeHeader()) continue;
+      if (filled_ < kEventHeaderSize || !TakeHeader()) continue;
     } else {
       std::vector<uint8_t>& payload = current_.payload;
       size_t take = std::min(length, payload.size() - filled_);
@@ -46,19 +34,20 @@ bool FrameReader::Feed(const uint8_t* data, size_t length, std::vector<ReceivedE
 }
 
 bool FrameReader::TakeHeader() {
-  uint32_t type = GetU32(header_), size = GetU32(header_ + 4);
-  if (type > kHighestEventType) {
+  EventHeader header;
+  ParseMessage(header_, kEventHeaderSize, &header);  // all eight bytes are here
+  if (header.type > kHighestProtocolType) {
     malformed_ = true;
-    error_ = "malformed frame: unknown event type " + std::to_string(type);
+    error_ = "malformed frame: unknown event type " + std::to_string(header.type);
     return false;
   }
-  if (size > kMaxFramePayload) {
+  if (header.size > kMaxFramePayload) {
     malformed_ = true;
-    error_ = "malformed frame: payload of " + std::to_string(size) + " bytes";
+    error_ = "malformed frame: payload of " + std::to_string(header.size) + " bytes";
     return false;
   }
-  current_.type = type;
-  current_.payload.assign(size, 0);
+  current_.type = header.type;
+  current_.payload.assign(header.size, 0);
   inPayload_ = true;
   filled_ = 0;
   return true;

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-// How zkhost carries events between machines: each event travels as its
-// type (u32, little-endian), its payload size (u32, little-endian) and the
+#include "events/ProtocolTypes.h"
+
+// How zkhost carries events between machines: each event travels in the
+// protocol's own framing, an event header (type and payload size) and the
 // payload bytes, back to back on one TCP stream.
 //
 // Bytes from the network are untrusted: FrameReader refuses a type the
@@ -15,8 +17,6 @@
 // stream that ended inside a frame from one that ended between frames.
 // Portable; one reader per connection, used by one thread.
 
-constexpr uint32_t kFrameHeaderSize = 8;
-constexpr uint32_t kHighestEventType = 12;
 // A full update of a 4096 x 4096 frame stored raw stays below this.
 constexpr uint32_t kMaxFramePayload = 64u << 20;
 
@@ -46,7 +46,7 @@ class FrameReader {
  private:
   bool TakeHeader();
 
-  uint8_t header_[kFrameHeaderSize] = {};
+  uint8_t header_[kEventHeaderSize] = {};
   size_t filled_ = 0;  // bytes of the header or of the payload received so far
   bool inPayload_ = false;
   ReceivedEvent current_;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "EventPeek.h"
+#include "events/ProtocolMessages.h"
 
 namespace {
 constexpr uint32_t kDrainWaitMs = 20;
@@ -112,22 +112,24 @@ void PresenterHost::Distribute(const ZKEvent& event) {
   WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
   std::lock_guard<std::mutex> lock(figuresMutex_);
-  if (event.type == kEventFullUpdate) {
+  if (event.type == ZKP_FULLUPDATE) {
     // A container goes only to the viewer whose request it answers.
-    uint32_t tag = 0;
-    if (!ReadContainerTag(event.payload, event.size, &tag)) return;
+    FullUpdateHeader header;
+    if (!ParseMessage(event.payload, event.size, &header)) return;
     for (auto& link : links) {
-      if (!link->OfferContainer(tag, frame)) continue;
+      if (!link->OfferContainer(header.requestTag, frame)) continue;
       ++figures_.fullUpdates;
       figures_.fullUpdateBytes += event.size;
       if (lastPointer_) OfferEvent(*link, lastPointer_);
     }
     return;
   }
-  if (event.type == kEventMousePosition) lastPointer_ = frame;
-  if (event.type == kEventDisplayUpdate) {
+  if (event.type == ZKP_MOUSEPOSITION) lastPointer_ = frame;
+  if (event.type == ZKP_DISPLAYUPDATE) {
     ++figures_.displayUpdates;
-    figures_.updatePixelBytes += 3ull * DisplayUpdatePixels(event.payload, event.size);
+    DisplayUpdateMessage update;
+    if (ParseMessage(event.payload, event.size, &update))
+      figures_.updatePixelBytes += 3ull * update.width * update.height;
     figures_.updatePayloadBytes += event.size;
   } else {
     ++figures_.otherEvents;

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "EventFraming.h"
-#include "EventPeek.h"
+#include "EventRouting.h"
+#include "events/ProtocolTypes.h"
 
 namespace {
 constexpr int kReceiveChunk = 256 * 1024;
@@ -66,7 +67,7 @@ bool ViewerHost::Run(std::string* reason) {
 
 void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
   ++figures_.events;
-  if (type == kEventFullUpdate) ++figures_.fullUpdates;
+  if (type == ZKP_FULLUPDATE) ++figures_.fullUpdates;
   uint16_t width = 0, height = 0;
   if (FindFrameSize(type, payload, size, &width, &height) &&
       (width != figures_.frameWidth || height != figures_.frameHeight)) {

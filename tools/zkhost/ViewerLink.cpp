@@ -1,6 +1,6 @@
 #include "ViewerLink.h"
 
-#include "EventPeek.h"
+#include "EventRouting.h"
 
 namespace {
 constexpr int kReceiveChunk = 64 * 1024;

@@ -3,16 +3,14 @@
 
 #include <vector>
 
-#include "HostSession.h"
-#include "session/ProcessCensus.h"
+#include "ProcessCensus.h"
+#include "api/HostSession.h"
 
 namespace {
 constexpr UINT_PTR kInputTimer = 1001;
 constexpr uint32_t kInputToken = 21;
 
 LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
-int PackedX(uint32_t packed) { return static_cast<int16_t>(packed & 0xFFFF); }
-int PackedY(uint32_t packed) { return static_cast<int16_t>(packed >> 16); }
 
 int ClientWidth(HWND window) {
   RECT r;
@@ -27,7 +25,12 @@ int FrameWidth(HWND window) {
   return ((w.right - w.left) - c.right) / 2;
 }
 
-uint32_t MessageOf(const ReceivedEvent& e) { return ReadU32(e.payload, 4); }
+MouseMessage MouseOf(const ReceivedEvent& e) {
+  MouseMessage mouse = {};
+  EXPECT_TRUE(ParseBytes(e.payload, &mouse));
+  return mouse;
+}
+uint32_t MessageOf(const ReceivedEvent& e) { return MouseOf(e).message; }
 }  // namespace
 
 class WindowProc : public HostSessionTest {};
@@ -82,24 +85,24 @@ TEST_F(WindowProc, ANonClientAndAClientMoveWithOneLParamReachTheInputHandlersOnc
 
   EventList events;
   ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-    for (const ReceivedEvent& m : OfType(e, wire::kMouseUpdate))
+    for (const ReceivedEvent& m : OfType(e, ZKP_MOUSEUPDATE))
       if (MessageOf(m) == WM_LBUTTONDOWN) return true;
     return false;
   }));
-  EventList updates = OfType(events, wire::kMouseUpdate);
+  EventList updates = OfType(events, ZKP_MOUSEUPDATE);
   ASSERT_EQ(updates.size(), 4u) << "three moves and the click";
   for (const ReceivedEvent& u : updates) {
-    ASSERT_EQ(u.payload.size(), wire::kInputSize);
-    EXPECT_EQ(ReadU32(u.payload, 0), kInputToken);
+    ASSERT_EQ(u.payload.size(), kMouseMessageSize);
+    EXPECT_EQ(MouseOf(u).token, kInputToken);
   }
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(MessageOf(updates[i]), static_cast<uint32_t>(WM_MOUSEMOVE));
   EXPECT_EQ(MessageOf(updates[3]), static_cast<uint32_t>(WM_LBUTTONDOWN));
-  EXPECT_EQ(ReadU32(updates[3].payload, 8), static_cast<uint32_t>(MK_LBUTTON));
+  EXPECT_EQ(MouseOf(updates[3]).wParam, static_cast<uint32_t>(MK_LBUTTON));
   // Frame coordinates differ from client ones by a fixed offset.
   for (size_t i = 1; i < updates.size(); ++i) {
-    uint32_t before = ReadU32(updates[i - 1].payload, 12), now = ReadU32(updates[i].payload, 12);
-    EXPECT_EQ(PackedX(now) - PackedX(before), 10) << "update " << i;
-    EXPECT_EQ(PackedY(now), PackedY(before));
+    PackedPoint before = MouseOf(updates[i - 1]).point, now = MouseOf(updates[i]).point;
+    EXPECT_EQ(now.x - before.x, 10) << "update " << i;
+    EXPECT_EQ(now.y, before.y);
   }
 }
 
@@ -152,7 +155,9 @@ TEST_F(WindowProc, ClosingTheWindowByItsFrameEndsTheWorkerAndInitStartsANewSessi
   ASSERT_EQ(zk().EnableCapture(1, 0x2024), 1);
   EventList events;
   ASSERT_TRUE(CollectUntil(zk(), &events, [](const EventList& e) {
-    return !OfType(e, wire::kDisplayFormat).empty();
+    return !OfType(e, ZKP_DISPLAYFORMAT).empty();
   }));
-  EXPECT_EQ(ReadU32(OfType(events, wire::kDisplayFormat).front().payload, 0), 0x2024u);
+  DisplayFormatMessage format;
+  ASSERT_TRUE(ParseBytes(OfType(events, ZKP_DISPLAYFORMAT).front().payload, &format));
+  EXPECT_EQ(format.token, 0x2024u);
 }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "PresenterHost.h"
+#include "events/ProtocolMessages.h"
 
 namespace {
 
@@ -22,9 +23,9 @@ uint8_t __cdecl NeverSignalled(uint32_t timeoutMs) {
 uint8_t __cdecl TakeWaiting(ZKEvent* out) {
   if (g_waiting <= 0) return 0;
   --g_waiting;
-  out->type = 10;
-  out->size = 16;
-  out->payload = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 16));
+  out->type = ZKP_MOUSEPOSITION;
+  out->size = kMouseMessageSize;
+  out->payload = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kMouseMessageSize));
   return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "EventFraming.h"
+#include "events/MessageBytes.h"
 
 namespace {
 std::vector<uint8_t> Frame(uint32_t type, std::vector<uint8_t> payload) {
@@ -10,12 +11,7 @@ std::vector<uint8_t> Frame(uint32_t type, std::vector<uint8_t> payload) {
   return *frame;
 }
 
-std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
-  std::vector<uint8_t> bytes;
-  for (uint32_t v : {type, size})
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  return bytes;
-}
+std::vector<uint8_t> Header(uint32_t type, uint32_t size) { return BytesOf(EventHeader{type, size}); }
 }  // namespace
 
 TEST(EventFraming, AWireFrameIsTypeSizeAndPayloadLittleEndian) {
@@ -75,7 +71,7 @@ TEST(EventFraming, UnknownTypesAndHugeSizesAreMalformedAndStopTheReader) {
   EXPECT_NE(hugeSize.Error().find("payload"), std::string::npos);
 
   FrameReader largestAllowed;
-  std::vector<uint8_t> header = Header(kHighestEventType, kMaxFramePayload);
+  std::vector<uint8_t> header = Header(kHighestProtocolType, kMaxFramePayload);
   EXPECT_TRUE(largestAllowed.Feed(header.data(), header.size(), &events));
 }
 

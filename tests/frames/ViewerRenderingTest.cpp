@@ -3,10 +3,9 @@
 
 #include <random>
 
-#include "ProcessCensus.h"
-#include "TestSession.h"
-#include "common/ByteOrder.h"
-#include "events/ProtocolMessages.h"
+#include "events/MessageBytes.h"
+#include "session/ProcessCensus.h"
+#include "session/TestSession.h"
 
 namespace {
 const COLORREF kGrey = RGB(128, 128, 128);
@@ -144,11 +143,16 @@ TEST_F(ViewerRenderingTest, HostileDisplayMessagesLeaveTheFrameAndTheSessionInta
   PostPayload(ZKP_PALETTE, std::vector<uint8_t>(kPaletteSize - 1, 0));
 
   // A length field that promises more stream than the payload holds.
-  std::vector<uint8_t> lying(kDisplayUpdateOverhead + 4, 0);
-  StoreU16LE(&lying[9], 8);
-  StoreU16LE(&lying[11], 8);
-  StoreU32LE(&lying[13], 0x7FFFFFFF);
-  PostPayload(ZKP_DISPLAYUPDATE, lying);
+  PostPayload(ZKP_DISPLAYUPDATE, WireFields()
+                                     .U32(0)
+                                     .U8(1)
+                                     .U16(0)
+                                     .U16(0)
+                                     .U16(8)
+                                     .U16(8)
+                                     .U32(0x7FFFFFFF)
+                                     .Bytes(std::vector<uint8_t>(5, 0))
+                                     .Get());
 
   // Random streams for every stage byte over a rectangle inside the frame;
   // they may decode to anything there, so the check below looks elsewhere.
@@ -157,10 +161,9 @@ TEST_F(ViewerRenderingTest, HostileDisplayMessagesLeaveTheFrameAndTheSessionInta
     std::vector<uint8_t> stream(1 + random() % 600);
     for (auto& b : stream) b = static_cast<uint8_t>(random());
     stream[0] = static_cast<uint8_t>(stage & ~0x04);  // no palette-dependent stage
-    std::vector<uint8_t> payload(DisplayUpdateSize(static_cast<uint32_t>(stream.size())));
-    WriteDisplayUpdate(payload.data(), 0, DisplayRect{0, 0, 16, 16}, stream.data(),
-                       static_cast<uint32_t>(stream.size()));
-    PostPayload(ZKP_DISPLAYUPDATE, payload);
+    PostPayload(ZKP_DISPLAYUPDATE,
+                BytesOf(DisplayUpdateMessage{0, 0, 0, 16, 16,
+                                             static_cast<uint32_t>(stream.size()), stream.data()}));
   }
 
   InvalidateRect(window, nullptr, FALSE);

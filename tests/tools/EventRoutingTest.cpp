@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "EventRouting.h"
+#include "events/ContainerBuilder.h"
+
+namespace {
+std::vector<uint8_t> DisplayFormat(uint16_t width, uint16_t height) {
+  return BytesOf(DisplayFormatMessage{7, width, height});
+}
+
+bool Find(uint32_t type, const std::vector<uint8_t>& p, uint16_t* w, uint16_t* h) {
+  return FindFrameSize(type, p.data(), static_cast<uint32_t>(p.size()), w, h);
+}
+}  // namespace
+
+TEST(EventRouting, FrameSizeComesFromADisplayFormatAloneOrInsideAContainer) {
+  uint16_t w = 0, h = 0;
+  ASSERT_TRUE(Find(ZKP_DISPLAYFORMAT, DisplayFormat(624, 600), &w, &h));
+  EXPECT_EQ(w, 624);
+  EXPECT_EQ(h, 600);
+
+  auto container = ContainerBuilder(0x10002)
+                       .Record(ZKP_DISPLAYFORMAT, DisplayFormat(1920, 1080))
+                       .Record(ZKP_PALETTE, std::vector<uint8_t>(1028, 0))
+                       .Record(ZKP_DISPLAYUPDATE, std::vector<uint8_t>(20, 0))
+                       .Build();
+  ASSERT_TRUE(Find(ZKP_FULLUPDATE, container, &w, &h));
+  EXPECT_EQ(w, 1920);
+  EXPECT_EQ(h, 1080);
+
+  auto nested =
+      ContainerBuilder(1)
+          .Record(ZKP_ANNOTATIONMODE, AnnotationModeMessage{0, 0})
+          .Record(ZKP_FULLUPDATE,
+                  ContainerBuilder(2).Record(ZKP_DISPLAYFORMAT, DisplayFormat(40, 30)).Build())
+          .Build();
+  ASSERT_TRUE(Find(ZKP_FULLUPDATE, nested, &w, &h));
+  EXPECT_EQ(w, 40);
+  EXPECT_EQ(h, 30);
+}
+
+TEST(EventRouting, ShortOrLyingPayloadsYieldNothing) {
+  uint16_t w = 0, h = 0;
+  EXPECT_FALSE(Find(ZKP_DISPLAYFORMAT, std::vector<uint8_t>(7, 0), &w, &h));
+  EXPECT_FALSE(Find(ZKP_DISPLAYUPDATE, DisplayFormat(1, 1), &w, &h));
+
+  // The record claims more bytes than the container holds: not read.
+  auto lying =
+      ContainerBuilder(1).RecordClaiming(ZKP_DISPLAYFORMAT, 0xFF, DisplayFormat(64, 64)).Build();
+  EXPECT_FALSE(Find(ZKP_FULLUPDATE, lying, &w, &h));
+  // The record-byte count claims more than the payload: clipped to it.
+  auto clipped =
+      ContainerBuilder(1).Record(ZKP_DISPLAYFORMAT, DisplayFormat(64, 48)).BuildClaiming(0xFFFFFFFF);
+  ASSERT_TRUE(Find(ZKP_FULLUPDATE, clipped, &w, &h));
+  EXPECT_EQ(w, 64);
+  // Truncated in the middle of the display format record.
+  auto truncated = ContainerBuilder(1).Record(ZKP_DISPLAYFORMAT, DisplayFormat(64, 48)).Build();
+  truncated.resize(truncated.size() - 3);
+  EXPECT_FALSE(Find(ZKP_FULLUPDATE, truncated, &w, &h));
+}
+
+TEST(EventRouting, APresenterAcceptsOnlyWhatViewersProduce) {
+  for (uint32_t type : {3u, 4u, 6u, 7u, 11u}) EXPECT_TRUE(IsViewerEvent(type)) << type;
+  for (uint32_t type : {0u, 1u, 2u, 5u, 8u, 9u, 10u, 12u}) EXPECT_FALSE(IsViewerEvent(type)) << type;
+}
