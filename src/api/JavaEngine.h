@@ -23,8 +23,7 @@ class JavaEngine {
   virtual bool PauseCapture(bool pause) = 0;
   virtual bool EnableInputControl(bool enable, uint32_t inputToken) = 0;
   virtual bool EnableAnnotation(bool enable) = 0;
-  virtual bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height,
-                           bool show) = 0;
+  virtual bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool show) = 0;
   virtual bool WaitForEvents(uint32_t timeoutMs) = 0;
   // As EventMgr::GetQueuedEvent: the payload is a HostAlloc block that the
   // caller frees with HostFree.

@@ -59,8 +59,7 @@ WindowEventDecoder g_windowEvents;
 // decoded, those the host has no code for dropped.
 bool TakeFromEngine(JavaEngine& engine, Event* out) {
   while (engine.GetQueuedEvent(out)) {
-    if (out->type != ZKP_WINDOWEVENT || g_windowEvents.Decode(out->payload, out->size))
-      return true;
+    if (out->type != ZKP_WINDOWEVENT || g_windowEvents.Decode(out->payload, out->size)) return true;
     FreePayload(*out);
   }
   return false;
@@ -71,9 +70,9 @@ bool TakeFromEngine(JavaEngine& engine, Event* out) {
 class SharedWindowCallback {
  public:
   enum class Outcome {
-    CONSUMED,   // delivered, or there was nothing to deliver it to
-    KEEP,       // Java had no memory for the title
-    STOP,       // the callback threw: no further Java call
+    CONSUMED,  // delivered, or there was nothing to deliver it to
+    KEEP,      // Java had no memory for the title
+    STOP,      // the callback threw: no further Java call
   };
 
   SharedWindowCallback(JNIEnv* env, jobject wrapper) : env_(env), wrapper_(wrapper) {}

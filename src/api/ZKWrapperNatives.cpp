@@ -54,8 +54,8 @@ JNIEXPORT jboolean JNICALL Java_com_morvane_zksharedlet_ZKWrapper_waitForEvents(
   return ToJava(TheJavaEngine().WaitForEvents(Unsigned(timeoutMs)));
 }
 
-JNIEXPORT jbyteArray JNICALL Java_com_morvane_zksharedlet_ZKWrapper_getQueuedEvent(
-    JNIEnv* env, jobject wrapper) {
+JNIEXPORT jbyteArray JNICALL
+Java_com_morvane_zksharedlet_ZKWrapper_getQueuedEvent(JNIEnv* env, jobject wrapper) {
   return TakeEventForJava(env, wrapper, TheJavaEngine());
 }
 
@@ -64,8 +64,8 @@ JNIEXPORT jboolean JNICALL Java_com_morvane_zksharedlet_ZKWrapper_PostEvent(JNIE
   return ToJava(PostEventFromJava(env, event, TheJavaEngine()));
 }
 
-JNIEXPORT jboolean JNICALL Java_com_morvane_zksharedlet_ZKWrapper_RequestFullUpdate(
-    JNIEnv*, jobject, jint requestId) {
+JNIEXPORT jboolean JNICALL
+Java_com_morvane_zksharedlet_ZKWrapper_RequestFullUpdate(JNIEnv*, jobject, jint requestId) {
   return ToJava(TheJavaEngine().RequestFullUpdate(Unsigned(requestId)));
 }
 
@@ -98,8 +98,8 @@ JNIEXPORT jboolean JNICALL Java_com_morvane_zksharedlet_ZKWrapper_clearAnnotatio
   return ToJava(TheJavaEngine().ClearAnnotation());
 }
 
-JNIEXPORT jboolean JNICALL Java_com_morvane_zksharedlet_ZKWrapper_enableAnnotation(
-    JNIEnv*, jobject, jboolean enable) {
+JNIEXPORT jboolean JNICALL
+Java_com_morvane_zksharedlet_ZKWrapper_enableAnnotation(JNIEnv*, jobject, jboolean enable) {
   return ToJava(TheJavaEngine().EnableAnnotation(enable != JNI_FALSE));
 }
 

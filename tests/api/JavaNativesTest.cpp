@@ -152,7 +152,8 @@ TEST_F(JavaNatives, InitMakesThisProcesssCollaborationWindowTheOwner) {
   // enumeration.
   ForeignCollaborationWindow foreign;
   ASSERT_NE(foreign.window(), nullptr) << "notepad did not start";
-  for (HWND nearMiss : nearMisses) SetWindowPos(nearMiss, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  for (HWND nearMiss : nearMisses)
+    SetWindowPos(nearMiss, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
   ASSERT_TRUE(StartThroughJava());
   EXPECT_EQ(GetWindow(window_, GW_OWNER), own);

@@ -8,12 +8,25 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "api/JavaEngine.h"
 #include "com_morvane_zksharedlet_RecordingEngine.h"
 #include "common/HostMemory.h"
+#include "events/MessageBytes.h"
 
 namespace {
+// A message as its builder writes it, in a Java array.
+template <typename Message>
+jbyteArray JavaBytesOf(JNIEnv* env, const Message& message) {
+  const std::vector<uint8_t> bytes = BytesOf(message);
+  const jsize length = static_cast<jsize>(bytes.size());
+  jbyteArray array = env->NewByteArray(length);
+  if (array)
+    env->SetByteArrayRegion(array, 0, length, reinterpret_cast<const jbyte*>(bytes.data()));
+  return array;
+}
+
 std::string Hex(const uint8_t* bytes, uint32_t size) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -35,9 +48,7 @@ class RecordingEngine final : public JavaEngine {
   bool EnableInputControl(bool enable, uint32_t token) override {
     return Record("EnableInputControl " + Flag(enable) + " " + std::to_string(token));
   }
-  bool EnableAnnotation(bool enable) override {
-    return Record("EnableAnnotation " + Flag(enable));
-  }
+  bool EnableAnnotation(bool enable) override { return Record("EnableAnnotation " + Flag(enable)); }
   bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool show) override {
     return Record("SetPosition " + std::to_string(x) + " " + std::to_string(y) + " " +
                   std::to_string(width) + " " + std::to_string(height) + " " + Flag(show));
@@ -55,8 +66,7 @@ class RecordingEngine final : public JavaEngine {
     return true;
   }
   bool PostEvent(const Event& event) override {
-    return Record("PostEvent " + std::to_string(event.type) + " " +
-                  Hex(event.payload, event.size));
+    return Record("PostEvent " + std::to_string(event.type) + " " + Hex(event.payload, event.size));
   }
   bool RequestFullUpdate(uint32_t requestId) override {
     return Record("RequestFullUpdate " + std::to_string(requestId));
@@ -153,8 +163,7 @@ JNIEXPORT void JNICALL Java_com_morvane_zksharedlet_RecordingEngine_reset(JNIEnv
   g_engine.Reset();
 }
 
-JNIEXPORT void JNICALL Java_com_morvane_zksharedlet_RecordingEngine_captureStdout(JNIEnv*,
-                                                                                  jclass) {
+JNIEXPORT void JNICALL Java_com_morvane_zksharedlet_RecordingEngine_captureStdout(JNIEnv*, jclass) {
   std::fflush(stdout);
   g_capture.file = std::tmpfile();
   g_capture.saved = dup(STDOUT_FILENO);
@@ -170,4 +179,21 @@ JNIEXPORT jstring JNICALL Java_com_morvane_zksharedlet_RecordingEngine_takeStdou
   std::fclose(g_capture.file);
   g_capture = StdoutCapture{};
   return env->NewStringUTF(text.c_str());
+}
+
+JNIEXPORT jbyteArray JNICALL Java_com_morvane_zksharedlet_RecordingEngine_sharedWindow(
+    JNIEnv* env, jclass, jint code, jint window, jstring title) {
+  SharedWindowMessage message{static_cast<uint16_t>(code), static_cast<uint32_t>(window), {}};
+  const char* text = env->GetStringUTFChars(title, nullptr);
+  if (!text) return nullptr;
+  std::snprintf(message.title, sizeof message.title, "%s", text);
+  env->ReleaseStringUTFChars(title, text);
+  return JavaBytesOf(env, message);
+}
+
+JNIEXPORT jbyteArray JNICALL Java_com_morvane_zksharedlet_RecordingEngine_windowEvent(
+    JNIEnv* env, jclass, jint message, jint wParam, jint lParam, jint x, jint y) {
+  return JavaBytesOf(
+      env, WindowEventMessage{static_cast<uint32_t>(message), static_cast<uint32_t>(wParam),
+                              static_cast<uint32_t>(lParam), x, y});
 }

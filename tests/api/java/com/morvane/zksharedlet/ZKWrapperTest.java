@@ -8,17 +8,15 @@ import java.util.List;
  * The Java natives under a real JVM, run with -Xcheck:jni: events and
  * shared-window reports queued on the recording engine come out of
  * getQueuedEvent as arrays and callbacks, arrays given to PostEvent reach the
- * engine, and every other native calls the engine with its arguments. Wire
- * layouts are written out here rather than taken from the library, so that
- * the test checks them. Prints "N passed, N failed" and exits non-zero on a
+ * engine, and every other native calls the engine with its arguments.
+ * Payloads come from the library's protocol builders, whose bytes the
+ * protocol tests check. Prints "N passed, N failed" and exits non-zero on a
  * failure.
  */
 public final class ZKWrapperTest {
     private static final int DISPLAY_UPDATE = 1;
     private static final int SHARED_WINDOW = 5;
     private static final int WINDOW_EVENT = 9;
-    private static final int SHARED_WINDOW_SIZE = 262;
-    private static final int WINDOW_EVENT_SIZE = 20;
 
     // Window messages a window-event record reports.
     private static final int WM_CREATE = 1;
@@ -141,12 +139,15 @@ public final class ZKWrapperTest {
         List<String> mismatches = new ArrayList<>();
         try {
             for (Object[] row : table) {
-                byte[] record = windowEvent((Integer) row[0], (Integer) row[1], 0x55,
-                        (Integer) row[2], (Integer) row[3]);
-                RecordingEngine.queue(WINDOW_EVENT, record);
+                int wParam = (Integer) row[1];
+                int x = (Integer) row[2];
+                int y = (Integer) row[3];
                 int code = (Integer) row[4];
+                byte[] record = windowEvent((Integer) row[0], wParam, 0x55, x, y);
+                RecordingEngine.queue(WINDOW_EVENT, record);
+                byte[] delivered = code == -1 ? record : windowEvent(code, wParam, 0x55, x, y);
                 byte[] expected = code == -2 ? new byte[] {0, 0}
-                        : concat(new byte[] {1, WINDOW_EVENT}, withCode(record, code));
+                        : concat(new byte[] {1, WINDOW_EVENT}, delivered);
                 byte[] actual = host.getQueuedEvent();
                 if (!Arrays.equals(expected, actual)) {
                     mismatches.add(Arrays.toString(row) + " gave " + Arrays.toString(actual));
@@ -164,13 +165,13 @@ public final class ZKWrapperTest {
         RecordingEngine.captureStdout();
         try {
             // A move cut inside x: x keeps its two low bytes, y reads as 0.
-            byte[] move = Arrays.copyOf(windowEvent(WM_MOVE, 0, 0, 300, 9), 14);
-            RecordingEngine.queue(WINDOW_EVENT, move);
-            expectBytes(concat(new byte[] {1, WINDOW_EVENT}, withCode(move, 8)),
-                    host.getQueuedEvent(), "move");
+            RecordingEngine.queue(WINDOW_EVENT, Arrays.copyOf(windowEvent(WM_MOVE, 0, 0, 300, 9), 14));
+            expectBytes(concat(new byte[] {1, WINDOW_EVENT},
+                    Arrays.copyOf(windowEvent(8, 0, 0, 300, 9), 14)), host.getQueuedEvent(), "move");
             // Two bytes of a size message: wParam reads as 0, a resize.
-            RecordingEngine.queue(WINDOW_EVENT, new byte[] {WM_SIZE, 0});
-            expectBytes(new byte[] {1, WINDOW_EVENT, 9, 0}, host.getQueuedEvent(), "size");
+            RecordingEngine.queue(WINDOW_EVENT, Arrays.copyOf(windowEvent(WM_SIZE, 0, 0, 0, 0), 2));
+            expectBytes(concat(new byte[] {1, WINDOW_EVENT}, Arrays.copyOf(windowEvent(9, 0, 0, 0, 0), 2)),
+                    host.getQueuedEvent(), "size");
             // No bytes at all: message 0, which has no code.
             RecordingEngine.queue(WINDOW_EVENT, new byte[0]);
             expectBytes(new byte[] {0, 0}, host.getQueuedEvent(), "empty record");
@@ -297,45 +298,12 @@ public final class ZKWrapperTest {
         expectEqual(expected, RecordingEngine.takeCalls(), "calls");
     }
 
-    // Payloads as the library lays them out.
-
     private static byte[] sharedWindow(int code, int window, String title) {
-        byte[] payload = new byte[SHARED_WINDOW_SIZE];
-        putU16(payload, 0, code);
-        putU32(payload, 2, window);
-        byte[] text = title.getBytes(java.nio.charset.StandardCharsets.UTF_8);
-        System.arraycopy(text, 0, payload, 6, text.length);
-        return payload;
+        return RecordingEngine.sharedWindow(code, window, title);
     }
 
     private static byte[] windowEvent(int message, int wParam, int lParam, int x, int y) {
-        byte[] record = new byte[WINDOW_EVENT_SIZE];
-        putU32(record, 0, message);
-        putU32(record, 4, wParam);
-        putU32(record, 8, lParam);
-        putU32(record, 12, x);
-        putU32(record, 16, y);
-        return record;
-    }
-
-    /** The record with its first field replaced by code, as far as it goes. */
-    private static byte[] withCode(byte[] record, int code) {
-        if (code == -1) {
-            return record;
-        }
-        byte[] whole = Arrays.copyOf(record, Math.max(record.length, 4));
-        putU32(whole, 0, code);
-        return Arrays.copyOf(whole, record.length);
-    }
-
-    private static void putU16(byte[] bytes, int at, int value) {
-        bytes[at] = (byte) value;
-        bytes[at + 1] = (byte) (value >>> 8);
-    }
-
-    private static void putU32(byte[] bytes, int at, int value) {
-        putU16(bytes, at, value);
-        putU16(bytes, at + 2, value >>> 16);
+        return RecordingEngine.windowEvent(message, wParam, lParam, x, y);
     }
 
     private static byte[] concat(byte[] head, byte[] tail) {
