@@ -20,8 +20,8 @@ void FreePayload(const Event& event) {
     PrintToJavaConsole("!!!!!!!!!!!!!!!!!!!!!! Cannot free the memory [Send] !!!!!!!!!!!!!!!!!\n");
 }
 
-// Events already taken from the engine that Java had no memory for. They go
-// out before anything still in the engine's queue, in the order they came.
+// Events already taken from the engine that Java had no memory for. Each goes
+// back to the front of the line, as if it had never been taken.
 class HeldEvents {
  public:
   ~HeldEvents() {
@@ -70,7 +70,7 @@ bool TakeFromEngine(JavaEngine& engine, Event* out) {
 class SharedWindowCallback {
  public:
   enum class Outcome {
-    CONSUMED,  // delivered, or there was nothing to deliver it to
+    CONSUMED,  // delivered, or unreadable, or there was no method to call
     KEEP,      // Java had no memory for the title
     STOP,      // the callback threw: no further Java call
   };
