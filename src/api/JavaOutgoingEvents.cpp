@@ -21,7 +21,8 @@ void FreePayload(const Event& event) {
 }
 
 // Events already taken from the engine that Java had no memory for. Each goes
-// back to the front of the line, as if it had never been taken.
+// back to the front of the line, as if it had never been taken. One for the
+// module; any Java thread, under its lock.
 class HeldEvents {
  public:
   ~HeldEvents() {
@@ -65,8 +66,9 @@ bool TakeFromEngine(JavaEngine& engine, Event* out) {
   return false;
 }
 
-// Hands shared-window reports to the wrapper's updateApplication. The method
-// is looked up once per getQueuedEvent call, at its first report.
+// Hands shared-window reports to the wrapper's updateApplication. Lives for
+// one getQueuedEvent call, on its thread; the method is looked up at the
+// call's first report.
 class SharedWindowCallback {
  public:
   enum class Outcome {
