@@ -10,7 +10,8 @@ class EventMgr;
 
 // SharedWindowTracker keeps the application windows a presenter shares, the
 // primary (followed) window among them, and reports changes to the host.
-// Worker thread, except where noted.
+// Worker thread, except where noted; what other threads reach is guarded by
+// the tracker's own lock (its CriticalSection base).
 class SharedWindowTracker : public CriticalSection {
  public:
   SharedWindowTracker() = default;
@@ -19,8 +20,9 @@ class SharedWindowTracker : public CriticalSection {
   bool Init(HWND ownWindow, EventMgr* eventSink);
   void SetStackAnchor(HWND anchor) { stackAnchor_ = anchor; }
   // Where shared windows are put (screen coordinates); with replace, every
-  // shared window is moved there at once.
+  // shared window is moved there at once. Any thread.
   void SetPlacement(int left, int top, int right, int bottom, bool replace);
+  RECT GetPlacement();
   void Clear();
   bool UpdateWindow(HWND window, uint32_t reason, bool force);
   bool SetFollowing(bool on);
