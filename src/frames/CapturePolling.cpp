@@ -67,6 +67,7 @@ bool ZKWindow::AcceptsRect(const Rect& r) const {
 }
 
 bool ZKWindow::SendPendingUpdates() {
+  if (IsFullFrameOwed() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) SendFullFrame();
   Rect r;
   while (!RectList::IsEmpty() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) {
     RectList::TakeHead(&r);

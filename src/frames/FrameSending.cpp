@@ -42,12 +42,14 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   uint32_t length = Compress(3, pixels, reference, scratch_, work_);
   if (length == 0) return true;  // unchanged (or nothing could be made of it)
 
-  SendDisplayUpdate(clip.left, clip.top, width, height, length, work_);
+  // What the queue refuses stays out of the reference, so that the next poll
+  // of the area finds it changed and sends it again.
+  if (!SendDisplayUpdate(clip.left, clip.top, width, height, length, work_)) return false;
   InsertRect(3, clip.left, clip.top, width, height, scratch_, frameWidth, frameHeight,
              frameBuffer_);
   if (palettePending_) {
-    SendPalette();
     palettePending_ = false;
+    SendPalette();
   }
   return true;
 }
@@ -55,18 +57,26 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
 bool FrameMgr::SendFullFrame() {
   uint32_t pixels = frameFormat_.PixelCount();
   if (pixels == 0 || !frameBuffer_) return true;
-  SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height());
-  SendPalette();
+  fullFrameOwed_ = !QueueFullFrame(pixels);
+  return !fullFrameOwed_;
+}
+
+bool FrameMgr::QueueFullFrame(uint32_t pixels) {
+  if (!SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height()) || !SendPalette())
+    return false;
   std::vector<uint8_t> stream(pixels * 3 + kCompressSlack);
   uint32_t length = Compress(3, pixels, nullptr, frameBuffer_, stream.data());
-  if (length) SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());
-  return true;
+  return length == 0 ||
+         SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());
 }
 
 bool FrameMgr::SendDisplayFormat(int32_t width, int32_t height) {
   uint8_t payload[kDisplayFormatSize];
   WriteDisplayFormat(payload, token_, static_cast<uint16_t>(width), static_cast<uint16_t>(height));
-  return owner_->QueueEvent(ZKP_DISPLAYFORMAT, sizeof payload, payload);
+  // Viewers that miss a format no longer hold a frame like the reference.
+  if (owner_->QueueEvent(ZKP_DISPLAYFORMAT, sizeof payload, payload)) return true;
+  fullFrameOwed_ = true;
+  return false;
 }
 
 bool FrameMgr::SendPalette() {
@@ -75,7 +85,9 @@ bool FrameMgr::SendPalette() {
   StoreU32LE(payload, token_);
   BuildPalette(frameFormat_.PixelCount(), frameBuffer_, payload + 4);
   Trace(TRACE_LIFECYCLE, "\r\nSentPalette");
-  return owner_->QueueEvent(ZKP_PALETTE, sizeof payload, payload);
+  if (owner_->QueueEvent(ZKP_PALETTE, sizeof payload, payload)) return true;
+  palettePending_ = true;  // the next update that goes out tries again
+  return false;
 }
 
 bool FrameMgr::SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,

@@ -22,15 +22,20 @@ void PostDisplayFormat(uint32_t token, uint16_t width, uint16_t height) {
   PostPayload(ZKP_DISPLAYFORMAT, payload);
 }
 
+void PostUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
+                const std::vector<uint8_t>& stream) {
+  std::vector<uint8_t> payload(DisplayUpdateSize(static_cast<uint32_t>(stream.size())));
+  WriteDisplayUpdate(payload.data(), token, DisplayRect{left, top, width, height}, stream.data(),
+                     static_cast<uint32_t>(stream.size()));
+  PostPayload(ZKP_DISPLAYUPDATE, payload);
+}
+
 void PostRawUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
                    const std::vector<uint8_t>& bottomUpPixels) {
   std::vector<uint8_t> stream(1 + bottomUpPixels.size());
   stream[0] = 0;  // no stage: the pixels as they stand
   std::copy(bottomUpPixels.begin(), bottomUpPixels.end(), stream.begin() + 1);
-  std::vector<uint8_t> payload(DisplayUpdateSize(static_cast<uint32_t>(stream.size())));
-  WriteDisplayUpdate(payload.data(), token, DisplayRect{left, top, width, height}, stream.data(),
-                     static_cast<uint32_t>(stream.size()));
-  PostPayload(ZKP_DISPLAYUPDATE, payload);
+  PostUpdate(token, left, top, width, height, stream);
 }
 
 std::vector<uint8_t> ColumnPattern(int width, int height) {
