@@ -110,6 +110,7 @@ class ZKWindow : public EventMgr,
   void OnTimer(UINT_PTR timerId);
   // Kills the timer and, for a non-zero interval, sets it again.
   void RestartTimer(UINT_PTR timerId, uint32_t intervalMs);
+  void DispatchReceivedEvents();
   void ApplyPosition();
 
   // Capture polling (frames/CapturePolling.cpp).

@@ -1,3 +1,4 @@
+#include "compression/DecodeFailureReporter.h"
 #include "session/ZKWindow.h"
 
 void ZKWindow::RestartTimer(UINT_PTR timerId, uint32_t intervalMs) {
@@ -24,13 +25,21 @@ bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t ba
   return true;
 }
 
+void ZKWindow::DispatchReceivedEvents() {
+  // Handlers run under the queue lock. A decoder's failure is reported (in a
+  // message box, by default) only once the lock is left, so that host threads
+  // never wait for the user.
+  DecodeFailureHold reportsAfterTheLock;
+  DispatchEvents();
+}
+
 void ZKWindow::OnTimer(UINT_PTR timerId) {
   switch (timerId) {
     case TIMER_UPDATE:
       // Each interval runs from the end of one tick to the start of the next.
       KillTimer(window_, TIMER_UPDATE);
       if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
-      DispatchEvents();
+      DispatchReceivedEvents();
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
       break;
     case TIMER_POLL:

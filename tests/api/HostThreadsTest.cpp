@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 
 #include "HostSession.h"
@@ -120,6 +121,30 @@ void Post(const ZKApi& zk, Ledger& ledger, Clock::time_point end) {
     ledger.inputsPosted -= inputs;
   }
 }
+
+constexpr UINT_PTR kUpdateTimer = 1000;
+constexpr char kLZ77DumpFile[] = "C:\\LZDecode.bin";
+
+// A stream whose LZ77 stage refers back before its start: the decoder
+// fails on it and reports it.
+Bytes CorruptStream() { return Bytes{0x08, 0x85, 0x01, 0x00}; }
+
+bool IsMessageBox(HWND window) {
+  char name[16] = {};
+  return GetClassNameA(window, name, sizeof name) > 0 && std::string(name) == "#32770";
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  if (!IsMessageBox(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+HWND MessageBoxOf(DWORD threadId) {
+  HWND box = nullptr;
+  EnumThreadWindows(threadId, FindBox, reinterpret_cast<LPARAM>(&box));
+  return box;
+}
 }  // namespace
 
 class HostThreads : public HostSessionTest {
@@ -186,4 +211,32 @@ TEST_F(HostThreads, FourHostThreadsForTenSecondsLoseNothingAndReleaseCleanly) {
               static_cast<unsigned>(ledger.inputsPosted),
               static_cast<unsigned>(ledger.eventsByType[wire::kDisplayUpdate]),
               static_cast<unsigned>(ledger.eventsByType[wire::kFullUpdate]));
+}
+
+// The worker tells the user of a corrupt stream in a message box; nothing
+// that host threads wait for may be held while the box waits for the user.
+TEST_F(HostThreads, ACorruptStreamsMessageBoxBlocksNoHostThread) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(PostReceived(zk(), wire::kDisplayFormat, DisplayFormatPayload(1, 64, 64)));
+  ASSERT_TRUE(PostReceived(zk(), wire::kDisplayUpdate,
+                           DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())));
+  ASSERT_TRUE(spy_.PostTick(kUpdateTimer));
+  HWND box = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (box = MessageBoxOf(spy_.WorkerThreadId())) != nullptr; },
+                        10000));
+
+  HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread host([&] {
+    HostEvent event;
+    if (zk().GetQueuedEvent(&event) && event.payload) GlobalFree(event.payload);
+    PostReceived(zk(), wire::kDisplayFormat, DisplayFormatPayload(1, 32, 32));
+    SetEvent(answered);
+  });
+  EXPECT_EQ(WaitForSingleObject(answered, 5000), WAIT_OBJECT_0)
+      << "ZK_GetQueuedEvent or ZK_PostEvent waits for the user to close the box";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  host.join();
+  CloseHandle(answered);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 10000));
+  DeleteFileA(kLZ77DumpFile);
 }
