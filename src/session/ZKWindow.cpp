@@ -83,6 +83,7 @@ void ZKWindow::ResetMembers() {
   displayMode_ = ZKM_NONE;
   pendingMoveSent_ = 1;
   updateInterval_ = 200;
+  restartsPosted_ = 0;  // any still marked went to the last session's window
 }
 
 bool ZKWindow::Release() {
