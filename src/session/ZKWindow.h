@@ -22,8 +22,8 @@
 // event queues, the frames, the window shaping, the annotations, the pending
 // rectangles and the shared windows.
 //
-// Threads: Init and Release run on a host thread; everything else that
-// touches the window, the frames or the bases runs on the worker thread.
+// Threads: Init, Release and Unload run on a host thread; everything else
+// that touches the window, the frames or the bases runs on the worker thread.
 // Hosts also call the frequency setters, SetParentWindow and SetPosition
 // directly: they store their values at once and leave timers to the worker,
 // whose window handle they read atomically.
@@ -42,6 +42,10 @@ class ZKWindow : public EventMgr,
   bool Init(HINSTANCE module, HWND parent);
   // Host thread. Ends the session; returns once the worker has ended.
   bool Release();
+  // Host thread holding the loader lock, at unload, before destruction. Ends
+  // a session that was not released without waiting for the worker's end,
+  // which needs that lock; at process exit the system has ended it already.
+  void Unload(bool processExiting);
 
   // Host thread or worker.
   bool SetUpdateFrequency(uint32_t intervalMs);
@@ -87,6 +91,10 @@ class ZKWindow : public EventMgr,
 
  private:
   // Lifecycle (ZKWindow.cpp).
+  enum class WorkerEnd { AWAITED, UNDER_LOADER_LOCK };
+  // What Release does; also the clean-up before a new session when the
+  // user closed the last one's window, and at unload.
+  void EndSession(WorkerEnd end);
   static bool ThreadLoop(void* context);
   static void ThreadStart(void* context);
   static void ThreadExit(void* context);
