@@ -17,28 +17,19 @@ struct Native {
   HANDLE closed = nullptr;
 };
 
-// The lock changes even for the const IsCreated.
+// The lock is taken even by the const IsCreated.
 Native* Get(const unsigned char* storage) {
   return std::launder(reinterpret_cast<Native*>(const_cast<unsigned char*>(storage)));
 }
 
-class SharedLock {
+// Holds the lock for a scope. Every hold is short (a handle read, copied or
+// swapped), so one exclusive kind serves.
+class LockHold {
  public:
-  explicit SharedLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockShared(lock_); }
-  ~SharedLock() { ReleaseSRWLockShared(lock_); }
-  SharedLock(const SharedLock&) = delete;
-  SharedLock& operator=(const SharedLock&) = delete;
-
- private:
-  SRWLOCK* lock_;
-};
-
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  explicit LockHold(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+  ~LockHold() { ReleaseSRWLockExclusive(lock_); }
+  LockHold(const LockHold&) = delete;
+  LockHold& operator=(const LockHold&) = delete;
 
  private:
   SRWLOCK* lock_;
@@ -68,7 +59,7 @@ AutoResetEvent::~AutoResetEvent() {
 
 bool AutoResetEvent::Create() {
   Native* n = Get(storage_);
-  ExclusiveLock lock(&n->lock);
+  LockHold lock(&n->lock);
   if (n->signal) return true;
   HANDLE signal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   HANDLE closed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -86,7 +77,7 @@ void AutoResetEvent::Close() {
   Native* n = Get(storage_);
   HANDLE signal, closed;
   {
-    ExclusiveLock lock(&n->lock);
+    LockHold lock(&n->lock);
     signal = n->signal;
     closed = n->closed;
     n->signal = n->closed = nullptr;
@@ -99,13 +90,13 @@ void AutoResetEvent::Close() {
 
 bool AutoResetEvent::IsCreated() const {
   Native* n = Get(storage_);
-  SharedLock lock(&n->lock);
+  LockHold lock(&n->lock);
   return n->signal != nullptr;
 }
 
 void AutoResetEvent::Set() {
   Native* n = Get(storage_);
-  SharedLock lock(&n->lock);
+  LockHold lock(&n->lock);
   if (n->signal) SetEvent(n->signal);
 }
 
@@ -113,7 +104,7 @@ AutoResetEvent::WaitResult AutoResetEvent::Wait(uint32_t timeoutMs) {
   Native* n = Get(storage_);
   HANDLE handles[2];
   {
-    SharedLock lock(&n->lock);
+    LockHold lock(&n->lock);
     if (!n->signal) return FAILED;
     handles[0] = Duplicate(n->signal);
     handles[1] = Duplicate(n->closed);
