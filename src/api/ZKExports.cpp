@@ -21,10 +21,15 @@ ZKBool PostToSession(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_module = module;
     InstallMessageBoxDecodeFailureReporter();
+  } else if (reason == DLL_PROCESS_DETACH) {
+    // Runs before the session object's destructor: a host that unloads the
+    // library without ZK_Release still has its session ended and gets its
+    // FreeLibrary back. A reserved pointer means the process is exiting.
+    g_session.Unload(reserved != nullptr);
   }
   return TRUE;
 }

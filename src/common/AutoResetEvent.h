@@ -4,11 +4,12 @@
 
 // A wake-up signal that releases one waiter per Set and then resets itself;
 // Sets without a waiter collapse into one. Win32 builds wrap an unnamed
-// auto-reset event object, native builds a mutex and a condition variable.
+// auto-reset event object (and a manual-reset one that Close sets), native
+// builds a mutex and a condition variable.
 //
 // Owner: EventMgr. Threads: Set from the producer, Wait from any number of
-// consumers, Create and Close from the owner; Close may run while another
-// thread waits, which then returns at once.
+// consumers, Create and Close from the owner; Close may run while other
+// threads wait, and every one of them then returns at once.
 class AutoResetEvent {
  public:
   enum WaitResult { SIGNALLED, TIMED_OUT, FAILED };

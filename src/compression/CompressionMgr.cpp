@@ -178,3 +178,8 @@ uint32_t CompressionMgr::Decompress(uint32_t length, const uint8_t* bitsIn, uint
   std::memcpy(bitsOut, data, m);
   return m;
 }
+
+void CompressionMgr::ReleaseWorkBuffers() {
+  work1_.Release();
+  work2_.Release();
+}

@@ -46,6 +46,10 @@ class CompressionMgr {
   uint32_t Decompress(uint32_t length, const uint8_t* bitsIn, uint32_t outLength,
                       uint8_t* bitsOut);
 
+  // Gives back the intermediate buffers, which are as large as the largest
+  // region seen; the next Compress or Decompress takes them again.
+  void ReleaseWorkBuffers();
+
  private:
   uint8_t stageFlags_ = 0;
   int32_t lzMaxSearch_ = 32768;

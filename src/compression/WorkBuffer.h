@@ -25,6 +25,12 @@ class WorkBuffer {
     return data_;
   }
 
+  void Release() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+  }
+
  private:
   uint8_t* data_ = nullptr;
   uint64_t size_ = 0;

@@ -61,14 +61,13 @@ bool ZKWindow::AcceptsRect(const Rect& r) const {
   if (r.Width() == 0 || r.Height() == 0) return false;
   if (dynamicUpdateThreshold_ == 0 || pollProgressive_ == 0) return true;
   Rect client = ClientRect(window_);
-  int32_t area = client.Width() * client.Height();
-  if (area <= 0) return true;
-  // Signed 32-bit, as peers compute it: a share this large is left to the poll.
-  int32_t percent = r.Width() * r.Height() * 100 / area;
-  return percent < static_cast<int32_t>(dynamicUpdateThreshold_);
+  if (client.IsEmpty()) return true;
+  // A share this large is left to the poll.
+  return AreaPercent(r, client) < dynamicUpdateThreshold_;
 }
 
 bool ZKWindow::SendPendingUpdates() {
+  if (IsFullFrameOwed() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) SendFullFrame();
   Rect r;
   while (!RectList::IsEmpty() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) {
     RectList::TakeHead(&r);

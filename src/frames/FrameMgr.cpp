@@ -9,14 +9,19 @@
 
 namespace {
 constexpr uint32_t kSpareBytes = 1024;
-// Frames larger than this are refused: a received format of 65535 x 65535
-// would otherwise ask for 12 GB.
-constexpr uint64_t kMaxImageBytes = 512u << 20;
+// A format costs about five images at once: the frame, scratch and work
+// buffers, and the compressor's two work buffers when it decodes a whole
+// frame. Together they stay within this bound inside a 32-bit host, which a
+// received format of up to 65535 x 65535 (12 GB an image) would otherwise
+// exhaust; an 8K frame (7680 x 4320, 95 MB an image) fits.
+constexpr uint64_t kImagesPerFormat = 5;
+constexpr uint64_t kMaxPictureMemory = 512u << 20;
 const uint32_t kGrey = MakeColour(0x80, 0x80, 0x80);
 
 bool FitsInMemory(int32_t width, int32_t height) {
-  return width >= 0 && height >= 0 &&
-         static_cast<uint64_t>(width & ~3) * static_cast<uint64_t>(height) * 3 <= kMaxImageBytes;
+  if (width < 0 || height < 0) return false;
+  const uint64_t image = static_cast<uint64_t>(width & ~3) * static_cast<uint64_t>(height) * 3;
+  return kImagesPerFormat * (image + kSpareBytes) <= kMaxPictureMemory;
 }
 
 // Grows or shrinks a buffer to `bytes`; on failure the old buffer stays.
@@ -77,6 +82,7 @@ void FrameMgr::Release() {
   FreeAndForget(&scratch_, &scratchBytes_);
   FreeAndForget(&frameBuffer_, &frameBytes_);
   FreeAndForget(&work_, &workBytes_);
+  ReleaseWorkBuffers();
   captureFormat_.Set(0, 0);
   frameFormat_.Set(0, 0);
 }
@@ -87,6 +93,9 @@ bool FrameMgr::SetFrameFormat(int32_t width, int32_t height) {
           static_cast<int>(height));
     return false;
   }
+  // The compressor's buffers were sized for the old format; a larger one
+  // would otherwise have them as well as its own.
+  ReleaseWorkBuffers();
   FrameFormat format;
   format.Set(width, height);
   if (!Resize(&frameBuffer_, &frameBytes_, format.ImageSize() + kSpareBytes)) return false;

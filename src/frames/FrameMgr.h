@@ -66,8 +66,11 @@ class FrameMgr : public CompressionMgr {
   // against the reference and queues a display update when it changed.
   bool SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
   // Presenter: display format, palette (8-bit mode) and the whole reference
-  // frame, compressed without reference.
+  // frame, compressed without reference. False when the queue refused any of
+  // them (or a format before): the full frame is then owed, and the update
+  // tick sends it before anything else.
   bool SendFullFrame();
+  bool IsFullFrameOwed() const { return fullFrameOwed_; }
   bool SendDisplayFormat(int32_t width, int32_t height);
   bool SendPalette();
   bool SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,
@@ -97,6 +100,7 @@ class FrameMgr : public CompressionMgr {
   int32_t GetMarginY() const { return marginY_; }
 
  private:
+  bool QueueFullFrame(uint32_t pixels);
   bool DrawFrameRect(HDC dc, const Rect& frame, int32_t destX, int32_t destY);
   bool ApplyWholeFrame(const uint8_t* stream, uint32_t length);
   bool ApplyPartial(int32_t left, int32_t top, int32_t width, int32_t height,
@@ -122,4 +126,5 @@ class FrameMgr : public CompressionMgr {
   int32_t marginX_ = 0, marginY_ = 0;
   uint32_t token_ = 0;
   bool palettePending_ = false;
+  bool fullFrameOwed_ = false;
 };

@@ -43,12 +43,14 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   uint32_t length = Compress(3, pixels, reference, scratch_, work_);
   if (length == 0) return true;  // unchanged (or nothing could be made of it)
 
-  SendDisplayUpdate(clip.left, clip.top, width, height, length, work_);
+  // What the queue refuses stays out of the reference, so that the next poll
+  // of the area finds it changed and sends it again.
+  if (!SendDisplayUpdate(clip.left, clip.top, width, height, length, work_)) return false;
   InsertRect(3, clip.left, clip.top, width, height, scratch_, frameWidth, frameHeight,
              frameBuffer_);
   if (palettePending_) {
-    SendPalette();
     palettePending_ = false;
+    SendPalette();
   }
   return true;
 }
@@ -56,18 +58,26 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
 bool FrameMgr::SendFullFrame() {
   uint32_t pixels = frameFormat_.PixelCount();
   if (pixels == 0 || !frameBuffer_) return true;
-  SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height());
-  SendPalette();
+  fullFrameOwed_ = !QueueFullFrame(pixels);
+  return !fullFrameOwed_;
+}
+
+bool FrameMgr::QueueFullFrame(uint32_t pixels) {
+  if (!SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height()) || !SendPalette())
+    return false;
   std::vector<uint8_t> stream(pixels * 3 + kCompressSlack);
   uint32_t length = Compress(3, pixels, nullptr, frameBuffer_, stream.data());
-  if (length) SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());
-  return true;
+  return length == 0 ||
+         SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());
 }
 
 bool FrameMgr::SendDisplayFormat(int32_t width, int32_t height) {
-  return owner_->QueueMessage(ZKP_DISPLAYFORMAT,
-                              DisplayFormatMessage{token_, static_cast<uint16_t>(width),
-                                                   static_cast<uint16_t>(height)});
+  const DisplayFormatMessage format{token_, static_cast<uint16_t>(width),
+                                    static_cast<uint16_t>(height)};
+  // Viewers that miss a format no longer hold a frame like the reference.
+  if (owner_->QueueMessage(ZKP_DISPLAYFORMAT, format)) return true;
+  fullFrameOwed_ = true;
+  return false;
 }
 
 bool FrameMgr::SendPalette() {
@@ -75,7 +85,9 @@ bool FrameMgr::SendPalette() {
   uint8_t entries[kPaletteBytes];
   BuildPalette(frameFormat_.PixelCount(), frameBuffer_, entries);
   Trace(TRACE_LIFECYCLE, "\r\nSentPalette");
-  return owner_->QueueMessage(ZKP_PALETTE, PaletteMessage{token_, entries});
+  if (owner_->QueueMessage(ZKP_PALETTE, PaletteMessage{token_, entries})) return true;
+  palettePending_ = true;  // the next update that goes out tries again
+  return false;
 }
 
 bool FrameMgr::SendDisplayUpdate(int32_t left, int32_t top, int32_t width, int32_t height,

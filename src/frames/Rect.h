@@ -23,3 +23,6 @@ struct Rect {
 Rect Intersect(const Rect& a, const Rect& b);
 // The smallest rectangle holding both.
 Rect BoundingRect(const Rect& a, const Rect& b);
+// The area of `part` in whole percent of the area of `whole` (not empty),
+// rounded toward zero.
+int64_t AreaPercent(const Rect& part, const Rect& whole);

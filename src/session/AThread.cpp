@@ -46,11 +46,31 @@ bool AThread::CreateEvents() {
   return true;
 }
 
-void AThread::Destroy(DWORD timeoutMs, bool terminate) {
-  if (IsRunning()) {
+void AThread::Destroy(DWORD timeoutMs, bool terminate) { Stop(timeoutMs, terminate, true); }
+
+void AThread::DestroyUnderLoaderLock(DWORD timeoutMs) { Stop(timeoutMs, true, false); }
+
+void AThread::Forget() {
+  if (IsRunning()) ReleaseHandles();
+  CloseEvents();
+}
+
+void AThread::Stop(DWORD timeoutMs, bool terminate, bool awaitEnd) {
+  if (IsRunning() && threadId_ == GetCurrentThreadId()) {
+    // The thread itself, unloading the module as it leaves: it is ending.
+    ReleaseHandles();
+  } else if (IsRunning()) {
     SetEvent(stopEvent_);
     bool ended = WaitForSingleObject(doneEvent_, timeoutMs) == WAIT_OBJECT_0;
-    if (!ended) {
+    if (ended) {
+      // Parked, holding nothing. Let go, it returns and ends; under the
+      // loader lock, which its end needs, it is ended where it waits, so that
+      // it never returns into a module about to be unloaded.
+      if (awaitEnd)
+        SetEvent(stopEvent_);
+      else
+        TerminateThread(thread_, 0);
+    } else {
       Trace(TRACE_WARNING, "\r\n***Warning***");
       Trace(TRACE_WARNING, "\r\nAThread::Destroy - Timeout Expired.");
       if (terminate) {
@@ -58,14 +78,19 @@ void AThread::Destroy(DWORD timeoutMs, bool terminate) {
         ended = TerminateThread(thread_, 0) != FALSE;
       }
     }
-    // The done event is set just before the routine returns: wait for the
-    // thread itself, so that it no longer touches this object when we return.
+    // Once done it no longer touches this object, but wait for its end all
+    // the same; a terminated thread ends without the loader lock.
     if (ended) WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    threadId_ = 0;
-    thread_ = INVALID_HANDLE_VALUE;
+    ReleaseHandles();
   }
   CloseEvents();
+}
+
+void AThread::ReleaseHandles() {
+  CloseHandle(thread_);
+  threadId_ = 0;
+  thread_ = INVALID_HANDLE_VALUE;
+  finished_ = false;
 }
 
 void AThread::CloseEvents() {
@@ -78,24 +103,44 @@ DWORD WINAPI AThread::ThreadRoutine(void* self) {
   auto* thread = static_cast<AThread*>(self);
   if (thread->start_) thread->start_(thread->context_);
   SetEvent(thread->startedEvent_);
-  if (thread->waitHandle_)
-    thread->RunLoopOnWaitHandle();
-  else
-    thread->RunLoop();
+  const bool stopped = thread->waitHandle_ ? thread->RunLoopOnWaitHandle() : thread->RunLoop();
   if (thread->exit_) thread->exit_(thread->context_);
-  SetEvent(thread->doneEvent_);
+  if (!stopped) thread->LeaveOnItsOwn();
+  thread->Park();
   return 0;
 }
 
-void AThread::RunLoop() {
-  while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
-    if (!loop_(context_)) break;
-  }
+void AThread::Park() {
+  finished_ = true;
+  // Signalling done and starting to wait are one step: once the owner sees
+  // done, the thread runs no code of this module until it is let go.
+  SignalObjectAndWait(doneEvent_, stopEvent_, INFINITE, FALSE);
 }
 
-void AThread::RunLoopOnWaitHandle() {
+void AThread::LeaveOnItsOwn() {
+  // Nobody waits for this thread: it holds the module until it is out of it,
+  // so that a host that unloads the library meanwhile cannot pull the code
+  // from under it.
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCSTR>(&AThread::ThreadRoutine), &module);
+  finished_ = true;
+  SetEvent(doneEvent_);
+  if (module) FreeLibraryAndExitThread(module, 0);
+  ExitThread(0);
+}
+
+bool AThread::RunLoop() {
+  while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
+    if (!loop_(context_)) return false;
+  }
+  return true;
+}
+
+bool AThread::RunLoopOnWaitHandle() {
   HANDLE handles[2] = {waitHandle_, stopEvent_};
   while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) {
-    if (!loop_(context_)) break;
+    if (!loop_(context_)) return false;
   }
+  return true;
 }

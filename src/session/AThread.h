@@ -2,10 +2,18 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 // AThread runs one worker thread: a start routine, then a loop routine called
 // until it returns false or the thread is asked to stop, then an exit routine.
 // Create and Destroy are called by the owner's thread; the routines run on the
 // worker. Create returns once the start routine has finished (or after 10 s).
+//
+// A thread asked to stop waits after its exit routine, parked, for its owner
+// to let it go. An owner that unloads the module holds the loader lock, which
+// the thread's end needs: it ends the parked thread where it waits instead,
+// so that the thread never returns into the unloaded module. A thread whose
+// loop ends by itself holds the module while it leaves.
 class AThread {
  public:
   using LoopRoutine = bool (*)(void* context);
@@ -24,16 +32,29 @@ class AThread {
   // Asks the thread to stop and waits up to timeoutMs for it to finish; if it
   // does not, optionally terminates it. Always releases the thread's handles.
   void Destroy(DWORD timeoutMs, bool terminate);
+  // Destroy (terminating on time-out) for an owner that holds the loader
+  // lock: a thread that has finished is ended where it waits.
+  void DestroyUnderLoaderLock(DWORD timeoutMs);
+  // Releases the handles of a thread that the system has already ended (the
+  // process is exiting), waiting for nothing.
+  void Forget();
 
   bool IsRunning() const { return thread_ != INVALID_HANDLE_VALUE; }
   // True when a thread was started and has since finished by itself.
-  bool HasEnded() const { return IsRunning() && WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }
+  bool HasEnded() const {
+    return IsRunning() && (finished_ || WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0);
+  }
   DWORD GetThreadId() const { return threadId_; }
 
  private:
   static DWORD WINAPI ThreadRoutine(void* self);
-  void RunLoop();
-  void RunLoopOnWaitHandle();
+  void Park();
+  [[noreturn]] void LeaveOnItsOwn();
+  void Stop(DWORD timeoutMs, bool terminate, bool awaitEnd);
+  void ReleaseHandles();
+  // True when they ended because the thread was asked to stop.
+  bool RunLoop();
+  bool RunLoopOnWaitHandle();
   bool CreateEvents();
   void CloseEvents();
 
@@ -47,4 +68,5 @@ class AThread {
   HANDLE stopEvent_ = nullptr;
   HANDLE doneEvent_ = nullptr;
   HANDLE startedEvent_ = nullptr;
+  std::atomic<bool> finished_{false};
 };

@@ -15,6 +15,7 @@ enum SessionMessage : UINT {
   WM_ZK_ADDMARKER = 0x1406,
   WM_ZK_CLEARANNOTATION = 0x1407,
   WM_ZK_POLL = 0x1408,  // wParam signed band count
+  WM_ZK_RESTARTTIMER = 0x1409,  // wParam timer id; the setters' hand-over to the worker
   WM_ZK_ENABLEANNOTATION = 0x2400,
 };
 

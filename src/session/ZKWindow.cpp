@@ -12,6 +12,8 @@ constexpr DWORD kCaptionBits = WS_CAPTION;
 constexpr DWORD kBorderBits = WS_BORDER | WS_THICKFRAME;
 constexpr UINT kZOrderAsync = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
 constexpr RECT kDefaultPosition = {0, 0, 512, 384};
+// How long the worker has to stop before it is terminated.
+constexpr DWORD kWorkerStopMs = 20000;
 
 // Both are held for the life of the library: the atom names the host-window
 // property that leads back to the session object, the message asks the host
@@ -36,7 +38,7 @@ ZKWindow::ZKWindow() {
 }
 
 ZKWindow::~ZKWindow() {
-  thread_.Destroy(20000, true);
+  thread_.Destroy(kWorkerStopMs, true);
   if (g_sessionAtom) {
     GlobalDeleteAtom(g_sessionAtom);
     g_sessionAtom = 0;
@@ -44,12 +46,12 @@ ZKWindow::~ZKWindow() {
 }
 
 bool ZKWindow::Init(HINSTANCE module, HWND parent) {
-  // A worker that ended by itself (its window was closed) is cleaned up so
-  // that a new session can start; a running one is left untouched. Once its
-  // window is gone a worker is only finishing: wait for it.
+  // A session whose worker ended by itself (its window was closed) is ended
+  // as Release would end it, so that a new one can start; a running one is
+  // left untouched. Once its window is gone a worker is only finishing.
   if (thread_.IsRunning()) {
     if (!thread_.HasEnded() && !windowDestroyed_) return true;
-    thread_.Destroy(20000, true);
+    EndSession(WorkerEnd::AWAITED);
   }
   ResetMembers();
   parent_ = parent;
@@ -83,22 +85,37 @@ void ZKWindow::ResetMembers() {
   displayMode_ = ZKM_NONE;
   pendingMoveSent_ = 1;
   updateInterval_ = 200;
+  restartsPosted_ = 0;  // any still marked went to the last session's window
 }
 
 bool ZKWindow::Release() {
   Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Release Called.");
+  EndSession(WorkerEnd::AWAITED);
+  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Released!");
+  return true;
+}
+
+void ZKWindow::Unload(bool processExiting) {
+  if (processExiting)
+    thread_.Forget();
+  else
+    EndSession(WorkerEnd::UNDER_LOADER_LOCK);
+}
+
+void ZKWindow::EndSession(WorkerEnd end) {
   {
     CriticalSectionLock lock(positionLock_);
     SetRectEmpty(&requestedPosition_);
     requestedVisible_ = 0;
   }
-  thread_.Destroy(20000, true);
+  if (end == WorkerEnd::AWAITED)
+    thread_.Destroy(kWorkerStopMs, true);
+  else
+    thread_.DestroyUnderLoaderLock(kWorkerStopMs);
   // The annotation elements are the worker's; reset them only once it is gone.
   AnnotationMgr::Reset();
   CloseSignal();
   WindowRegionSet::Reset();
-  Trace(TRACE_LIFECYCLE, "\r\nZKWindow: Released!");
-  return true;
 }
 
 bool ZKWindow::ThreadLoop(void* context) {
@@ -117,10 +134,14 @@ void ZKWindow::ThreadStart(void* context) { static_cast<ZKWindow*>(context)->Cre
 
 void ZKWindow::ThreadExit(void* context) {
   auto* self = static_cast<ZKWindow*>(context);
-  self->Destroy();
-  // Windows die with their thread anyway; destroying ours here, on its own
-  // thread, lets it go through WM_DESTROY like any other window.
-  if (self->window_ && IsWindow(self->window_)) DestroyWindow(self->window_);
+  // Destroying the window runs Destroy from its WM_DESTROY. A window that is
+  // gone already (the user closed it) ran it then; without a window at all,
+  // the rest still needs it.
+  HWND window = self->window_;
+  if (window && IsWindow(window))
+    DestroyWindow(window);
+  else if (!self->windowDestroyed_)
+    self->Destroy();
   self->window_ = nullptr;
 }
 

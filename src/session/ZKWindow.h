@@ -22,10 +22,11 @@
 // event queues, the frames, the window shaping, the annotations, the pending
 // rectangles and the shared windows.
 //
-// Threads: Init and Release run on a host thread; everything else that
-// touches the window, the frames or the bases runs on the worker thread,
-// except the frequency setters, SetParentWindow and SetPosition, which the
-// host calls directly.
+// Threads: Init, Release and Unload run on a host thread; everything else
+// that touches the window, the frames or the bases runs on the worker thread.
+// Hosts also call the frequency setters, SetParentWindow and SetPosition
+// directly: they store their values at once and leave timers to the worker,
+// whose window handle they read atomically.
 class ZKWindow : public EventMgr,
                  public FrameMgr,
                  public WindowRegionSet,
@@ -41,6 +42,10 @@ class ZKWindow : public EventMgr,
   bool Init(HINSTANCE module, HWND parent);
   // Host thread. Ends the session; returns once the worker has ended.
   bool Release();
+  // Host thread holding the loader lock, at unload, before destruction. Ends
+  // a session that was not released without waiting for the worker's end,
+  // which needs that lock; at process exit the system has ended it already.
+  void Unload(bool processExiting);
 
   // Host thread or worker.
   bool SetUpdateFrequency(uint32_t intervalMs);
@@ -83,6 +88,10 @@ class ZKWindow : public EventMgr,
 
  private:
   // Lifecycle (ZKWindow.cpp).
+  enum class WorkerEnd { AWAITED, UNDER_LOADER_LOCK };
+  // What Release does; also the clean-up before a new session when the
+  // user closed the last one's window, and at unload.
+  void EndSession(WorkerEnd end);
   static bool ThreadLoop(void* context);
   static void ThreadStart(void* context);
   static void ThreadExit(void* context);
@@ -105,8 +114,15 @@ class ZKWindow : public EventMgr,
 
   // Timers (ZKWindowTimers.cpp).
   void OnTimer(UINT_PTR timerId);
-  // Kills the timer and, for a non-zero interval, sets it again.
-  void RestartTimer(UINT_PTR timerId, uint32_t intervalMs);
+  // Worker. Kills the timer and sets it again with its current interval,
+  // unless that is 0.
+  void RestartTimer(UINT_PTR timerId);
+  // Any thread. RestartTimer, on the worker: a timer belongs to its window's
+  // thread. Without a session window the interval waits for the next one.
+  void RestartTimerOnWorker(UINT_PTR timerId);
+  uint32_t TimerInterval(UINT_PTR timerId) const;
+  static uint32_t TimerBit(UINT_PTR timerId);
+  void DispatchReceivedEvents();
   void ApplyPosition();
 
   // Capture polling (frames/CapturePolling.cpp).
@@ -163,7 +179,8 @@ class ZKWindow : public EventMgr,
   bool SendAnnotationMode(uint8_t on);
 
   ConfigFile config_;
-  HWND window_ = nullptr;
+  // Written by the worker as the window comes and goes, read by host threads.
+  std::atomic<HWND> window_{nullptr};
   HWND parent_ = nullptr;
   HINSTANCE module_ = nullptr;
   HRGN windowRegion_ = nullptr;
@@ -178,16 +195,21 @@ class ZKWindow : public EventMgr,
   int32_t pointerY_ = 0;
   uint8_t paused_ = 0;
   uint8_t annotationModeActive_ = 0;
-  uint8_t pollExclusive_ = 0;
-  uint32_t pollProgressive_ = 0;
+  // The intervals and poll settings are stored by whichever thread calls a
+  // setter and read by the worker.
+  std::atomic<uint8_t> pollExclusive_{0};
+  std::atomic<uint32_t> pollProgressive_{0};
   uint8_t inSizeMove_ = 0;
   uint8_t captureDesktop_ = 0;
   PackedPoint pendingMove_ = {};
   uint8_t pendingMoveSent_ = 1;
   uint8_t lightInputControl_ = 0;
-  uint32_t updateInterval_ = 200;
-  uint32_t inputInterval_ = 0;
-  uint32_t pollInterval_ = 0;
+  std::atomic<uint32_t> updateInterval_{200};
+  std::atomic<uint32_t> inputInterval_{0};
+  std::atomic<uint32_t> pollInterval_{0};
+  // Timers (one bit each) whose restart a host thread has posted to the
+  // worker and the worker has not yet made.
+  std::atomic<uint32_t> restartsPosted_{0};
   uint8_t showStatistics_ = 0;
   uint32_t inputControlToken_ = 0;
   ICONINFO arrowInfo_ = {};

@@ -166,6 +166,9 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ZK_POLL:
       OnPoll(static_cast<int>(wParam));
       break;
+    case WM_ZK_RESTARTTIMER:
+      RestartTimer(static_cast<UINT_PTR>(wParam));
+      break;
     case WM_ZK_ENABLEANNOTATION:
       EnableAnnotation(wParam != 0);
       break;
@@ -224,13 +227,14 @@ INT_PTR CALLBACK ZKWindow::AnnotationDialogProc(HWND dialog, UINT message, WPARA
 bool ZKWindow::SetInputUpdateFrequency(uint32_t intervalMs) {
   if (intervalMs == 0) return false;
   inputInterval_ = intervalMs;
-  RestartTimer(TIMER_INPUT, intervalMs);
+  RestartTimerOnWorker(TIMER_INPUT);
   return true;
 }
 
 bool ZKWindow::SetParentWindow(HWND parent) {
   parent_ = parent;
-  if (window_) SetWindowLongPtrA(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
-  SetStackAnchor(window_);
+  HWND window = window_;
+  if (window) SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+  SetStackAnchor(window);
   return true;
 }

@@ -1,27 +1,78 @@
+#include "compression/DecodeFailureReporter.h"
 #include "session/ZKWindow.h"
 
-void ZKWindow::RestartTimer(UINT_PTR timerId, uint32_t intervalMs) {
-  // Without a session window, SetTimer and PostMessage would act on the
-  // calling host thread's own queue: the setters only store their values.
-  if (!window_) return;
+namespace {
+// A host-requested position is applied once the host has stopped moving the
+// window for this long.
+constexpr uint32_t kPositionSettleMs = 200;
+}  // namespace
+
+uint32_t ZKWindow::TimerInterval(UINT_PTR timerId) const {
+  switch (timerId) {
+    case TIMER_UPDATE:
+      return updateInterval_;
+    case TIMER_INPUT:
+      return inputInterval_;
+    case TIMER_POLL:
+      return pollInterval_;
+    case TIMER_POSITION:
+      return kPositionSettleMs;
+    default:
+      return 0;
+  }
+}
+
+uint32_t ZKWindow::TimerBit(UINT_PTR timerId) {
+  return timerId >= TIMER_UPDATE && timerId <= TIMER_REPAINT ? 1u << (timerId - TIMER_UPDATE) : 0;
+}
+
+void ZKWindow::RestartTimer(UINT_PTR timerId) {
+  // Cleared before the interval is read: a setter that stores a newer one
+  // afterwards posts again.
+  restartsPosted_ &= ~TimerBit(timerId);
   KillTimer(window_, timerId);
-  if (intervalMs) SetTimer(window_, timerId, intervalMs, nullptr);
+  if (uint32_t intervalMs = TimerInterval(timerId)) SetTimer(window_, timerId, intervalMs, nullptr);
+}
+
+void ZKWindow::RestartTimerOnWorker(UINT_PTR timerId) {
+  // Read once: the worker may end the window between two reads, and SetTimer
+  // or PostMessage with a null window would act on the calling thread.
+  HWND window = window_;
+  if (!window) return;
+  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+    RestartTimer(timerId);
+    return;
+  }
+  // One restart on its way per timer takes the newest interval; a host that
+  // calls a setter in a loop must not flood the worker's queue.
+  const uint32_t bit = TimerBit(timerId);
+  if (restartsPosted_.fetch_or(bit) & bit) return;
+  if (!PostMessageA(window, WM_ZK_RESTARTTIMER, timerId, 0)) restartsPosted_ &= ~bit;
 }
 
 bool ZKWindow::SetUpdateFrequency(uint32_t intervalMs) {
   if (intervalMs == 0) return false;
   updateInterval_ = intervalMs;
-  RestartTimer(TIMER_UPDATE, intervalMs);
+  RestartTimerOnWorker(TIMER_UPDATE);
   return true;
 }
 
 bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t bands) {
   pollInterval_ = intervalMs;
-  pollExclusive_ = intervalMs ? exclusive : 0;
+  pollExclusive_ = intervalMs && exclusive;
   pollProgressive_ = intervalMs ? bands : 0;
-  RestartTimer(TIMER_POLL, intervalMs);
-  if (window_) PostMessageA(window_, WM_ZK_POLL, 0, 0);
+  RestartTimerOnWorker(TIMER_POLL);
+  HWND window = window_;
+  if (window) PostMessageA(window, WM_ZK_POLL, 0, 0);
   return true;
+}
+
+void ZKWindow::DispatchReceivedEvents() {
+  // Handlers run under the queue lock. A decoder's failure is reported (in a
+  // message box, by default) only once the lock is left, so that host threads
+  // never wait for the user.
+  DecodeFailureHold reportsAfterTheLock;
+  DispatchEvents();
 }
 
 void ZKWindow::OnTimer(UINT_PTR timerId) {
@@ -30,7 +81,7 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       // Each interval runs from the end of one tick to the start of the next.
       KillTimer(window_, TIMER_UPDATE);
       if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
-      DispatchEvents();
+      DispatchReceivedEvents();
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
       break;
     case TIMER_POLL:

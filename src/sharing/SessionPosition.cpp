@@ -3,7 +3,6 @@
 namespace {
 constexpr uint32_t kLeaveUnchanged = 0xFFFFFFFF;
 constexpr int kMinimumPlacedSize = 16;
-constexpr UINT kPositionSettleMs = 200;
 constexpr UINT kPlaceAndShow = SWP_ASYNCWINDOWPOS | SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOZORDER;
 constexpr UINT kPlaceAndHide = SWP_ASYNCWINDOWPOS | SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER;
 
@@ -26,7 +25,7 @@ void RoundClientWidth(RECT* r, int frame) {
 }  // namespace
 
 bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool visible) {
-  if (window_) KillTimer(window_, TIMER_POSITION);
+  HWND window = window_;  // once: the worker may end it meanwhile
   {
     CriticalSectionLock lock(positionLock_);
     requestedVisible_ = visible;
@@ -35,7 +34,7 @@ bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t heig
     g_positionEverGiven |= positionGiven;
     g_sizeEverGiven |= sizeGiven;
     // Asynchronous: the worker may be waiting for this lock right now.
-    if ((positionGiven || sizeGiven) && window_) ShowWindowAsync(window_, SW_HIDE);
+    if ((positionGiven || sizeGiven) && window) ShowWindowAsync(window, SW_HIDE);
 
     RECT& r = requestedPosition_;
     if (positionGiven) OffsetRect(&r, static_cast<int>(x) - r.left, static_cast<int>(y) - r.top);
@@ -43,7 +42,7 @@ bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t heig
       r.right = r.left + static_cast<int>(width);
       r.bottom = r.top + static_cast<int>(height);
     }
-    if (r.right - r.left > kMinimumPlacedSize) RoundClientWidth(&r, FrameWidth(window_));
+    if (r.right - r.left > kMinimumPlacedSize) RoundClientWidth(&r, FrameWidth(window));
 
     bool placeable = r.right - r.left >= kMinimumPlacedSize &&
                      r.bottom - r.top >= kMinimumPlacedSize && !(r.right < 0 && r.bottom < 0) &&
@@ -52,7 +51,8 @@ bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t heig
     if (placeable) SetPlacement(r.left, r.top, r.right, r.bottom, false);
     if (!g_positionEverGiven || !g_sizeEverGiven) requestedVisible_ = 0;
   }
-  if (window_) SetTimer(window_, TIMER_POSITION, kPositionSettleMs, nullptr);
+  // Every call starts the settling time again.
+  RestartTimerOnWorker(TIMER_POSITION);
   return true;
 }
 

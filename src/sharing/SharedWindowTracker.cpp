@@ -21,8 +21,16 @@ bool SharedWindowTracker::RemoveWindow(HWND) { return false; }
 void SharedWindowTracker::WindowChanged(HWND, uint32_t) {}
 
 void SharedWindowTracker::SetPlacement(int left, int top, int right, int bottom, bool replace) {
+  // The host places it under its position lock, the worker as its window
+  // moves: the tracker's own lock keeps the four edges together.
+  CriticalSectionLock lock(*this);
   SetRect(&placement_, left, top, right, bottom);
   (void)replace;
+}
+
+RECT SharedWindowTracker::GetPlacement() {
+  CriticalSectionLock lock(*this);
+  return placement_;
 }
 
 bool SharedWindowTracker::SetFollowing(bool on) {

@@ -9,7 +9,8 @@
 class EventMgr;
 
 // SharedWindowTracker: a placeholder until application sharing lands. Worker
-// thread, except SetPlacement (host thread, under the session's position lock).
+// thread, except SetPlacement and GetPlacement, which take the tracker's own
+// lock (its CriticalSection base) because the host thread reaches them.
 class SharedWindowTracker : public CriticalSection {
  public:
   SharedWindowTracker() = default;
@@ -18,8 +19,9 @@ class SharedWindowTracker : public CriticalSection {
   bool Init(HWND ownWindow, EventMgr* eventSink);
   void SetStackAnchor(HWND anchor) { stackAnchor_ = anchor; }
   // Where shared windows are put (screen coordinates); with replace, every
-  // shared window is moved there at once.
+  // shared window is moved there at once. Any thread.
   void SetPlacement(int left, int top, int right, int bottom, bool replace);
+  RECT GetPlacement();
   void Clear();
   bool UpdateWindow(HWND window, uint32_t reason, bool force);
   bool SetFollowing(bool on);

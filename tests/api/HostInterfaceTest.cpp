@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+#include <cstring>
+#include <thread>
 #include <vector>
 
 #include "HostSession.h"
@@ -83,6 +86,91 @@ int StrayMessagesOnThisThread() {
   KillTimer(nullptr, bound);
   return strays;
 }
+
+// Watches the library's own calls of SetTimer and KillTimer: its import
+// table entries for them are pointed at recorders that note whether the
+// calling thread owns the window (which Win32 requires of timer calls,
+// though Wine does not insist) and then call the real functions.
+class TimerCallWatch {
+ public:
+  explicit TimerCallWatch(HMODULE module) {
+    setTimer_ = Redirect(module, "SetTimer", reinterpret_cast<void*>(&RecordSetTimer));
+    killTimer_ = Redirect(module, "KillTimer", reinterpret_cast<void*>(&RecordKillTimer));
+    g_realSetTimer = reinterpret_cast<decltype(&SetTimer)>(setTimer_.original);
+    g_realKillTimer = reinterpret_cast<decltype(&KillTimer)>(killTimer_.original);
+    g_onOwnThread = g_foreign = g_windowless = 0;
+  }
+  ~TimerCallWatch() {
+    Restore(setTimer_);
+    Restore(killTimer_);
+  }
+  bool Installed() const { return setTimer_.slot && killTimer_.slot; }
+  static long OnOwnThread() { return g_onOwnThread; }
+  static long FromOtherThreads() { return g_foreign; }
+  static long WithoutWindow() { return g_windowless; }
+
+ private:
+  struct Slot {
+    void** slot = nullptr;
+    void* original = nullptr;
+  };
+
+  static void Note(HWND window) {
+    if (!window)
+      ++g_windowless;
+    else if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+      ++g_onOwnThread;
+    else
+      ++g_foreign;
+  }
+  static UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
+    Note(window);
+    return g_realSetTimer(window, id, ms, proc);
+  }
+  static BOOL WINAPI RecordKillTimer(HWND window, UINT_PTR id) {
+    Note(window);
+    return g_realKillTimer(window, id);
+  }
+
+  // The import address table slot of user32!name in `module`, pointed at `to`.
+  static Slot Redirect(HMODULE module, const char* name, void* to) {
+    auto* base = reinterpret_cast<uint8_t*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         d->Name; ++d) {
+      if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<void**>(base + d->FirstThunk);
+      for (; names->u1.AddressOfData; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
+        const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) continue;
+        Slot slot{slots, *slots};
+        Write(slots, to);
+        return slot;
+      }
+    }
+    return Slot{};
+  }
+  static void Restore(const Slot& slot) {
+    if (slot.slot) Write(slot.slot, slot.original);
+  }
+  static void Write(void** slot, void* value) {
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+  }
+
+  Slot setTimer_;
+  Slot killTimer_;
+  static inline decltype(&SetTimer) g_realSetTimer = nullptr;
+  static inline decltype(&KillTimer) g_realKillTimer = nullptr;
+  static inline std::atomic<long> g_onOwnThread{0}, g_foreign{0}, g_windowless{0};
+};
 }  // namespace
 
 class HostInterface : public HostSessionTest {};
@@ -275,4 +363,35 @@ TEST_F(HostInterface, SetParentWindowMakesTheHostWindowTheOwner) {
   EXPECT_EQ(GetWindow(window_, GW_OWNER), host);
   Stop();
   DestroyWindow(host);
+}
+
+// Timers belong to the thread of their window: the setters that hosts call
+// on their own threads leave every timer change to the worker, also while a
+// ZK_Release is under way, and never start a timer on the host's thread.
+TEST_F(HostInterface, SettersLeaveTimerChangesToTheWorkerEvenDuringRelease) {
+  TimerCallWatch timers(ZKModule());
+  ASSERT_TRUE(timers.Installed());
+  ASSERT_TRUE(Start());
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread host([&] {
+    // A round a millisecond: often enough to meet every step of a release.
+    while (WaitForSingleObject(stop, 1) == WAIT_TIMEOUT) {
+      zk().SetUpdateFrequency(100);
+      zk().SetInputUpdateFrequency(150);
+      zk().SetPollFrequency(120, 0, 4);
+      zk().SetPosition(10, 10, 300, 200, 1);
+    }
+  });
+  for (int session = 0; session < 10; ++session) {
+    ASSERT_TRUE(spy_.Fence());
+    Stop();
+    ASSERT_TRUE(Start());
+  }
+  SetEvent(stop);
+  host.join();
+  CloseHandle(stop);
+  ASSERT_TRUE(spy_.Fence());
+  EXPECT_GT(TimerCallWatch::OnOwnThread(), 0) << "the worker set no timer at all";
+  EXPECT_EQ(TimerCallWatch::FromOtherThreads(), 0) << "a host thread set or killed a worker's timer";
+  EXPECT_EQ(TimerCallWatch::WithoutWindow(), 0) << "a timer was set on a thread, not a window";
 }

@@ -4,10 +4,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <random>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "HostSession.h"
 #include "session/ProcessCensus.h"
@@ -120,6 +126,168 @@ void Post(const ZKApi& zk, Ledger& ledger, Clock::time_point end) {
     ledger.inputsPosted -= inputs;
   }
 }
+
+constexpr UINT_PTR kUpdateTimer = 1000;
+constexpr char kLZ77DumpFile[] = "C:\\LZDecode.bin";
+
+// A stream whose LZ77 stage refers back before its start: the decoder
+// fails on it and reports it.
+Bytes CorruptStream() { return Bytes{0x08, 0x85, 0x01, 0x00}; }
+
+bool IsMessageBox(HWND window) {
+  char name[16] = {};
+  return GetClassNameA(window, name, sizeof name) > 0 && std::string(name) == "#32770";
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+  if (!IsMessageBox(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+HWND MessageBoxOf(DWORD threadId) {
+  HWND box = nullptr;
+  EnumThreadWindows(threadId, FindBox, reinterpret_cast<LPARAM>(&box));
+  return box;
+}
+
+// Plays the user who answers every message box of one thread: a hook on it
+// presses OK as soon as a box is set up. Counts the boxes.
+class MessageBoxAnswerer {
+ public:
+  explicit MessageBoxAnswerer(DWORD threadId)
+      : hook_(SetWindowsHookExA(WH_CALLWNDPROC, OnCall, nullptr, threadId)) {}
+  ~MessageBoxAnswerer() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+  }
+  bool Installed() const { return hook_ != nullptr; }
+  static long Answered() { return answered_; }
+
+ private:
+  static LRESULT CALLBACK OnCall(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && IsMessageBox(call->hwnd)) {
+      PostMessageA(call->hwnd, WM_COMMAND, IDOK, 0);
+      ++answered_;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_;
+  static inline std::atomic<long> answered_{0};
+};
+
+// What a hostile peer sends, one kind per thread.
+enum class Hostility { CORRUPT_UPDATES, OVERSIZED_FORMATS, TRUNCATED_CONTAINERS };
+
+Bytes RandomBytes(std::mt19937& rng, size_t count) {
+  Bytes bytes(count);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+  return bytes;
+}
+
+// A container whose one record claims far more bytes than the container holds.
+Bytes LyingContainer(std::mt19937& rng) {
+  return WireFields()
+      .U32(0)
+      .U32(8 + 16)
+      .U32(ZKP_DISPLAYUPDATE)
+      .U32(0x7FFFFFF0u + rng() % 16)
+      .Bytes(RandomBytes(rng, 16))
+      .Get();
+}
+
+Bytes DisplayFormatPayload(uint32_t token, uint16_t width, uint16_t height) {
+  return BytesOf(DisplayFormatMessage{token, width, height});
+}
+
+Bytes DisplayUpdatePayload(uint32_t token, uint16_t left, uint16_t top, uint16_t width,
+                           uint16_t height, const Bytes& stream) {
+  return BytesOf(DisplayUpdateMessage{token, left, top, width, height,
+                                      static_cast<uint32_t>(stream.size()), stream.data()});
+}
+
+void PostHostile(const ZKApi& zk, Hostility kind, std::mt19937& rng) {
+  const uint16_t w = static_cast<uint16_t>(4 + rng() % 400), h = static_cast<uint16_t>(1 + rng() % 300);
+  switch (kind) {
+    case Hostility::CORRUPT_UPDATES: {
+      Bytes stream = rng() % 2 ? CorruptStream() : RandomBytes(rng, 1 + rng() % 2000);
+      if (rng() % 4 == 0) PostReceived(zk, ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 320, 240));
+      PostReceived(zk, ZKP_DISPLAYUPDATE,
+                   DisplayUpdatePayload(1, static_cast<uint16_t>(rng() % 320),
+                                        static_cast<uint16_t>(rng() % 240), w, h, stream));
+      break;
+    }
+    case Hostility::OVERSIZED_FORMATS: {
+      // Mostly far beyond any screen; now and then an 8K frame, which must work.
+      const bool eightK = rng() % 200 == 0;
+      PostReceived(zk, ZKP_DISPLAYFORMAT,
+                   eightK ? DisplayFormatPayload(1, 7680, 4320)
+                          : DisplayFormatPayload(1, static_cast<uint16_t>(8000 + rng() % 57536),
+                                                 static_cast<uint16_t>(4000 + rng() % 61536)));
+      break;
+    }
+    case Hostility::TRUNCATED_CONTAINERS: {
+      const Bytes inner = FullUpdatePayload(
+          0, {{ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, w, h)},
+              {ZKP_DISPLAYUPDATE, DisplayUpdatePayload(1, 0, 0, w, h, RandomBytes(rng, 64))}});
+      const Bytes nested = FullUpdatePayload(7, {{ZKP_FULLUPDATE, inner}});
+      if (rng() % 3 == 0)
+        PostReceived(zk, ZKP_FULLUPDATE, LyingContainer(rng));
+      else
+        PostReceived(zk, ZKP_FULLUPDATE, nested, 1 + rng() % (nested.size() - 1));
+      break;
+    }
+  }
+}
+
+// Calls one of the setters a host may call from any thread, zero included.
+// Each call restarts its timer, so the update interval is changed only now
+// and then, to short periods: otherwise no update tick would ever come.
+void CallASetter(const ZKApi& zk, std::mt19937& rng) {
+  switch (rng() % 8) {
+    case 0:
+      zk.SetUpdateFrequency(rng() % 2 ? 0 : 5 + rng() % 40);
+      break;
+    case 1:
+      zk.SetInputUpdateFrequency(rng() % 300);
+      break;
+    case 2:
+    case 3:
+      zk.SetPollFrequency(rng() % 300, rng() % 2, rng() % 20);
+      break;
+    default:
+      zk.SetPosition(rng() % 900, rng() % 700, 16 + rng() % 500, 16 + rng() % 400, rng() % 4 != 0);
+      break;
+  }
+}
+
+// A thread as a host makes one, with CreateThread: the C++ runtime keeps
+// handles of its own threads for reuse, which would blur the handle count.
+class HostThread {
+ public:
+  explicit HostThread(std::function<void()> body)
+      : body_(std::move(body)), handle_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+  ~HostThread() {
+    WaitForSingleObject(handle_, INFINITE);
+    CloseHandle(handle_);
+  }
+  HostThread(const HostThread&) = delete;
+  HostThread& operator=(const HostThread&) = delete;
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<HostThread*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  HANDLE handle_;
+};
+
+uint32_t SoakSeconds() {
+  const char* text = std::getenv("ZK_SOAK_SECONDS");
+  const int seconds = text ? std::atoi(text) : 0;
+  return seconds > 0 ? static_cast<uint32_t>(seconds) : 60;
+}
 }  // namespace
 
 class HostThreads : public HostSessionTest {
@@ -186,4 +354,109 @@ TEST_F(HostThreads, FourHostThreadsForTenSecondsLoseNothingAndReleaseCleanly) {
               static_cast<unsigned>(ledger.inputsPosted),
               static_cast<unsigned>(ledger.eventsByType[ZKP_DISPLAYUPDATE]),
               static_cast<unsigned>(ledger.eventsByType[ZKP_FULLUPDATE]));
+}
+
+// The worker tells the user of a corrupt stream in a message box; nothing
+// that host threads wait for may be held while the box waits for the user.
+TEST_F(HostThreads, ACorruptStreamsMessageBoxBlocksNoHostThread) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 64, 64)));
+  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYUPDATE,
+                           DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())));
+  ASSERT_TRUE(spy_.PostTick(kUpdateTimer));
+  HWND box = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (box = MessageBoxOf(spy_.WorkerThreadId())) != nullptr; },
+                        10000));
+
+  HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread host([&] {
+    HostEvent event;
+    if (zk().GetQueuedEvent(&event) && event.payload) GlobalFree(event.payload);
+    PostReceived(zk(), ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 32, 32));
+    SetEvent(answered);
+  });
+  EXPECT_EQ(WaitForSingleObject(answered, 5000), WAIT_OBJECT_0)
+      << "ZK_GetQueuedEvent or ZK_PostEvent waits for the user to close the box";
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  host.join();
+  CloseHandle(answered);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 10000));
+  DeleteFileA(kLZ77DumpFile);
+}
+
+// Eight host threads drain, post and call the setters while a hostile peer
+// sends corrupt streams, oversized formats and broken containers; then
+// ZK_Release. ZK_SOAK_SECONDS sets the length (60 s by default).
+class HostileSoak : public HostThreads {
+ protected:
+  // Runs one session under the load for `seconds`; returns the most private
+  // memory committed meanwhile.
+  uint64_t Soak(uint32_t seconds) {
+    if (!Start()) return 0;
+    MessageBoxAnswerer user(spy_.WorkerThreadId());
+    EXPECT_TRUE(user.Installed());
+    spy_.Detach();  // its records would only grow
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto running = [stop] { return WaitForSingleObject(stop, 0) == WAIT_TIMEOUT; };
+    // Paced like peers on a network: a message, then a millisecond for the stop.
+    auto paced = [stop] { return WaitForSingleObject(stop, 1) == WAIT_TIMEOUT; };
+    std::vector<std::unique_ptr<HostThread>> hosts;
+    for (int i = 0; i < 2; ++i)
+      hosts.push_back(std::make_unique<HostThread>([&] {
+        while (running()) {
+          zk().WaitForEvents(20);
+          TakeQueuedEvents(zk());
+        }
+      }));
+    for (Hostility kind : {Hostility::CORRUPT_UPDATES, Hostility::OVERSIZED_FORMATS,
+                           Hostility::TRUNCATED_CONTAINERS})
+      hosts.push_back(std::make_unique<HostThread>([&, kind] {
+        std::mt19937 rng(static_cast<unsigned>(kind) + 1);
+        while (paced()) PostHostile(zk(), kind, rng);
+      }));
+    for (unsigned seed : {11u, 12u, 13u})
+      hosts.push_back(std::make_unique<HostThread>([&, seed] {
+        std::mt19937 rng(seed);
+        while (paced()) {
+          CallASetter(zk(), rng);
+          TakeQueuedEvents(zk());
+        }
+      }));
+
+    uint64_t peak = 0;
+    for (const DWORD end = GetTickCount() + seconds * 1000;
+         static_cast<int32_t>(end - GetTickCount()) > 0; WaitForSingleObject(stop, 100))
+      peak = std::max(peak, CommittedPrivateBytes());
+    SetEvent(stop);
+    hosts.clear();  // joins them
+    CloseHandle(stop);
+    EXPECT_EQ(zk().Release(), 1);
+    TakeQueuedEvents(zk());
+    return peak;
+  }
+};
+
+TEST_F(HostileSoak, EightHostThreadsUnderAHostilePeerReleaseCleanlyInBoundedMemory) {
+  // A first, short round leaves behind what the system and the thread
+  // library keep once they have served it.
+  Soak(1);
+  const ProcessCensus before = TakeProcessCensus();
+  const uint64_t baseline = CommittedPrivateBytes();
+
+  const uint64_t peak = Soak(SoakSeconds());
+  const ProcessCensus after = TakeProcessCensus();
+  EXPECT_EQ(after.threads, before.threads);
+  EXPECT_EQ(after.handles, before.handles);
+  EXPECT_EQ(after.windows, before.windows);
+  EXPECT_EQ(FindSessionWindow(), nullptr);
+  EXPECT_GT(MessageBoxAnswerer::Answered(), 0) << "no corrupt stream reached a decoder";
+  constexpr uint64_t kMiB = 1 << 20;
+  // The session's pictures are bounded together at 512 MB; the rest is queues.
+  EXPECT_LT(peak - baseline, 640 * kMiB);
+  std::printf("soak %u s: peak %u MiB committed, %u MiB above no session; %ld boxes answered\n",
+              static_cast<unsigned>(SoakSeconds()), static_cast<unsigned>(peak / kMiB),
+              static_cast<unsigned>((peak - baseline) / kMiB), MessageBoxAnswerer::Answered());
+  DeleteFileA(kLZ77DumpFile);
+  DeleteFileA("C:\\RLDecode565.bin");
+  DeleteFileA("C:\\RLDecode332.bin");
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
+#include <vector>
 
 #include "common/AutoResetEvent.h"
 
@@ -44,15 +47,32 @@ TEST(AutoResetEvent, SetFromAnotherThreadWakesAWaiter) {
   setter.join();
 }
 
-TEST(AutoResetEvent, CloseReleasesAWaiterOnAnotherThread) {
+TEST(AutoResetEvent, CloseReleasesEveryWaiterOnOtherThreads) {
+  constexpr int kWaiters = 4;
+  constexpr auto kDeadline = std::chrono::seconds(10);
   AutoResetEvent signal;
   ASSERT_TRUE(signal.Create());
-  AutoResetEvent::WaitResult result = AutoResetEvent::TIMED_OUT;
-  std::thread waiter([&] { result = signal.Wait(AutoResetEvent::kForever); });
+  std::atomic<int> waiting{0}, released{0}, timedOut{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < kWaiters; ++i)
+    waiters.emplace_back([&] {
+      ++waiting;
+      if (signal.Wait(AutoResetEvent::kForever) == AutoResetEvent::TIMED_OUT) ++timedOut;
+      ++released;
+    });
+  // Most of them are inside the wait by the time the close comes; whether a
+  // waiter is before, inside or past its wait, it must come back.
+  while (waiting < kWaiters) std::this_thread::yield();
   signal.Close();
-  waiter.join();
-  // Whether the close came before or during the wait, the waiter must not
-  // report a time-out: native builds report the closed signal, Win32 builds
-  // release the waiter by signalling before the handle goes.
-  EXPECT_NE(result, AutoResetEvent::TIMED_OUT);
+  const auto end = std::chrono::steady_clock::now() + kDeadline;
+  while (released < kWaiters && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+
+  EXPECT_EQ(released, kWaiters) << "a waiter still sleeps on the closed signal";
+  EXPECT_EQ(timedOut, 0);
+  for (std::thread& t : waiters) {
+    if (released == kWaiters)
+      t.join();
+    else
+      t.detach();  // stuck for good: the process ends with it
+  }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "common/CriticalSection.h"
@@ -25,18 +26,25 @@ class EventMgrTestPeer {
   static void FailAfter(EventMgr& events, Allocation site, int allowed) {
     site_ = site;
     allowed_ = allowed;
+    refused_ = 0;
     events.allocationGate_ = &Gate;
   }
   static void Clear(EventMgr& events) { events.allocationGate_ = nullptr; }
+  // Allocations refused since FailAfter; the gate may run on another thread.
+  static int Refused() { return refused_; }
 
  private:
   static bool Gate(Allocation what) {
     if (what != site_) return true;
-    if (allowed_ == 0) return false;
+    if (allowed_ == 0) {
+      ++refused_;
+      return false;
+    }
     --allowed_;
     return true;
   }
 
   static inline Allocation site_ = Allocation::QUEUE_NODE;
   static inline int allowed_ = 0;
+  static inline std::atomic<int> refused_{0};
 };

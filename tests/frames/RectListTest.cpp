@@ -91,3 +91,12 @@ TEST(RectList, AlwaysCoversExactlyTheUnionWithoutOverlap) {
     EXPECT_EQ(covered, added) << "round " << round;
   }
 }
+
+TEST(Rect, AreaPercentHoldsForDesktopsOfMoreThanTwentyOneMillionPixels) {
+  // Three 4K screens side by side: 24.9 million pixels, 2.5e9 once times 100.
+  const Rect desktop{0, 0, 11520, 2160};
+  EXPECT_EQ(AreaPercent(desktop, desktop), 100);
+  EXPECT_EQ(AreaPercent(Rect{0, 0, 5760, 2160}, desktop), 50);
+  EXPECT_EQ(AreaPercent(Rect{0, 0, 5759, 2160}, desktop), 49);
+  EXPECT_EQ(AreaPercent(Rect{100, 100, 110, 110}, desktop), 0);
+}

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // What a process holds, for checking that sessions give everything back.
 struct ProcessCensus {
   int threads;
@@ -10,6 +12,10 @@ struct ProcessCensus {
 };
 
 ProcessCensus TakeProcessCensus();
+
+// Bytes of private memory this process has committed: what its heap and
+// buffers hold, whatever part of them is paged in.
+uint64_t CommittedPrivateBytes();
 
 // Pumps this thread's messages until `done` returns true or `timeoutMs`
 // passes; returns whether `done` came true.

@@ -18,6 +18,11 @@ void CaptureWarnings(int level, const char* line) {
   if (level == TRACE_WARNING) g_warnings.emplace_back(line);
 }
 
+volatile LONG g_destroys = 0;
+void CountDestroys(int, const char* line) {
+  if (std::string(line) == "\r\nZKWindow: Destroy Called.") InterlockedIncrement(&g_destroys);
+}
+
 // Each test starts without a configuration file, or with the one it writes.
 class SessionLifecycleTest : public ::testing::Test {
  protected:
@@ -147,16 +152,26 @@ TEST_F(SessionLifecycleTest, FiftySessionsGiveBackEveryThreadHandleAndWindow) {
   EXPECT_TRUE(g_warnings.empty()) << "a worker had to be terminated: " << g_warnings.front();
 }
 
-TEST_F(SessionLifecycleTest, ClosingTheWindowEndsTheWorkerAndInitStartsANewSession) {
+TEST_F(SessionLifecycleTest, ClosingTheWindowEndsTheSessionAsReleaseDoes) {
+  WriteConfig("[ZK]\nCaptureDesktop=1\n");
   ASSERT_TRUE(Start());
   HWND first = Session().GetWindow();
+  Session().SetPosition(100, 100, 320, 240, true);
+  PostMessageA(first, WM_ZK_ENABLECAPTURE, 1, 7);
+  ASSERT_TRUE(PumpUntil([] { return Session().GetDisplayMode() == ZKM_CAPTURE; }, 10000));
+  ASSERT_GT(Session().GetRegionCount(), 0u) << "the capture frame shapes the window";
+
+  g_destroys = 0;
+  TraceSink previous = SetTraceSink(CountDestroys);
   PostMessageA(first, WM_CLOSE, 0, 0);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindow(first); }, 10000));
-
   ASSERT_TRUE(Start());
-  HWND second = Session().GetWindow();
-  EXPECT_TRUE(IsWindow(second));
+  EXPECT_TRUE(IsWindow(Session().GetWindow()));
   EXPECT_EQ(Session().GetDisplayMode(), ZKM_DISPLAY);
+  EXPECT_EQ(Session().GetRegionCount(), 0u) << "the closed session's region is still listed";
+  Session().Release();
+  SetTraceSink(previous);
+  EXPECT_EQ(g_destroys, 2) << "each of the two sessions is destroyed once";
 }
 
 TEST_F(SessionLifecycleTest, InitWhileASessionRunsLeavesItUntouched) {

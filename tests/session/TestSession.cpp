@@ -19,14 +19,19 @@ void PostDisplayFormat(uint32_t token, uint16_t width, uint16_t height) {
   PostPayload(ZKP_DISPLAYFORMAT, BytesOf(DisplayFormatMessage{token, width, height}));
 }
 
+void PostUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
+                const std::vector<uint8_t>& stream) {
+  PostPayload(ZKP_DISPLAYUPDATE,
+              BytesOf(DisplayUpdateMessage{token, left, top, width, height,
+                                           static_cast<uint32_t>(stream.size()), stream.data()}));
+}
+
 void PostRawUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
                    const std::vector<uint8_t>& bottomUpPixels) {
   std::vector<uint8_t> stream(1 + bottomUpPixels.size());
   stream[0] = 0;  // no stage: the pixels as they stand
   std::copy(bottomUpPixels.begin(), bottomUpPixels.end(), stream.begin() + 1);
-  PostPayload(ZKP_DISPLAYUPDATE,
-              BytesOf(DisplayUpdateMessage{token, left, top, width, height,
-                                           static_cast<uint32_t>(stream.size()), stream.data()}));
+  PostUpdate(token, left, top, width, height, stream);
 }
 
 std::vector<uint8_t> ColumnPattern(int width, int height) {

@@ -13,6 +13,8 @@ ZKWindow& TestSession();
 
 // Received-event helpers: payloads as a presenter builds them.
 void PostDisplayFormat(uint32_t token, uint16_t width, uint16_t height);
+void PostUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
+                const std::vector<uint8_t>& stream);
 // A display update whose stream carries raw pixels (no stage applied).
 void PostRawUpdate(uint32_t token, uint16_t left, uint16_t top, uint16_t width, uint16_t height,
                    const std::vector<uint8_t>& bottomUpPixels);
