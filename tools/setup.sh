@@ -11,6 +11,7 @@ packages=(
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
   clang libclang-rt-14-dev
   tigervnc-scraping-server
+  openjdk-17-jdk-headless
 )
 
 missing=()
@@ -24,4 +25,7 @@ sudo=""
 echo "setup: installing ${missing[*]}" >&2
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq
+# The JDK's post-install links its manual pages into a folder that slim
+# images leave out.
+$sudo mkdir -p /usr/share/man/man1
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
