@@ -13,6 +13,7 @@ std::string ProgramFolder() {
 }  // namespace
 
 HostProcess::~HostProcess() {
+  if (input_) CloseHandle(input_);
   if (!process_.hProcess) return;
   if (IsRunning()) {
     TerminateProcess(process_.hProcess, 99);
@@ -28,17 +29,30 @@ bool HostProcess::Start(const std::string& arguments, const std::string& outputF
   HANDLE output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (output == INVALID_HANDLE_VALUE) return false;
+  HANDLE input = nullptr;
+  if (!CreatePipe(&input, &input_, &inherit, 0)) {
+    CloseHandle(output);
+    return false;
+  }
+  SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);  // the test's end stays the test's
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = output;
   startup.hStdError = output;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = input;
   std::string commandLine = "\"" + ProgramFolder() + "zkhost.exe\" " + arguments;
   BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process_);
   CloseHandle(output);
+  CloseHandle(input);
   return started != FALSE;
+}
+
+bool HostProcess::WriteInput(const std::string& text) {
+  DWORD written = 0;
+  return input_ && WriteFile(input_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
 }
 
 bool HostProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {

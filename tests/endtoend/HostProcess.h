@@ -4,8 +4,9 @@
 
 #include <string>
 
-// A zkhost process started by a test, its output kept in a file. Ended by
-// force if it is still running when the object goes. Test thread only.
+// A zkhost process started by a test, its output kept in a file and its
+// standard input a pipe the test writes. Ended by force if it is still
+// running when the object goes. Test thread only.
 class HostProcess {
  public:
   HostProcess() = default;
@@ -16,6 +17,7 @@ class HostProcess {
   // Runs zkhost.exe (beside the test program) with the arguments, in the
   // current directory, so that it reads the same .\ZK.ini.
   bool Start(const std::string& arguments, const std::string& outputFile);
+  bool WriteInput(const std::string& text);
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
@@ -23,5 +25,6 @@ class HostProcess {
 
  private:
   PROCESS_INFORMATION process_ = {};
+  HANDLE input_ = nullptr;
   std::string outputFile_;
 };

@@ -42,8 +42,8 @@ struct PresenterOptions {
 // live viewer; each viewer that connects (or falls too far behind) gets its
 // own full update, requested with a tag that names it.
 //
-// Threads: Listen, Serve and Stop on the host's thread; one accept thread;
-// each viewer link runs two threads of its own. The session must have been
+// Threads: Listen and Serve on one host thread, Stop from any; one accept
+// thread; each viewer link runs two threads of its own. The session must have been
 // started (ZK_Init, position, capture) before Serve.
 class PresenterHost {
  public:

@@ -35,9 +35,10 @@ bool ViewerHost::Run(std::string* reason) {
   std::vector<ReceivedEvent> events;
   bool orderly = false;
   for (;;) {
-    int received = socket_.Receive(buffer.data(), kReceiveChunk, timeUp_);
-    if (timeUp_) {
-      *reason = "time is up", orderly = true;
+    int received = socket_.Receive(buffer.data(), kReceiveChunk, ending_);
+    if (ending_) {
+      *reason = stopRequested_ ? "stopped on request" : "time is up";
+      orderly = true;
       break;
     }
     if (received < 0) {
@@ -84,7 +85,7 @@ void ViewerHost::SendLoop() {
   auto start = std::chrono::steady_clock::now();
   while (!stop_) {
     if (options_.seconds > 0 && SecondsSince(start) >= options_.seconds) {
-      timeUp_ = true;  // ends the receiving loop too
+      ending_ = true;  // ends the receiving loop too
       return;
     }
     if (!zk_.WaitForEvents(kDrainWaitMs)) continue;

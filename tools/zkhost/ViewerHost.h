@@ -27,9 +27,10 @@ struct ViewerFigures {
 // size of the presenter's frame; what the library queues (input,
 // annotations) goes back to the presenter.
 //
-// Threads: Connect and Run on the host's thread, which receives; Run starts
-// one thread that drains the library's queue, sends, and keeps the time. The session must
-// have been started (ZK_Init) before Run.
+// Threads: Connect and Run on one host thread, which receives; Run starts
+// one thread that drains the library's queue, sends, and keeps the time.
+// Stop may come from any thread. The session must have been started
+// (ZK_Init) before Run.
 class ViewerHost {
  public:
   ViewerHost(ZKLibrary& zk, const ViewerOptions& options) : zk_(zk), options_(options) {}
@@ -39,6 +40,11 @@ class ViewerHost {
   // Until the presenter closes, a frame is malformed or truncated, or the
   // time is up. True for an orderly end; `reason` says what ended it.
   bool Run(std::string* reason);
+  // Ends Run as an orderly end.
+  void Stop() {
+    stopRequested_ = true;
+    ending_ = true;
+  }
   const ViewerFigures& Figures() const { return figures_; }
 
  private:
@@ -50,5 +56,6 @@ class ViewerHost {
   TcpSocket socket_;
   ViewerFigures figures_;
   std::atomic<bool> stop_{false};
-  std::atomic<bool> timeUp_{false};
+  std::atomic<bool> ending_{false};  // time is up or Stop was called
+  std::atomic<bool> stopRequested_{false};
 };

@@ -18,7 +18,8 @@ bool ZKLibrary::Load() {
   return Find(Init, "ZK_Init") && Find(Release, "ZK_Release") &&
          Find(EnableCapture, "ZK_EnableCapture") && Find(SetPosition, "ZK_SetPosition") &&
          Find(WaitForEvents, "ZK_WaitForEvents") && Find(GetQueuedEvent, "ZK_GetQueuedEvent") &&
-         Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate");
+         Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate") &&
+         Find(ClickToShare, "ZK_ClickToShare");
 }
 
 ZKLibrary::~ZKLibrary() {

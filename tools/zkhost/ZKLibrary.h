@@ -29,6 +29,7 @@ class ZKLibrary {
   uint8_t(__cdecl* GetQueuedEvent)(ZKEvent* out) = nullptr;
   uint8_t(__cdecl* PostEvent)(const ZKEvent* in) = nullptr;
   uint8_t(__cdecl* RequestFullUpdate)(uint32_t requestId) = nullptr;
+  uint8_t(__cdecl* ClickToShare)(HWND window, uint32_t reason) = nullptr;
 
  private:
   template <typename Function>

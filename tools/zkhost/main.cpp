@@ -5,32 +5,52 @@
 // payload) and carries the events to its viewers; a viewer posts what it
 // receives with ZK_PostEvent. Both end with ZK_Release.
 //
-//   zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]
-//                  [--seconds S] [--backlog BYTES] [--report-every S]
-//   zkhost view --connect HOST:PORT [--at X,Y] [--seconds S]
-//   zkhost stop [--port N]
+// The thread that starts the session (main) is the command thread: it runs
+// the commands of the command channel until the session ends. The
+// presenter drains and serves its viewers on a thread of its own; the viewer
+// receives on one.
 //
 // On the network each event is its type (u32 LE), size (u32 LE), payload.
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "CommandChannel.h"
+#include "CommandWords.h"
+#include "HostCommands.h"
 #include "PresenterHost.h"
+#include "SharedWindowList.h"
 #include "TcpSocket.h"
 #include "ViewerHost.h"
 #include "ZKLibrary.h"
 
 namespace {
-constexpr char kUsage[] =
-    "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
-    "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
-    "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S]\n"
-    "       zkhost stop [--port N]\n";
+constexpr DWORD kCommandWaitMs = 50;
+
+std::string Usage() {
+  return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
+         "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
+         "                      [--name NAME] [--share TITLE]\n"
+         "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
+         "       zkhost send NAME COMMAND [ARGS...]\n"
+         "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
+         "\n"
+         "A running present is named present-PORT and a view view-PID unless --name says\n"
+         "otherwise. --share TITLE runs the command share TITLE once the presenter runs.\n" +
+         HostCommandUsage();
+}
+
+int UsageError() {
+  std::fprintf(stderr, "%s", Usage().c_str());
+  return 2;
+}
 
 struct CommandLine {
   std::string command;
@@ -42,11 +62,12 @@ struct CommandLine {
   double seconds = 0;
   double reportEvery = 0;
   bool connectGiven = false;
+  std::string name;
+  std::string share;
+  CommandWordList words;  // send: the command and its arguments
 };
 
-bool ParseArguments(int argc, char** argv, CommandLine* line) {
-  if (argc < 2) return false;
-  line->command = argv[1];
+bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
     if (name == "--desktop") {
@@ -73,6 +94,11 @@ bool ParseArguments(int argc, char** argv, CommandLine* line) {
       line->presenter.backlogBound = std::strtoul(value, nullptr, 0);
     } else if (name == "--report-every") {
       line->reportEvery = std::atof(value);
+    } else if (name == "--name") {
+      line->name = value;
+      if (!CommandChannel::IsValidName(line->name)) return false;
+    } else if (name == "--share") {
+      line->share = value;
     } else {
       return false;
     }
@@ -80,13 +106,43 @@ bool ParseArguments(int argc, char** argv, CommandLine* line) {
   return true;
 }
 
-// `zkhost stop` ends the presenter on the same port through this event.
-std::string StopEventName(uint16_t port) { return "zkhost.present." + std::to_string(port) + ".stop"; }
+bool ParseArguments(int argc, char** argv, CommandLine* line) {
+  if (argc < 2) return false;
+  line->command = argv[1];
+  if (line->command != "send") return ParseOptions(argc, argv, line);
+  if (argc < 4 || !CommandChannel::IsValidName(argv[2])) return false;
+  line->name = argv[2];
+  line->words.assign(argv + 3, argv + argc);
+  return true;
+}
 
 PresenterHost* g_presenter = nullptr;
 BOOL WINAPI OnConsoleControl(DWORD) {
   if (g_presenter) g_presenter->Stop();
   return TRUE;
+}
+
+void PrintLine(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+// Drain thread: every report of the library about shared windows is kept
+// for the commands and shown.
+void ObserveSharing(SharedWindowList* shared, const ZKEvent& event) {
+  if (!shared->Observe(event.type, event.payload, event.size)) return;
+  SharedWindowMessage report;
+  ParseMessage(event.payload, event.size, &report);
+  PrintLine("zkhost: window " + DescribeWindow(report.window, report.title) + " " +
+            DescribeReportCode(report.code));
+}
+
+// Runs the commands that arrive until `running` turns false.
+template <typename Running>
+void ServeCommands(CommandChannel& channel, HostSession& session, Running running) {
+  auto run = [&session](const std::string& line) { return RunHostCommand(session, line); };
+  while (running()) channel.Serve(run, kCommandWaitMs);
+  channel.Close();
 }
 
 int RunPresent(const CommandLine& line) {
@@ -113,25 +169,34 @@ int RunPresent(const CommandLine& line) {
     zk.Release();
     return 1;
   }
-  HANDLE stopEvent = CreateEventA(nullptr, TRUE, FALSE, StopEventName(host.Port()).c_str());
+  std::string name = line.name.empty() ? "present-" + std::to_string(host.Port()) : line.name;
+  CommandChannel channel(name);
+  if (!channel.Open(&error)) {
+    std::fprintf(stderr, "zkhost: %s\n", error.c_str());
+    zk.Release();
+    return 1;
+  }
+  SharedWindowList shared;
+  host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
+  HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-  std::thread stopWatch([&host, stopEvent] {
-    while (WaitForSingleObject(stopEvent, 100) == WAIT_TIMEOUT && !host.Stopped()) {
-    }
-    host.Stop();
-  });
-  std::printf("zkhost: presenting %d,%d %dx%d on port %u\n", line.x, line.y, line.width,
-              line.height, host.Port());
-  std::fflush(stdout);
+  char started[160];
+  std::snprintf(started, sizeof started, "zkhost: presenting %d,%d %dx%d on port %u as %s", line.x,
+                line.y, line.width, line.height, host.Port(), name.c_str());
+  PrintLine(started);
 
-  host.Serve(line.seconds, line.reportEvery, [](const PresenterFigures& figures) {
-    std::printf("%s\n", FormatFigures(figures).c_str());
-    std::fflush(stdout);
+  std::thread serving([&] {
+    host.Serve(line.seconds, line.reportEvery,
+               [](const PresenterFigures& figures) { PrintLine(FormatFigures(figures)); });
   });
-  stopWatch.join();
+  if (!line.share.empty()) {
+    std::string command = JoinCommandWords({"share", line.share});
+    PrintLine("zkhost: " + command + ": " + RunHostCommand(session, command));
+  }
+  ServeCommands(channel, session, [&host] { return !host.Stopped(); });
+  serving.join();
   g_presenter = nullptr;
-  CloseHandle(stopEvent);
   zk.Release();
 
   PresenterFigures figures = host.Figures();
@@ -140,12 +205,20 @@ int RunPresent(const CommandLine& line) {
 }
 
 int RunView(const CommandLine& line) {
-  if (!line.connectGiven) return std::fprintf(stderr, "%s", kUsage), 2;
+  if (!line.connectGiven) return UsageError();
+  // The name is claimed first: a second viewer of that name never joins.
+  std::string name =
+      line.name.empty() ? "view-" + std::to_string(GetCurrentProcessId()) : line.name;
+  CommandChannel channel(name);
+  std::string error;
+  if (!channel.Open(&error)) {
+    std::fprintf(stderr, "zkhost: %s\n", error.c_str());
+    return 1;
+  }
   WinsockSession winsock;
   ZKLibrary zk;
   if (!winsock.Started() || !zk.Load()) return 1;
   ViewerHost host(zk, line.viewer);
-  std::string error;
   if (!host.Connect(&error)) {
     std::fprintf(stderr, "cannot reach %s:%u: %s\n", line.viewer.host.c_str(), line.viewer.port,
                  error.c_str());
@@ -156,10 +229,18 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
-  std::printf("zkhost: viewing %s:%u\n", line.viewer.host.c_str(), line.viewer.port);
-  std::fflush(stdout);
+  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr};
+  PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
+            " as " + name);
   std::string reason;
-  bool orderly = host.Run(&reason);
+  bool orderly = false;
+  std::atomic<bool> ended{false};
+  std::thread receiving([&] {
+    orderly = host.Run(&reason);
+    ended = true;
+  });
+  ServeCommands(channel, session, [&ended] { return !ended; });
+  receiving.join();
   zk.Release();
   const ViewerFigures& figures = host.Figures();
   std::printf("viewer ended: %s\n  received %llu events (%llu full updates), %.1f KB; frame %ux%u\n",
@@ -169,24 +250,23 @@ int RunView(const CommandLine& line) {
   return orderly ? 0 : 1;
 }
 
-int RunStop(const CommandLine& line) {
-  HANDLE stopEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, StopEventName(line.presenter.port).c_str());
-  if (!stopEvent) {
-    std::fprintf(stderr, "no presenter on port %u\n", line.presenter.port);
+int RunSend(const std::string& name, const CommandWordList& words) {
+  std::string reply, error;
+  if (!SendCommandLine(name, JoinCommandWords(words), &reply, &error)) {
+    std::fprintf(stderr, "zkhost: %s\n", error.c_str());
     return 1;
   }
-  SetEvent(stopEvent);
-  CloseHandle(stopEvent);
-  return 0;
+  PrintLine(reply);
+  return IsOkReply(reply) ? 0 : 1;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
   CommandLine line;
-  if (!ParseArguments(argc, argv, &line)) return std::fprintf(stderr, "%s", kUsage), 2;
+  if (!ParseArguments(argc, argv, &line)) return UsageError();
   if (line.command == "present") return RunPresent(line);
   if (line.command == "view") return RunView(line);
-  if (line.command == "stop") return RunStop(line);
-  std::fprintf(stderr, "%s", kUsage);
-  return 2;
+  if (line.command == "send") return RunSend(line.name, line.words);
+  if (line.command == "stop") return RunSend("present-" + std::to_string(line.presenter.port), {"stop"});
+  return UsageError();
 }
