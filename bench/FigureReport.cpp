@@ -7,8 +7,6 @@
 
 namespace {
 
-const char* const kStageNames[PipelineReplica::kStageCount] = {"run-length", "LZ77", "Huffman"};
-
 double Ratio(uint64_t raw, uint64_t compressed) {
   return compressed == 0 ? std::numeric_limits<double>::infinity() : static_cast<double>(raw) / compressed;
 }
@@ -44,7 +42,7 @@ std::string CodecJson(const FrameFigures& figures, const CodecFigures& codec) {
 }
 
 std::string StageJson(int stage, const StageFigures& figures) {
-  return "{\"stage\":" + JsonString(kStageNames[stage]) + ",\"applied_bands\":" +
+  return "{\"stage\":" + JsonString(kPipelineStages[stage].name) + ",\"applied_bands\":" +
          std::to_string(figures.appliedBands) + ",\"in\":" + std::to_string(figures.inBytes) +
          ",\"out\":" + std::to_string(figures.outBytes) + ",\"encode_s\":" + JsonNumber(figures.encodeSeconds) +
          ",\"decode_s\":" + JsonNumber(figures.decodeSeconds) + "}";
@@ -84,16 +82,16 @@ void PrintFrameFigures(FILE* out, const FrameFigures& figures) {
   }
   const bool anyStage = std::any_of(std::begin(figures.stages), std::end(figures.stages),
                                     [](const StageFigures& stage) { return stage.attempted; });
-  if (figures.stagesMeasured && !figures.replicaMatches) {
-    std::fprintf(out, "  WARNING: the stage-by-stage replay made other streams than the compressor\n");
+  if (figures.stagesMeasured && !figures.replayMatches) {
+    std::fprintf(out, "  WARNING: the compressor's stage calls, made again, gave other streams\n");
   }
   if (!figures.stagesMeasured || !anyStage) return;
   std::fprintf(out, "  stages of %s: bands applied, bytes in -> out, encode ms (attempts included), decode ms\n",
                figures.pipeline.name.c_str());
-  for (int s = 0; s < PipelineReplica::kStageCount; ++s) {
+  for (int s = 0; s < kPipelineStageCount; ++s) {
     const StageFigures& stage = figures.stages[s];
     if (!stage.attempted) continue;
-    std::fprintf(out, "    %-10s %3u/%-3u %10llu -> %-10llu %9.2f %9.2f\n", kStageNames[s], stage.appliedBands,
+    std::fprintf(out, "    %-10s %3u/%-3u %10llu -> %-10llu %9.2f %9.2f\n", kPipelineStages[s].name, stage.appliedBands,
                  figures.bands, static_cast<unsigned long long>(stage.inBytes),
                  static_cast<unsigned long long>(stage.outBytes), stage.encodeSeconds * 1e3,
                  stage.decodeSeconds * 1e3);
@@ -143,13 +141,13 @@ std::string FrameFiguresJson(const FrameFigures& figures) {
   if (figures.stagesMeasured) {
     json += ",\"stages\":[";
     bool first = true;
-    for (int s = 0; s < PipelineReplica::kStageCount; ++s) {
+    for (int s = 0; s < kPipelineStageCount; ++s) {
       if (!figures.stages[s].attempted) continue;
       json += (first ? "" : ",") + StageJson(s, figures.stages[s]);
       first = false;
     }
     json += "],\"stages_match_pipeline\":";
-    json += figures.replicaMatches ? "true" : "false";
+    json += figures.replayMatches ? "true" : "false";
   }
   return json + "}";
 }

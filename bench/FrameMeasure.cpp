@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "CompressorSetup.h"
+#include "StageReplay.h"
 #include "compression/CompressionMgr.h"
 #include "frames/PixelRoutines.h"
 
@@ -58,7 +59,7 @@ const CodecFigures* FrameFigures::Find(const std::string& name) const {
 }
 
 bool FrameVerified(const FrameFigures& figures) {
-  bool verified = figures.pipeline.verified && figures.replicaMatches;
+  bool verified = figures.pipeline.verified && figures.replayMatches;
   for (const CodecFigures& codec : figures.baselines) verified = verified && codec.verified;
   return verified;
 }
@@ -131,7 +132,7 @@ FrameFigures FrameMeasurer::Measure(const FrameJob& job) {
     result.encodeSeconds = encodeSeconds[c + 1];
     result.decodeSeconds = decodeSeconds[c + 1];
   }
-  if (settings_.stageTimes) MeasureStages(job, bands, figures);
+  if (settings_.stageTimes) MeasureStages(compressor, job, bands, figures);
   return figures;
 }
 
@@ -143,7 +144,7 @@ std::function<void()> FrameMeasurer::PipelineEncode(CompressionMgr& compressor, 
                                                     const std::vector<BandSpan>& bands) {
   streams_.resize(bands.size());
   streamLengths_.assign(bands.size(), 0);
-  for (size_t b = 0; b < bands.size(); ++b) streams_[b].resize(1 + 3 * size_t{bands[b].pixelCount} + 256);
+  for (size_t b = 0; b < bands.size(); ++b) streams_[b].resize(CompressBound(bands[b].pixelCount));
   return [this, &compressor, &job, &bands] {
     for (size_t b = 0; b < bands.size(); ++b) {
       const uint8_t* reference = job.reference != nullptr ? job.reference + bands[b].offset : nullptr;
@@ -185,40 +186,40 @@ CodecFigures FrameMeasurer::CheckPipeline(const FrameJob& job, const std::vector
   return result;
 }
 
-void FrameMeasurer::MeasureStages(const FrameJob& job, const std::vector<BandSpan>& bands,
-                                  FrameFigures& figures) {
-  std::vector<PipelineReplica> replicas(bands.size(), PipelineReplica(settings_.stageFlags, settings_.lzMaxSearch));
+void FrameMeasurer::MeasureStages(CompressionMgr& compressor, const FrameJob& job,
+                                  const std::vector<BandSpan>& bands, FrameFigures& figures) {
+  std::vector<StageReplay> replays(bands.size());
+  std::vector<uint8_t> region = InitialRegion(job, figures.rawBytes);
   for (size_t b = 0; b < bands.size(); ++b) {
     const uint8_t* reference = job.reference != nullptr ? job.reference + bands[b].offset : nullptr;
-    replicas[b].Prepare(bands[b].pixelCount, reference, job.pixels + bands[b].offset);
-    const std::vector<uint8_t> stream = replicas[b].Stream();
-    if (stream.size() != streamLengths_[b] || !std::equal(stream.begin(), stream.end(), streams_[b].begin())) {
-      figures.replicaMatches = false;
-    }
+    const std::vector<uint8_t> stream = replays[b].Record(compressor, bands[b].pixelCount, reference,
+                                                          job.pixels + bands[b].offset,
+                                                          region.data() + bands[b].offset);
+    const bool sameStream =
+        stream.size() == streamLengths_[b] && std::equal(stream.begin(), stream.end(), streams_[b].begin());
+    figures.replayMatches = figures.replayMatches && sameStream && replays[b].Repeatable();
   }
   figures.stagesMeasured = true;
 
-  std::vector<uint8_t> region = InitialRegion(job, figures.rawBytes);
-  for (int s = 0; s < PipelineReplica::kStageCount; ++s) {
-    const auto stage = static_cast<PipelineReplica::Stage>(s);
+  for (int s = 0; s < kPipelineStageCount; ++s) {
     StageFigures& result = figures.stages[s];
-    for (const PipelineReplica& replica : replicas) {
-      result.attempted = result.attempted || replica.Attempted(stage);
-      if (!replica.Applied(stage)) continue;
+    for (const StageReplay& replay : replays) {
+      result.attempted = result.attempted || replay.Attempted(s);
+      if (!replay.Applied(s)) continue;
       ++result.appliedBands;
-      result.inBytes += replica.InputBytes(stage);
-      result.outBytes += replica.OutputBytes(stage);
+      result.inBytes += replay.InputBytes(s);
+      result.outBytes += replay.OutputBytes(s);
     }
     if (!result.attempted) continue;
     result.encodeSeconds = BestSecondsPerRun(
         [&] {
-          for (PipelineReplica& replica : replicas) replica.Encode(stage);
+          for (StageReplay& replay : replays) replay.Encode(s);
         },
         settings_.timing);
     if (result.appliedBands == 0) continue;
     result.decodeSeconds = BestSecondsPerRun(
         [&] {
-          for (size_t b = 0; b < bands.size(); ++b) replicas[b].Decode(stage, region.data() + bands[b].offset);
+          for (size_t b = 0; b < bands.size(); ++b) replays[b].Decode(s, region.data() + bands[b].offset);
         },
         settings_.timing);
   }

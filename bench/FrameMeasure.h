@@ -8,7 +8,6 @@
 
 #include "BaselineCodecs.h"
 #include "compression/CompressionMgr.h"
-#include "PipelineReplica.h"
 #include "Timing.h"
 
 // One picture to measure: a still, a sequence frame compressed against the
@@ -57,8 +56,8 @@ struct FrameFigures {
   uint64_t rawBytes = 0;
   CodecFigures pipeline;  // CompressionMgr::Compress and Decompress
   bool stagesMeasured = false;
-  bool replicaMatches = true;  // the stage-by-stage replay gave the same streams
-  StageFigures stages[PipelineReplica::kStageCount];
+  bool replayMatches = true;  // the stage calls, made again, gave what the pipeline's did
+  StageFigures stages[kPipelineStageCount];  // by row of kPipelineStages
   std::vector<CodecFigures> baselines;  // zlib, zstd, lz4; XOR with the reference
 
   const CodecFigures* Find(const std::string& name) const;
@@ -113,7 +112,8 @@ class FrameMeasurer {
                                               BaselineBuffers& buffers);
   static void CheckBaseline(const uint8_t* input, const std::vector<BandSpan>& bands,
                             const BaselineBuffers& buffers, CodecFigures& result);
-  void MeasureStages(const FrameJob& job, const std::vector<BandSpan>& bands, FrameFigures& figures);
+  void MeasureStages(CompressionMgr& compressor, const FrameJob& job, const std::vector<BandSpan>& bands,
+                     FrameFigures& figures);
 
   MeasureSettings settings_;
   std::vector<std::unique_ptr<BaselineCodec>> baselines_;

@@ -7,39 +7,21 @@
 #include <cstring>
 #include <vector>
 
+#include "compression/CodecTestSupport.h"
 #include "compression/CompressionMgr.h"
 #include "frames/PixelRoutines.h"
 
 namespace {
 
-const uint8_t kStages[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05,
-                           0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D};
 const int32_t kSearchLimits[] = {32768, 1024, 64, 0};
-
-// What a receiver holds after decoding pixels at the stages' depth.
-std::vector<uint8_t> ReceiverView(uint8_t stages, const std::vector<uint8_t>& pixels) {
-  std::vector<uint8_t> out = pixels;
-  const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
-  if (stages & STAGE_RLE565) {
-    for (size_t i = 0; i < out.size(); i += 3) {
-      out[i] &= 0xF8;
-      out[i + 1] &= 0xFC;
-      out[i + 2] &= 0xF8;
-    }
-  } else if (stages & STAGE_RLE332) {
-    std::vector<uint8_t> values(n);
-    Quantize332(n, pixels.data(), values.data());
-    ExpandPalette332(n, values.data(), out.data());
-  }
-  return out;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   // Byte 0: stages and search limit; byte 1: how the reference is made.
-  const uint8_t stages = kStages[data[0] % 12];
+  static_assert(sizeof kStageCombinations == 12, "inputs name a combination by byte 0 modulo 12");
+  const uint8_t stages = kStageCombinations[data[0] % 12];
   const int32_t limit = kSearchLimits[(data[0] / 12) % 4];
   const uint8_t mode = data[1] % 3;
   data += 2;
@@ -62,9 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mgr.EnableRLE332(stages & STAGE_RLE332);
   mgr.EnableRLE565(stages & STAGE_RLE565);
   mgr.SetLZMaxSearch(limit);
-  std::vector<uint8_t> work(1 + 3 * static_cast<size_t>(n) + 256);
-  if (!reference.empty()) std::memcpy(work.data() + 256, reference.data(), reference.size());
-  const uint8_t* ref = reference.empty() ? nullptr : work.data() + 256;
+  std::vector<uint8_t> work(CompressBound(n));
+  uint8_t* const inWork = work.data() + kReferenceOffsetInOutput;
+  if (!reference.empty()) std::memcpy(inWork, reference.data(), reference.size());
+  const uint8_t* ref = reference.empty() ? nullptr : inWork;
   // An empty region still has a place in memory.
   static const uint8_t kNoPixels = 0;
   const uint8_t* in = pixels.empty() ? &kNoPixels : pixels.data();
@@ -75,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(stages & (STAGE_RLE565 | STAGE_RLE332)) || reference != pixels) std::abort();
     return 0;
   }
-  if (streamLength > 1 + 3 * n + 256 || (work[0] & ~stages) != 0) std::abort();
+  if (streamLength > CompressBound(n) || (work[0] & ~stages) != 0) std::abort();
   std::vector<uint8_t> region = ReceiverView(stages, reference.empty() ? pixels : reference);
   if (reference.empty()) std::fill(region.begin(), region.end(), 0x33);
   region.push_back(0x77);  // a guard byte past the region

@@ -2,13 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "common/MemoryAccess.h"
 
-uint64_t LoadU64BE(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
-  return v;
-}
+namespace {
 
 // Bits of the stream, most significant first, in a 64-bit window whose
 // unfilled low end reads as zeros.

@@ -1,6 +1,9 @@
 #include "compression/HuffmanEncoder.h"
 
+#include <cassert>
 #include <cstring>
+
+#include "common/MemoryAccess.h"
 
 namespace {
 
@@ -8,10 +11,6 @@ constexpr uint32_t kMinInput = 1024;
 constexpr int kMaxCodeLength = 16;
 constexpr int kReserved = 256;  // keeps the all-ones code unused, so padding never decodes
 constexpr int kNodes = kReserved + 1;  // the byte values and the reserved symbol
-
-void StoreU64BE(uint8_t* p, uint64_t v) {
-  for (int k = 0; k < 8; ++k) p[k] = static_cast<uint8_t>(v >> (56 - 8 * k));
-}
 
 // Symbols by frequency, least first, and among equal frequencies the larger
 // symbol first: each node is one key, its frequency above the complement of
@@ -176,6 +175,7 @@ uint32_t HuffmanEncoder::WriteStream(const uint8_t* src, uint32_t n, uint8_t* ds
   // No count exceeds 255 here: all 256 values sharing one length would need
   // the reserved code alone at length 1, which its frequency of 1 rules out.
   for (int length = 1; length <= kMaxCodeLength; ++length) {
+    assert(bits_[length] <= 255);
     *out++ = static_cast<uint8_t>(bits_[length]);
   }
   std::memcpy(out, huffval_, valueCount_);

@@ -1,6 +1,7 @@
 #include "compression/LZ77Coder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "common/ByteOrder.h"
@@ -13,13 +14,14 @@ constexpr uint32_t kMinInput = 512;
 constexpr uint32_t kMinMatch = 4;
 constexpr uint32_t kMaxMatch = 127;
 constexpr uint32_t kMaxLiteralBlock = 127;
+constexpr uint32_t kWindow = 32768;
 constexpr char kDumpFile[] = "C:\\LZDecode.bin";
 
 // Writes tokens at dst and refuses every byte past capacity, so that a
 // stream that would not fit is noticed at once and the stage declines.
-class TokenWriter {
+class LZ77TokenWriter {
  public:
-  TokenWriter(uint8_t* dst, uint32_t capacity) : dst_(dst), capacity_(capacity) {}
+  LZ77TokenWriter(uint8_t* dst, uint32_t capacity) : dst_(dst), capacity_(capacity) {}
   bool Literal(uint8_t byte, bool last) {
     if (block_ == 0) {
       if (out_ >= capacity_) return false;
@@ -30,7 +32,9 @@ class TokenWriter {
     if (++block_ == kMaxLiteralBlock || last) CloseBlock();
     return true;
   }
+  // A match never reaches into the bytes it produces.
   bool Match(uint32_t length, uint32_t distance) {
+    assert(length >= kMinMatch && length <= kMaxMatch && length < distance && distance <= kWindow);
     CloseBlock();
     if (capacity_ - out_ < 3) return false;
     dst_[out_] = static_cast<uint8_t>(0x80 | length);
@@ -62,8 +66,8 @@ class TokenWriter {
 
 uint32_t LZ77Coder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity) {
   if (n < kMinInput) return 0;
-  LZ77MatchFinder finder(src, n, searchLimit_);
-  TokenWriter writer(dst, capacity);
+  LZ77MatchFinder finder(LZ77MatchFinder::ProcessTables(), src, n, searchLimit_);
+  LZ77TokenWriter writer(dst, capacity);
   const uint32_t searchEnd = n - 4;
   uint32_t i = 0;
   while (i < n) {

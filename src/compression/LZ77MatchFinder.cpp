@@ -1,7 +1,10 @@
 #include "compression/LZ77MatchFinder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
+
+#include "common/MemoryAccess.h"
 
 // How the finder gets the plain walk's answer cheaply:
 //
@@ -13,7 +16,7 @@
 //   so with no search limit the runs hash the bytes themselves. With a
 //   limit, where every candidate of the key counts, they hash the key and
 //   skip the other keys that share the hash.
-// - Order. Candidates are visited oldest first, as defined, and the walk
+// - Order. Candidates are visited oldest first, as defined, and the search
 //   stops once the distance caps every later candidate below the best.
 // - Long strings. A candidate that scores 12 or more shares its first 12
 //   bytes with i. Where a block has many positions of one 4-byte hash, it
@@ -24,14 +27,14 @@
 //   none), or where the runs are short anyway, the 4-byte runs are scanned
 //   in one tight pass. It compares, with two masked loads, the leading
 //   bytes a candidate needs to beat the best, and scores only a new best.
-// - Rejection. A walk compares the eight bytes that end where a candidate
+// - Rejection. A search compares the eight bytes that end where a candidate
 //   would have to go beyond the best: nearly every loser fails there. Where
 //   no visit budget applies, that one masked comparison is all a loop over
-//   the entries does (Walk::Sweep); a branchy visit per entry cost more than
-//   the candidates' loads.
+//   the entries does (CandidateSearch::Sweep); a branchy visit per entry
+//   cost more than the candidates' loads.
 // - Periodic data puts long stretches of equally spaced entries in a run,
 //   none of which can beat the first; they are stepped over in one go
-//   (Walk::SkipPeriodic).
+//   (CandidateSearch::SkipPeriodic).
 // - Long agreements are measured through a cache of where data stops
 //   repeating at a distance, so a long repeat met again is not rescanned.
 
@@ -56,17 +59,8 @@ constexpr uint32_t kQuickTrial = 32;
 // repeat cache.
 constexpr uint32_t kDirectCompare = 64;
 constexpr uint32_t kPrefetchAhead = 4;
-
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+// Sorting runs in up to this many lanes (see SortRunsInLanes).
+constexpr uint32_t kMaxLanes = 2;
 
 uint32_t NibbleKey(const uint8_t* b) {
   return ((b[0] & 0x0Fu) << 12) | ((b[1] & 0x0Fu) << 8) | ((b[2] & 0x0Fu) << 4) | (b[3] & 0x0Fu);
@@ -85,7 +79,7 @@ uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b, uint32_t cap) {
   uint32_t k = 0;
   while (k + 8 <= cap) {
     const uint64_t x = Load64(a + k) ^ Load64(b + k);
-    if (x != 0) return k + static_cast<uint32_t>(__builtin_ctzll(x) >> 3);
+    if (x != 0) return k + FirstDifferingByte(x);
     k += 8;
   }
   while (k < cap && a[k] == b[k]) ++k;
@@ -108,6 +102,7 @@ class RepeatCache {
   }
 
   uint32_t End(uint32_t x, uint32_t delta) {
+    assert(delta > 0 && x + delta <= n_);
     const uint32_t from = x + delta;
     const uint32_t stretch = from >> kStretchBits;
     Entry* home = Set(delta, stretch);
@@ -181,22 +176,22 @@ uint32_t ShortPeriod(const uint8_t* src, uint32_t n, uint32_t x) {
   return 0;
 }
 
-RepeatCache& Repeats();
-
-// Common prefix of positions i and p (p < i), at most cap. Long agreements
-// are taken from where the data stops repeating: at the distance i - p, or,
+// Common prefix of positions i and p, at most cap. Long agreements are
+// taken from where the data stops repeating: at the distance i - p, or,
 // where both sides repeat a short period, where each side's repetition ends.
-uint32_t LongCommonLength(const uint8_t* src, uint32_t n, uint32_t i, uint32_t p, uint32_t cap) {
+uint32_t LongCommonLength(RepeatCache& repeats, const uint8_t* src, uint32_t n, uint32_t i, uint32_t p,
+                          uint32_t cap) {
+  assert(p < i && cap <= n - i);
   uint32_t k = std::min(cap, kDirectCompare);
   const uint32_t c = CommonPrefix(src + i, src + p, k);
   if (c < k || k == cap) return c;
   for (;;) {
     // src[i + k - kDirectCompare, i + k) == src[p + k - kDirectCompare, p + k)
     const uint32_t period = ShortPeriod(src, n, i + k - kDirectCompare);
-    if (period == 0) return std::min(Repeats().End(p + k, i - p) - i, cap);
+    if (period == 0) return std::min(repeats.End(p + k, i - p) - i, cap);
     const uint32_t at = k - kDirectCompare;
-    const uint32_t own = Repeats().End(i + at, period) - (i + at);
-    const uint32_t theirs = Repeats().End(p + at, period) - (p + at);
+    const uint32_t own = repeats.End(i + at, period) - (i + at);
+    const uint32_t theirs = repeats.End(p + at, period) - (p + at);
     if (own != theirs) return std::min(at + std::min(own, theirs), cap);
     k = at + own;
     if (k >= cap) return cap;
@@ -225,34 +220,43 @@ struct BlockIndex {
   uint8_t hot[1u << kMaxBits];     // by short bucket
 };
 
-struct FinderTables {
+// What sorting a block's positions works in; nothing in it outlives one
+// SortBlock or SortLong.
+struct SortScratch {
+  uint16_t bucketOf[kBlock];    // by entry
+  uint16_t hotOffsets[kBlock];  // by entry, when not every position is sorted
+  uint16_t laneCounts[(1u << kMaxBits) * kMaxLanes];  // by bucket, then lane
+};
+
+}  // namespace
+
+struct LZ77MatchFinder::Tables {
   BlockIndex blocks[2];  // by block parity
   // First entry of each run of the previous block still inside the window.
   uint16_t shortCursor[(1u << kMaxBits) + 1];
   uint16_t longCursor[(1u << kMaxBits) + 1];
-  uint16_t bucketOf[kBlock];    // scratch for sorting
-  uint16_t hotOffsets[kBlock];  // scratch for sorting
+  SortScratch sort;
   RepeatCache repeats;
 };
 
-FinderTables g_tables;
+namespace {
 
-RepeatCache& Repeats() { return g_tables.repeats; }
+LZ77MatchFinder::Tables g_processTables;
 
 // Counting sort of count entries by bucket: entry e is the offset
 // offsets[e] (e itself without offsets) in bucket bucketOf[e]; entries keep
-// their order within a bucket. With more than one lane, the entries are
+// their order within a bucket, and the run of bucket h becomes
+// order[start[h] .. start[h + 1]). With more than one lane, the entries are
 // counted and placed in that many parts side by side, so that a bucket met
 // over and over (periodic data has few) does not wait on itself as often;
-// other data sorts faster in one.
-constexpr uint32_t kMaxLanes = 2;
-uint16_t g_laneCounts[(1u << kMaxBits) * kMaxLanes];  // by bucket, then lane
-
+// other data sorts faster in one. The arrays never overlap: saying so lets
+// the compiler keep the lanes' loads ahead of their stores.
 template <uint32_t kLanes>
-void SortRunsInLanes(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t* offsets,
+void SortRunsInLanes(uint16_t* __restrict counts, uint16_t* __restrict order, uint16_t* __restrict start,
+                     uint32_t buckets, const uint16_t* __restrict bucketOf, const uint16_t* __restrict offsets,
                      uint32_t count) {
-  const uint32_t buckets = 1u << runs.bits;
-  uint16_t* counts = g_laneCounts;
+  static_assert(kLanes <= kMaxLanes, "counts holds kMaxLanes per bucket");
+  assert(count <= kBlock);
   std::memset(counts, 0, sizeof(uint16_t) * buckets * kLanes);
   const uint32_t part = (count + kLanes - 1) / kLanes;
   for (uint32_t k = 0; k < part; ++k) {
@@ -264,20 +268,19 @@ void SortRunsInLanes(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t*
   // Counts become where each lane's entries of a bucket go.
   uint32_t total = 0;
   for (uint32_t h = 0; h < buckets; ++h) {
-    runs.start[h] = static_cast<uint16_t>(total);
+    start[h] = static_cast<uint16_t>(total);
     for (uint32_t lane = 0; lane < kLanes; ++lane) {
       const uint32_t c = counts[h * kLanes + lane];
       counts[h * kLanes + lane] = static_cast<uint16_t>(total);
       total += c;
     }
   }
-  runs.start[buckets] = static_cast<uint16_t>(total);
+  start[buckets] = static_cast<uint16_t>(total);
   for (uint32_t k = 0; k < part; ++k) {
     for (uint32_t lane = 0; lane < kLanes; ++lane) {
       const uint32_t e = lane * part + k;
       if (e < count) {
-        runs.order[counts[bucketOf[e] * kLanes + lane]++] =
-            offsets ? offsets[e] : static_cast<uint16_t>(e);
+        order[counts[bucketOf[e] * kLanes + lane]++] = offsets ? offsets[e] : static_cast<uint16_t>(e);
       }
     }
   }
@@ -297,22 +300,29 @@ bool FewBuckets(const uint16_t* bucketOf, uint32_t count) {
   return equal * 2 > pairs;
 }
 
-void SortRuns(SortedRuns& runs, const uint16_t* bucketOf, const uint16_t* offsets, uint32_t count) {
-  if (FewBuckets(bucketOf, count)) {
-    SortRunsInLanes<kMaxLanes>(runs, bucketOf, offsets, count);
+// Sorts count entries by scratch.bucketOf: the block's positions 0 .. count - 1,
+// or with hotOnly the offsets listed in scratch.hotOffsets.
+void SortRuns(SortScratch& scratch, SortedRuns& runs, bool hotOnly, uint32_t count) {
+  const uint32_t buckets = 1u << runs.bits;
+  const uint16_t* const offsets = hotOnly ? scratch.hotOffsets : nullptr;
+  if (FewBuckets(scratch.bucketOf, count)) {
+    SortRunsInLanes<kMaxLanes>(scratch.laneCounts, runs.order, runs.start, buckets, scratch.bucketOf, offsets,
+                               count);
   } else {
-    SortRunsInLanes<1>(runs, bucketOf, offsets, count);
+    SortRunsInLanes<1>(scratch.laneCounts, runs.order, runs.start, buckets, scratch.bucketOf, offsets, count);
   }
 }
 
 // One pass over entries of 4-byte runs, for scores below kLongGram, or any
 // score when `deep` is set; twelve bytes of i are held in registers. Entries
-// come oldest first, as in the walk, and the first highest score wins.
+// come oldest first, as in the plain walk, and the first highest score wins.
 class ShortScan {
  public:
-  ShortScan(const uint8_t* src, uint32_t n, uint32_t i, bool deep)
-      : src_(src), n_(n), i_(i), global_(n - i - 1), head_(Load64(src + i)),
-        tail_(Load32(src + i + 8)), deep_(deep) {}
+  ShortScan(RepeatCache& repeats, const uint8_t* src, uint32_t n, uint32_t i, bool deep)
+      : repeats_(repeats), src_(src), n_(n), i_(i), global_(n - i - 1), head_(Load64(src + i)),
+        tail_(Load32(src + i + 8)), deep_(deep) {
+    assert(i + kLongGram <= n);
+  }
 
   LZ77MatchFinder::Match best{0, 0};
   bool going = true;
@@ -370,15 +380,18 @@ class ShortScan {
     const uint32_t cap = std::min(i_ - q - 1, global_);
     uint32_t length;
     if ((x >> 32) != 0) {
-      length = static_cast<uint32_t>(__builtin_ctzll(x) >> 3);
+      length = FirstDifferingByte(x);
     } else {
       const uint32_t y = Load32(src_ + q + 8) ^ tail_;
-      length = y != 0 ? 8 + static_cast<uint32_t>(__builtin_ctz(y) >> 3) : kLongGram;
+      length = y != 0 ? 8 + FirstDifferingByte(y) : kLongGram;
     }
-    if (length == kLongGram && deep_ && cap > kLongGram) return LongCommonLength(src_, n_, i_, q, cap);
+    if (length == kLongGram && deep_ && cap > kLongGram) {
+      return LongCommonLength(repeats_, src_, n_, i_, q, cap);
+    }
     return std::min(length, cap);
   }
 
+  RepeatCache& repeats_;
   const uint8_t* src_;
   uint32_t n_;
   uint32_t i_;
@@ -391,7 +404,7 @@ class ShortScan {
 }  // namespace
 
 // One search: the candidates seen so far and the best of them.
-class LZ77MatchFinder::Walk {
+class LZ77MatchFinder::CandidateSearch {
   // What a candidate must share with i to score above `length`: the eight
   // bytes that end at byte `length`, or, while that is short, the first
   // max(length + 1, 4) bytes. Needs eight bytes at i.
@@ -412,12 +425,13 @@ class LZ77MatchFinder::Walk {
   static constexpr uint32_t kPeriodCheck = 16;
 
  public:
-  Walk(const uint8_t* src, uint32_t n, uint32_t i)
-      : src_(src), n_(n), i_(i), cur_(src + i), global_(n - i - 1), word_(Load32(src + i)) {}
+  CandidateSearch(RepeatCache& repeats, const uint8_t* src, uint32_t n, uint32_t i)
+      : repeats_(repeats), src_(src), n_(n), i_(i), cur_(src + i), global_(n - i - 1),
+        word_(Load32(src + i)) {}
 
   LZ77MatchFinder::Match best{0, 0};
   bool going = true;
-  bool exhausted = false;  // the visit budget ran out before the walk ended
+  bool exhausted = false;  // the visit budget ran out before the search ended
   uint32_t budget = 0xFFFFFFFFu;
 
   // The entries [from, end) of a run of the block at blockBase, whose entries
@@ -427,6 +441,7 @@ class LZ77MatchFinder::Walk {
   // kPeriodCheck entries, a periodic stretch is stepped over.
   void Sweep(const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end,
              uint32_t gram) {
+    assert(i_ + kLongGram <= n_);
     if (!going) return;
     uint32_t stop = i_ - std::min(i_, best.length + 1);  // a score is below the distance
     Need need(cur_, best.length);
@@ -538,7 +553,7 @@ class LZ77MatchFinder::Walk {
 
   // Common prefix of i and p, at most cap.
   uint32_t CommonLength(uint32_t p, uint32_t cap) const {
-    return LongCommonLength(src_, n_, i_, p, cap);
+    return LongCommonLength(repeats_, src_, n_, i_, p, cap);
   }
 
   // The first entry in [c, limit) that is past stop or that `need` does not
@@ -567,7 +582,7 @@ class LZ77MatchFinder::Walk {
         Load32(src_ + q + period) != Load32(src_ + s + period)) {
       return c + 1;
     }
-    const uint32_t runEnd = g_tables.repeats.End(q, period);
+    const uint32_t runEnd = repeats_.End(q, period);
     if (runEnd < s + period + gram) return c + 1;
     const uint32_t last = std::min({runEnd - gram, blockBase + kBlock - 1, n_ - 5});
     const uint32_t lastAligned = q + (last - q) / period * period;
@@ -602,17 +617,18 @@ class LZ77MatchFinder::Walk {
     const uint32_t head = std::min(period, best.length);
     uint32_t common = CommonPrefix(cur_, cand, head);
     if (common == period && period < best.length) {
-      const uint32_t own = g_tables.repeats.End(i_, period) - i_;
+      const uint32_t own = repeats_.End(i_, period) - i_;
       const uint32_t theirs = runEnd - q;
       common = std::min(own, theirs);
       if (own == theirs) {
         // Both repetitions end at the same place and the agreement goes on.
-        common += LongCommonLength(src_, n_, i_ + common, q + common, best.length - common);
+        common += LongCommonLength(repeats_, src_, n_, i_ + common, q + common, best.length - common);
       }
     }
     return common;
   }
 
+  RepeatCache& repeats_;
   const uint8_t* src_;
   uint32_t n_;
   uint32_t i_;
@@ -621,19 +637,23 @@ class LZ77MatchFinder::Walk {
   uint32_t word_;
 };
 
-LZ77MatchFinder::LZ77MatchFinder(const uint8_t* src, uint32_t n, int32_t searchLimit)
-    : src_(src),
+LZ77MatchFinder::Tables& LZ77MatchFinder::ProcessTables() { return g_processTables; }
+
+LZ77MatchFinder::LZ77MatchFinder(Tables& tables, const uint8_t* src, uint32_t n, int32_t searchLimit)
+    : tables_(tables),
+      src_(src),
       n_(n),
       searchLimit_(searchLimit > 0 ? static_cast<uint32_t>(searchLimit) : 0),
       limited_(searchLimit_ < kBlock),
       block_(kNoBlock) {
-  g_tables.blocks[0].block = kNoBlock;
-  g_tables.blocks[1].block = kNoBlock;
-  g_tables.repeats.Begin(src, n);
+  assert(n >= 5);
+  tables_.blocks[0].block = kNoBlock;
+  tables_.blocks[1].block = kNoBlock;
+  tables_.repeats.Begin(src, n);
 }
 
 void LZ77MatchFinder::SortBlock(uint32_t block) {
-  FinderTables& t = g_tables;
+  Tables& t = tables_;
   BlockIndex& index = t.blocks[block & 1];
   index.block = block;
   index.longSorted = false;
@@ -649,9 +669,9 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
   runs.bits = bits;
   for (uint32_t k = 0; k < count; ++k) {
     const uint32_t word = limited_ ? NibbleKey(p + k) : Load32(p + k);
-    t.bucketOf[k] = static_cast<uint16_t>(runs.Bucket(ShortHash(word)));
+    t.sort.bucketOf[k] = static_cast<uint16_t>(runs.Bucket(ShortHash(word)));
   }
-  SortRuns(runs, t.bucketOf, nullptr, count);
+  SortRuns(t.sort, runs, false, count);
   if (limited_) return;
   for (uint32_t h = 0; h < (1u << bits); ++h) {
     index.hot[h] = static_cast<uint32_t>(runs.start[h + 1] - runs.start[h]) >= kHotRun;
@@ -660,7 +680,7 @@ void LZ77MatchFinder::SortBlock(uint32_t block) {
 
 // The 12-byte index of a block, made the first time a search needs it.
 void LZ77MatchFinder::SortLong(uint32_t block) {
-  FinderTables& t = g_tables;
+  Tables& t = tables_;
   BlockIndex& index = t.blocks[block & 1];
   if (index.longSorted) return;
   index.longSorted = true;
@@ -676,13 +696,13 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
   // then only those are hashed on 12 bytes.
   uint32_t kept = 0;
   for (uint32_t k = 0; k < longCount; ++k) {
-    t.hotOffsets[kept] = static_cast<uint16_t>(k);
+    t.sort.hotOffsets[kept] = static_cast<uint16_t>(k);
     kept += index.hot[index.shortRuns.Bucket(ShortHash(Load32(p + k)))];
   }
   for (uint32_t e = 0; e < kept; ++e) {
-    t.bucketOf[e] = static_cast<uint16_t>(runs.Bucket(LongHash(p + t.hotOffsets[e])));
+    t.sort.bucketOf[e] = static_cast<uint16_t>(runs.Bucket(LongHash(p + t.sort.hotOffsets[e])));
   }
-  SortRuns(runs, t.bucketOf, t.hotOffsets, kept);
+  SortRuns(t.sort, runs, true, kept);
   if (block + 1 == block_) {
     std::memcpy(t.longCursor, index.longRuns.start,
                 sizeof(uint16_t) * ((1u << index.longRuns.bits) + 1));
@@ -690,7 +710,7 @@ void LZ77MatchFinder::SortLong(uint32_t block) {
 }
 
 void LZ77MatchFinder::EnterBlock(uint32_t block) {
-  FinderTables& t = g_tables;
+  Tables& t = tables_;
   // The window reaches back into the previous block.
   if (block > 0 && t.blocks[(block - 1) & 1].block != block - 1) SortBlock(block - 1);
   SortBlock(block);
@@ -709,8 +729,10 @@ void LZ77MatchFinder::EnterBlock(uint32_t block) {
 }
 
 LZ77MatchFinder::Match LZ77MatchFinder::Find(uint32_t i) {
+  assert(i < n_ - 4);
   if (searchLimit_ == 0) return Match{0, 0};
   const uint32_t block = i / kBlock;
+  assert(block_ == kNoBlock || block >= block_);
   if (block != block_) EnterBlock(block);
   return limited_ ? FindLimited(i) : FindAll(i);
 }
@@ -720,6 +742,8 @@ namespace {
 // The entries of run `bucket` of the previous block at or after offset o.
 uint32_t LiveFrom(const SortedRuns& runs, uint16_t* cursor, uint32_t bucket, uint32_t o) {
   uint32_t c = cursor[bucket];
+  // The cursor moves forward only: searches come in increasing order.
+  assert(c == runs.start[bucket] || runs.order[c - 1] < o);
   const uint32_t end = runs.start[bucket + 1];
   while (c < end && runs.order[c] < o) ++c;
   cursor[bucket] = static_cast<uint16_t>(c);
@@ -729,7 +753,7 @@ uint32_t LiveFrom(const SortedRuns& runs, uint16_t* cursor, uint32_t bucket, uin
 }  // namespace
 
 LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
-  FinderTables& t = g_tables;
+  Tables& t = tables_;
   const uint32_t base = block_ * kBlock;
   const uint32_t o = i - base;
   const BlockIndex& now = t.blocks[block_ & 1];
@@ -746,14 +770,14 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
     }
     visit(now.shortRuns, base, now.shortRuns.start[nowShort], now.shortRuns.start[nowShort + 1]);
   };
-  auto walkShort = [&](Walk& walk) {
+  auto searchShort = [&](CandidateSearch& search) {
     eachShortRun([&](const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
-      walk.Run(runs, blockBase, from, end);
+      search.Run(runs, blockBase, from, end);
     });
   };
   // The tight pass; needs twelve bytes at i.
   auto scanShort = [&](bool deep) {
-    ShortScan scan(src_, n_, i, deep);
+    ShortScan scan(t.repeats, src_, n_, i, deep);
     eachShortRun([&](const SortedRuns& runs, uint32_t blockBase, uint32_t from, uint32_t end) {
       scan.Run(runs, blockBase, from, end);
     });
@@ -767,9 +791,9 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
     // data is sent to the 12-byte index once this block shows it is that
     // kind.
     if (quickTries_ < kQuickTrial || quickFailures_ * 2 < quickTries_) {
-      Walk quick(src_, n_, i);
+      CandidateSearch quick(t.repeats, src_, n_, i);
       quick.budget = kQuickVisits;
-      walkShort(quick);
+      searchShort(quick);
       ++quickTries_;
       if (!quick.exhausted) return quick.best;
       ++quickFailures_;
@@ -777,42 +801,42 @@ LZ77MatchFinder::Match LZ77MatchFinder::FindAll(uint32_t i) {
     // Every candidate that can score kLongGram shares its first kLongGram
     // bytes with i: they are all in the 12-byte runs, or in the short runs
     // of a block whose run is not long.
-    Walk walk(src_, n_, i);
+    CandidateSearch search(t.repeats, src_, n_, i);
     const uint32_t longHash = LongHash(src_ + i);
     if (prev) {
       if (prevHot) {
         SortLong(block_ - 1);
         const uint32_t b = prev->longRuns.Bucket(longHash);
-        walk.Sweep(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
-                   prev->longRuns.start[b + 1], kLongGram);
+        search.Sweep(prev->longRuns, base - kBlock, LiveFrom(prev->longRuns, t.longCursor, b, o),
+                     prev->longRuns.start[b + 1], kLongGram);
       } else {
-        walk.Sweep(prev->shortRuns, base - kBlock,
-                   LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
-                   prev->shortRuns.start[prevShort + 1], kShortGram);
+        search.Sweep(prev->shortRuns, base - kBlock,
+                     LiveFrom(prev->shortRuns, t.shortCursor, prevShort, o),
+                     prev->shortRuns.start[prevShort + 1], kShortGram);
       }
     }
     if (nowHot) {
       SortLong(block_);
       const uint32_t b = now.longRuns.Bucket(longHash);
-      walk.Sweep(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], kLongGram);
+      search.Sweep(now.longRuns, base, now.longRuns.start[b], now.longRuns.start[b + 1], kLongGram);
     } else {
-      walk.Sweep(now.shortRuns, base, now.shortRuns.start[nowShort],
-                 now.shortRuns.start[nowShort + 1], kShortGram);
+      search.Sweep(now.shortRuns, base, now.shortRuns.start[nowShort],
+                   now.shortRuns.start[nowShort + 1], kShortGram);
     }
-    if (walk.best.length >= kLongGram) return walk.best;
+    if (search.best.length >= kLongGram) return search.best;
     return scanShort(false);  // no candidate scores kLongGram
   }
   if (i + kLongGram <= n_) return scanShort(true);  // short runs: any score
 
-  Walk walk(src_, n_, i);
-  walkShort(walk);
-  return walk.best;
+  CandidateSearch search(t.repeats, src_, n_, i);
+  searchShort(search);
+  return search.best;
 }
 
 // The literal chain itself: the entries of i's key, the first searchLimit_
 // of them.
 LZ77MatchFinder::Match LZ77MatchFinder::FindLimited(uint32_t i) {
-  FinderTables& t = g_tables;
+  Tables& t = tables_;
   const uint32_t base = block_ * kBlock;
   const uint32_t o = i - base;
   const uint8_t* cur = src_ + i;

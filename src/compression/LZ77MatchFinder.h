@@ -12,8 +12,9 @@
 // first candidate with the highest score wins. The finder returns exactly
 // that choice while looking at far fewer candidates: see the .cpp.
 //
-// Owner: LZ77Coder::Encode, for one input, on the worker thread. Its tables
-// are process-wide static storage, so one finder may exist at a time.
+// Owner: LZ77Coder::Encode, for one input, on the worker thread. It works
+// in the tables it is given and leaves nothing in them that a later finder
+// depends on.
 class LZ77MatchFinder {
  public:
   struct Match {
@@ -21,21 +22,30 @@ class LZ77MatchFinder {
     uint32_t distance;
   };
 
+  // The finder's working storage: the sorted positions of two blocks, the
+  // cursors into the older one, sorting scratch and a cache of repeats,
+  // about 1.2 MB. One finder at a time may use a set.
+  struct Tables;
+  // The process's one set, in static storage: the finders of the compressor
+  // take turns on the worker thread.
+  static Tables& ProcessTables();
+
   // src must stay valid and unchanged while the finder lives; n >= 5.
-  LZ77MatchFinder(const uint8_t* src, uint32_t n, int32_t searchLimit);
+  LZ77MatchFinder(Tables& tables, const uint8_t* src, uint32_t n, int32_t searchLimit);
 
   // The best match at i (< n - 4). Positions are searched in increasing
   // order. A length below 4 means: no match.
   Match Find(uint32_t i);
 
  private:
-  class Walk;
+  class CandidateSearch;
   void EnterBlock(uint32_t block);
   void SortBlock(uint32_t block);
   void SortLong(uint32_t block);
   Match FindAll(uint32_t i);
   Match FindLimited(uint32_t i);
 
+  Tables& tables_;
   const uint8_t* src_;
   uint32_t n_;
   uint32_t searchLimit_;  // 0: no candidates

@@ -1,25 +1,16 @@
 #include "compression/RunLengthCodec.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstring>
 
 #include "common/ByteOrder.h"
+#include "common/MemoryAccess.h"
 #include "compression/DecodeFailureReporter.h"
 #include "frames/PixelRoutines.h"
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
-              "the wide comparisons and the pixel stores assume a little-endian host");
-
 namespace {
-
-uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-uint32_t FirstDifferingByte(uint64_t x) { return static_cast<uint32_t>(__builtin_ctzll(x) >> 3); }
 
 // The encoders read 3-byte pixels, the only size the format carries.
 constexpr uint32_t kPixelBytes = 3;
@@ -61,9 +52,11 @@ struct Depth332 {
   static constexpr const char* kDumpFile = "C:\\RLDecode332.bin";
 };
 
-class TokenWriter {
+// Writes tokens at out without a capacity: the encoders' output is bounded
+// by construction (see RunLengthCodec.h).
+class RunLengthTokenWriter {
  public:
-  explicit TokenWriter(uint8_t* out) : start_(out), pos_(out) {}
+  explicit RunLengthTokenWriter(uint8_t* out) : start_(out), pos_(out) {}
 
   template <class Depth>
   void AppendLiteral(const uint8_t* bgr) {
@@ -158,7 +151,7 @@ bool StartsSkipOrRun(const uint8_t* pixel, const uint8_t* ref, uint32_t left) {
 
 template <class Depth>
 uint32_t Encode(uint32_t n, const uint8_t* reference, const uint8_t* pixels, uint8_t* out) {
-  TokenWriter writer(out);
+  RunLengthTokenWriter writer(out);
   uint32_t i = 0;
   while (i < n) {
     const uint8_t* pixel = pixels + static_cast<size_t>(i) * kPixelBytes;
@@ -208,8 +201,8 @@ void FillPixelRun(uint8_t* dst, uint32_t bgr, uint32_t count) {
 // Writes only when kWrite, so a first pass can prove the stream sound before
 // the region is touched.
 template <class Depth, bool kWrite>
-bool Walk(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity,
-          uint32_t& reached) {
+bool DecodePass(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity,
+                uint32_t& reached) {
   size_t read = 0;
   uint32_t& p = reached;
   p = 0;
@@ -253,11 +246,11 @@ template <class Depth>
 uint32_t Decode(const uint8_t* tokens, uint32_t length, uint8_t* out, uint32_t capacity) {
   if (capacity == 0) return 0;
   uint32_t reached;
-  if (!Walk<Depth, false>(tokens, length, out, capacity, reached)) {
+  if (!DecodePass<Depth, false>(tokens, length, out, capacity, reached)) {
     ReportDecodeFailure(Depth::kDumpFile, tokens, length);
     return 0;
   }
-  Walk<Depth, true>(tokens, length, out, capacity, reached);
+  DecodePass<Depth, true>(tokens, length, out, capacity, reached);
   return reached;
 }
 
@@ -282,13 +275,15 @@ uint32_t CountEqualPixels(uint32_t bytesPerPixel, uint32_t count, const uint8_t*
   return count;
 }
 
-uint32_t RLE565Encode(uint32_t /*bytesPerPixel*/, uint32_t pixelCount, const uint8_t* reference,
-                      const uint8_t* pixels, uint8_t* out) {
+uint32_t RLE565Encode([[maybe_unused]] uint32_t bytesPerPixel, uint32_t pixelCount,
+                      const uint8_t* reference, const uint8_t* pixels, uint8_t* out) {
+  assert(bytesPerPixel == kPixelBytes);
   return Encode<Depth565>(pixelCount, reference, pixels, out);
 }
 
-uint32_t RLE332Encode(uint32_t /*bytesPerPixel*/, uint32_t pixelCount, const uint8_t* reference,
-                      const uint8_t* pixels, uint8_t* out) {
+uint32_t RLE332Encode([[maybe_unused]] uint32_t bytesPerPixel, uint32_t pixelCount,
+                      const uint8_t* reference, const uint8_t* pixels, uint8_t* out) {
+  assert(bytesPerPixel == kPixelBytes);
   return Encode<Depth332>(pixelCount, reference, pixels, out);
 }
 

@@ -20,11 +20,17 @@ constexpr uint16_t kRleMaxCount = 16383;  // literal: n, then n values
 uint32_t CountEqualPixels(uint32_t bytesPerPixel, uint32_t count, const uint8_t* a,
                           const uint8_t* b);
 
+// The most bytes the encoders write for pixelCount pixels: 2 a pixel, 2 a
+// started block of 16383 and 4 more.
+constexpr uint64_t RunLengthBound(uint64_t pixelCount) {
+  return 2 * pixelCount + 2 * ((pixelCount + kRleMaxCount - 1) / kRleMaxCount) + 4;
+}
+
 // Encode pixelCount pixels into tokens at out and return the bytes written,
 // end token included; 0 when reference is given and the whole region equals
 // it. bytesPerPixel is always 3: pixels are read as 3 bytes each. out needs
-// at most 2 bytes per pixel plus 2 per 16383 pixels plus 4. The writes trail
-// the reads, so reference may start 255 bytes or more after out.
+// RunLengthBound(pixelCount) bytes. The writes trail the reads, so reference
+// may start 255 bytes or more after out.
 uint32_t RLE565Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,
                       const uint8_t* pixels, uint8_t* out);
 uint32_t RLE332Encode(uint32_t bytesPerPixel, uint32_t pixelCount, const uint8_t* reference,

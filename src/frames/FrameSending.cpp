@@ -10,11 +10,9 @@
 #include "stats/StatStore.h"
 
 namespace {
-// The reference rectangle sits this far into the work buffer, behind the
-// compressor's output, whose writes trail its reads of the reference.
-constexpr uint32_t kReferenceOffset = 256;
-// Compressed output may exceed the raw size by the stage byte and 256 bytes.
-constexpr uint32_t kCompressSlack = 1 + 256;
+// The reference rectangle sits in the work buffer, behind the compressor's
+// output, whose writes trail its reads of the reference.
+constexpr uint32_t kReferenceOffset = kReferenceOffsetInOutput;
 static_assert(kPaletteBytes == kPaletteEntryCount * kPaletteEntrySize,
               "the palette travels as the frame builds it");
 }  // namespace
@@ -32,7 +30,7 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   uint32_t pixels = captureFormat_.PixelCount();
   if (pixels == 0) return false;
   int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
-  if (workBytes_ < kReferenceOffset + pixels * 3 + kCompressSlack) return false;
+  if (workBytes_ < kReferenceOffset + CompressBound(pixels)) return false;
 
   const uint8_t* reference = frameBuffer_;
   if (width != frameWidth || height != frameHeight) {
@@ -65,7 +63,7 @@ bool FrameMgr::SendFullFrame() {
 bool FrameMgr::QueueFullFrame(uint32_t pixels) {
   if (!SendDisplayFormat(frameFormat_.Width(), frameFormat_.Height()) || !SendPalette())
     return false;
-  std::vector<uint8_t> stream(pixels * 3 + kCompressSlack);
+  std::vector<uint8_t> stream(CompressBound(pixels));
   uint32_t length = Compress(3, pixels, nullptr, frameBuffer_, stream.data());
   return length == 0 ||
          SendDisplayUpdate(0, 0, frameFormat_.Width(), frameFormat_.Height(), length, stream.data());

@@ -5,9 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "compression/CompressionMgr.h"
 #include "compression/DecodeFailureReporter.h"
+#include "frames/PixelRoutines.h"
 
 using Bytes = std::vector<uint8_t>;
+
+// Every combination of stage flags that configuration can make.
+inline constexpr uint8_t kStageCombinations[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05,
+                                                 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D};
 
 // Records the reports of failing decoders while it lives.
 class RecordedFailures {
@@ -75,5 +81,18 @@ inline Bytes Through565(const Bytes& pixels) {
     out[i + 1] = pixels[i + 1] & 0xFC;
     out[i + 2] = pixels[i + 2] & 0xF8;
   }
+  return out;
+}
+
+// What a receiver holds after decoding pixels at the depth of the stages:
+// 3-3-2 values expand through the current palette table, and without a
+// run-length stage the pixels arrive whole.
+inline Bytes ReceiverView(uint8_t stages, const Bytes& pixels) {
+  if (stages & STAGE_RLE565) return Through565(pixels);
+  if (!(stages & STAGE_RLE332)) return pixels;
+  const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
+  Bytes values(n), out(pixels.size());
+  Quantize332(n, pixels.data(), values.data());
+  ExpandPalette332(n, values.data(), out.data());
   return out;
 }

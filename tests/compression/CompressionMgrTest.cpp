@@ -30,7 +30,7 @@ CompressionMgr WithStages(uint8_t flags) {
 
 Bytes Compress(CompressionMgr& mgr, const Bytes& pixels, const Bytes* reference = nullptr) {
   const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
-  Bytes out(1 + pixels.size() + 256);
+  Bytes out(CompressBound(n));
   out.resize(mgr.Compress(3, n, reference ? reference->data() : nullptr, pixels.data(),
                           out.data()));
   return out;
@@ -254,33 +254,25 @@ TEST_P(StageCombination, RoundTripsWithTheReferenceInsideTheOutputBuffer) {
   for (uint32_t n : {1u, 10u, 700u, 5000u, 40000u}) {
     const Bytes reference = ScreenLikePixels(n, rng);
     const Bytes pixels = Perturbed(reference, 1 + rng() % 20, rng);
-    Bytes work(1 + 3 * n + 256);
-    std::copy(reference.begin(), reference.end(), work.begin() + 256);
-    const uint32_t size = mgr.Compress(3, n, work.data() + 256, pixels.data(), work.data());
-    Bytes separate(1 + 3 * n + 256);
+    Bytes work(CompressBound(n));
+    uint8_t* const inWork = work.data() + kReferenceOffsetInOutput;
+    std::copy(reference.begin(), reference.end(), inWork);
+    const uint32_t size = mgr.Compress(3, n, inWork, pixels.data(), work.data());
+    Bytes separate(CompressBound(n));
     ASSERT_EQ(mgr.Compress(3, n, reference.data(), pixels.data(), separate.data()), size);
     ASSERT_TRUE(std::equal(work.begin(), work.begin() + size, separate.begin()));
     if (size == 0) continue;  // unchanged
     // What the receiver holds: the reference as it decoded it.
-    auto receiverView = [&](const Bytes& p) {
-      if (flags & STAGE_RLE565) return Through565(p);
-      if (!(flags & STAGE_RLE332)) return p;
-      Bytes values(n), out(p.size());
-      Quantize332(n, p.data(), values.data());
-      ExpandPalette332(n, values.data(), out.data());
-      return out;
-    };
-    Bytes region = receiverView(reference);
+    Bytes region = ReceiverView(flags, reference);
     ASSERT_EQ(mgr.Decompress(size, work.data(), 3 * n, region.data()), 3 * n);
-    ASSERT_EQ(region, receiverView(pixels)) << "pixels " << n;
+    ASSERT_EQ(region, ReceiverView(flags, pixels)) << "pixels " << n;
   }
   const uint8_t zeros[kPaletteBytes] = {};
   SetPaletteTable(zeros);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllStages, StageCombination,
-                         ::testing::Values(0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x09, 0x0A,
-                                           0x0B, 0x0C, 0x0D),
+                         ::testing::ValuesIn(kStageCombinations),
                          [](const ::testing::TestParamInfo<uint8_t>& info) {
                            char name[16];
                            std::snprintf(name, sizeof name, "Stages%02X", info.param);

@@ -22,8 +22,6 @@ void PrintTo(const CorpusFrame& frame, std::ostream* os) { *os << frame.name; }
 
 namespace {
 
-const uint8_t kStageCombinations[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05,
-                                      0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D};
 const int32_t kSearchLimits[] = {32768, 1024, 64, 0};
 
 CompressionMgr WithStages(uint8_t flags, int32_t limit) {
@@ -40,7 +38,7 @@ CompressionMgr WithStages(uint8_t flags, int32_t limit) {
 Bytes ExpectSameStream(uint8_t flags, int32_t limit, uint32_t pixelCount, const uint8_t* reference,
                        const uint8_t* pixels) {
   CompressionMgr mgr = WithStages(flags, limit);
-  Bytes real(1 + 3 * static_cast<size_t>(pixelCount) + 256);
+  Bytes real(CompressBound(pixelCount));
   Bytes literal(real.size());
   real.resize(mgr.Compress(3, pixelCount, reference, pixels, real.data()));
   literal.resize(LiteralCompress(flags, limit, pixelCount, reference, pixels, literal.data()));

@@ -14,6 +14,7 @@
 #include "compression/CodecTestSupport.h"
 #include "compression/CorpusFrames.h"
 #include "compression/LZ77Coder.h"
+#include "compression/LZ77MatchFinder.h"
 #include "compression/RunLengthCodec.h"
 #include "compression/reference/LiteralLZ77.h"
 
@@ -30,73 +31,11 @@ Bytes Encode(const Bytes& input, int32_t limit, uint32_t capacity) {
   return out;
 }
 
-Bytes EncodeLiterally(const Bytes& input, int32_t limit, uint32_t capacity) {
+Bytes EncodeLiterally(const Bytes& input, int32_t limit, uint32_t capacity,
+                      LiteralSearch search = LiteralSearch::kEveryCandidate) {
   Bytes out(capacity);
   out.resize(LiteralLZ77Encode(input.data(), static_cast<uint32_t>(input.size()), out.data(),
-                               capacity, limit));
-  return out;
-}
-
-// An exact encoder between the two: the literal walk with its two obvious
-// shortcuts (stop once the distance caps every later candidate at the best;
-// pass over a candidate whose byte at the best length differs). Checked
-// against the literal encoder, it stands in for it on inputs too slow for it.
-Bytes EncodeWithPrunedWalk(const Bytes& input, int32_t limit, uint32_t capacity) {
-  const uint32_t n = static_cast<uint32_t>(input.size());
-  if (n < 512) return {};
-  const uint8_t* src = input.data();
-  auto key = [&](uint32_t p) {
-    return ((src[p] & 15u) << 12) | ((src[p + 1] & 15u) << 8) | ((src[p + 2] & 15u) << 4) |
-           (src[p + 3] & 15u);
-  };
-  // Chains of positions per key, oldest first, as linked lists.
-  std::vector<uint32_t> oldest(65536, UINT32_MAX), newest(65536, UINT32_MAX), next(n, UINT32_MAX);
-  uint32_t inserted = 0;
-  Bytes out;
-  size_t blockAt = 0;
-  uint32_t block = 0;
-  auto closeBlock = [&] {
-    if (block > 0) out[blockAt] = static_cast<uint8_t>(block);
-    block = 0;
-  };
-  for (uint32_t i = 0; i < n;) {
-    uint32_t best = 0, distance = 0;
-    if (i < n - 4) {
-      const uint32_t k = key(i);
-      while (oldest[k] != UINT32_MAX && oldest[k] + 32768 < i) oldest[k] = next[oldest[k]];
-      int32_t visited = 0;
-      for (uint32_t p = oldest[k]; p != UINT32_MAX && visited < limit; p = next[p], ++visited) {
-        if (i - p - 1 <= best) break;
-        if (src[p + best] != src[i + best]) continue;
-        const uint32_t cap = std::min(i - p - 1, n - i - 1);
-        uint32_t length = 0;
-        while (length < cap && src[p + length] == src[i + length]) ++length;
-        if (length > best) best = length, distance = i - p;
-      }
-    }
-    const uint32_t step = best >= 4 ? std::min(best, 127u) : 1;
-    for (; inserted < std::min(i + step, n - 4); ++inserted) {
-      const uint32_t k = key(inserted);
-      if (oldest[k] == UINT32_MAX) {
-        oldest[k] = inserted;
-      } else {
-        next[newest[k]] = inserted;
-      }
-      newest[k] = inserted;
-    }
-    if (best >= 4) {
-      closeBlock();
-      out.insert(out.end(), {static_cast<uint8_t>(0x80 | step), static_cast<uint8_t>(distance),
-                             static_cast<uint8_t>(distance >> 8)});
-    } else {
-      if (block == 0) blockAt = out.size(), out.push_back(0);
-      out.push_back(src[i]);
-      if (++block == 127 || i == n - 1) closeBlock();
-    }
-    i += step;
-  }
-  out.push_back(0);
-  if (out.size() > capacity) return {};
+                               capacity, limit, search));
   return out;
 }
 
@@ -110,16 +49,22 @@ Bytes Decode(const Bytes& stream, uint32_t capacity) {
 // Room for a stream that does not shrink: literal blocks add one byte in 127.
 uint32_t Roomy(const Bytes& input) { return static_cast<uint32_t>(input.size() + input.size() / 64 + 16); }
 
-// The fast encoder against the pruned walk, which the tests above hold to
-// the literal encoder.
-void ExpectSameAsPrunedWalk(const Bytes& input, int32_t limit, const std::string& what) {
+// Whether the fast encoder's stream equals a reference encoder's; a failure
+// where it does not.
+bool ExpectSameStream(const Bytes& fast, const Bytes& reference) {
+  EXPECT_EQ(fast.size(), reference.size());
+  EXPECT_TRUE(fast == reference) << "first difference at byte "
+                                 << std::mismatch(fast.begin(), fast.end(), reference.begin()).first -
+                                        fast.begin();
+  return fast == reference;
+}
+
+// The fast encoder against the pruned literal one, which the tests below hold
+// to the literal encoder searching every candidate.
+void ExpectSameAsPruned(const Bytes& input, int32_t limit, const std::string& what) {
   SCOPED_TRACE(what + ", limit " + std::to_string(limit));
-  const Bytes fast = Encode(input, limit, Roomy(input));
-  const Bytes pruned = EncodeWithPrunedWalk(input, limit, Roomy(input));
-  ASSERT_EQ(fast.size(), pruned.size());
-  ASSERT_TRUE(fast == pruned) << "first difference at byte "
-                              << std::mismatch(fast.begin(), fast.end(), pruned.begin()).first -
-                                     fast.begin();
+  ExpectSameStream(Encode(input, limit, Roomy(input)),
+                   EncodeLiterally(input, limit, Roomy(input), LiteralSearch::kPruned));
 }
 
 // Both encoders, with capacity n (as the pipeline calls it) and with room to
@@ -128,16 +73,13 @@ void ExpectSameAsLiteral(const Bytes& input, int32_t limit, const std::string& w
   SCOPED_TRACE(what + ", limit " + std::to_string(limit));
   const Bytes fast = Encode(input, limit, Roomy(input));
   const Bytes literal = EncodeLiterally(input, limit, Roomy(input));
-  ASSERT_EQ(fast.size(), literal.size());
-  ASSERT_TRUE(fast == literal) << "first difference at byte "
-                               << std::mismatch(fast.begin(), fast.end(), literal.begin()).first -
-                                      fast.begin();
+  if (!ExpectSameStream(fast, literal)) return;
   const uint32_t n = static_cast<uint32_t>(input.size());
   EXPECT_EQ(Encode(input, limit, n).size(), EncodeLiterally(input, limit, n).size());
   if (!fast.empty()) {
     EXPECT_EQ(Decode(fast, n), input);
   }
-  EXPECT_EQ(EncodeWithPrunedWalk(input, limit, Roomy(input)), literal);
+  EXPECT_EQ(EncodeLiterally(input, limit, Roomy(input), LiteralSearch::kPruned), literal);
 }
 
 Bytes RandomBytes(uint32_t n, uint32_t alphabet, std::mt19937& rng) {
@@ -163,7 +105,7 @@ Bytes Periodic(uint32_t n, uint32_t period, uint32_t noise, std::mt19937& rng) {
 // The run-length tokens of a picture, which is what the stage sees.
 Bytes TokensOf(const Bytes& pixels) {
   const uint32_t count = static_cast<uint32_t>(pixels.size() / 3);
-  Bytes out(2 * count + 2 * (count / 16383 + 1) + 8);
+  Bytes out(RunLengthBound(count));
   out.resize(RLE565Encode(3, count, nullptr, pixels.data(), out.data()));
   return out;
 }
@@ -408,7 +350,7 @@ TEST(LZ77Differential, PeriodicDataAcrossBlocks) {
     Bytes input = Periodic(40000, period, 0, rng);
     const Bytes second = Periodic(40000, period + 2, 3000, rng);
     input.insert(input.end(), second.begin(), second.end());
-    for (int32_t limit : {32768, 64}) ExpectSameAsPrunedWalk(input, limit, "period " + std::to_string(period));
+    for (int32_t limit : {32768, 64}) ExpectSameAsPruned(input, limit, "period " + std::to_string(period));
   }
 }
 
@@ -428,16 +370,26 @@ TEST(LZ77Differential, PeriodicStretchesAmongStringsThatShareTheirStart) {
         input.insert(input.end(), tail.begin(), tail.end());
       }
     }
-    for (int32_t limit : {32768, 64}) ExpectSameAsPrunedWalk(input, limit, "period " + std::to_string(period));
+    for (int32_t limit : {32768, 64}) ExpectSameAsPruned(input, limit, "period " + std::to_string(period));
   }
 }
 
 TEST(LZ77Differential, RepeatingScreenPatternsAtFullSize) {
   for (const auto& [name, pattern] : kPatterns) {
     const Bytes input = TokensOf(PatternPixels(pattern, 1920, 40));
-    ExpectSameAsPrunedWalk(input, 32768, name);
+    ExpectSameAsPruned(input, 32768, name);
   }
 }
+
+#ifndef NDEBUG
+// Builds that check assertions refuse what the finder's contract rules out.
+TEST(LZ77MatchFinderDeathTest, PreconditionsAreChecked) {
+  const Bytes input(600, 7);
+  LZ77MatchFinder::Tables& tables = LZ77MatchFinder::ProcessTables();
+  EXPECT_DEATH(LZ77MatchFinder(tables, input.data(), 4, 32768), "n >= 5");
+  EXPECT_DEATH(LZ77MatchFinder(tables, input.data(), 600, 32768).Find(596), "i < n_ - 4");
+}
+#endif
 
 // Full-size synthetic screens are too slow for the literal encoder; they
 // must round-trip and shrink.

@@ -17,22 +17,23 @@ Bytes Pixels(std::initializer_list<uint32_t> colours) {
   return out;
 }
 
-Bytes Encode565(const Bytes& pixels, const Bytes* reference = nullptr) {
+using RunLengthEncoder = uint32_t (*)(uint32_t, uint32_t, const uint8_t*, const uint8_t*, uint8_t*);
+
+// The tokens in a buffer of exactly the bound, so that the sanitizers catch
+// an encoder that outgrows it.
+Bytes EncodeWith(RunLengthEncoder encode, const Bytes& pixels, const Bytes* reference) {
   const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
-  Bytes out(2 * n + 2 * (n / 16383 + 1) + 4 + 16);
-  const uint32_t size =
-      RLE565Encode(3, n, reference ? reference->data() : nullptr, pixels.data(), out.data());
-  out.resize(size);
+  Bytes out(RunLengthBound(n));
+  out.resize(encode(3, n, reference ? reference->data() : nullptr, pixels.data(), out.data()));
   return out;
 }
 
+Bytes Encode565(const Bytes& pixels, const Bytes* reference = nullptr) {
+  return EncodeWith(RLE565Encode, pixels, reference);
+}
+
 Bytes Encode332(const Bytes& pixels, const Bytes* reference = nullptr) {
-  const uint32_t n = static_cast<uint32_t>(pixels.size() / 3);
-  Bytes out(2 * n + 2 * (n / 16383 + 1) + 4 + 16);
-  const uint32_t size =
-      RLE332Encode(3, n, reference ? reference->data() : nullptr, pixels.data(), out.data());
-  out.resize(size);
-  return out;
+  return EncodeWith(RLE332Encode, pixels, reference);
 }
 
 const uint32_t kRed = MakeColour(0x10, 0x20, 0xF0);

@@ -40,7 +40,7 @@ bool RunCompress(const CompressOptions& options, std::string& summary, std::stri
   if (hasReference && !LoadReference(options.referencePath, picture.width, picture.height, reference, error)) {
     return false;
   }
-  if (picture.ByteCount() > kMaxRegionBytes) {
+  if (!FitsOneRegion(uint64_t{picture.width} * picture.height)) {
     error = options.inputPath + ": the picture is too large for one region";
     return false;
   }
@@ -48,7 +48,7 @@ bool RunCompress(const CompressOptions& options, std::string& summary, std::stri
   CompressionMgr compressor;
   ConfigureCompressor(compressor, options.stageFlags, options.lzMaxSearch);
   const uint32_t pixelCount = picture.width * picture.height;
-  std::vector<uint8_t> stream(1 + picture.ByteCount() + 256);
+  std::vector<uint8_t> stream(CompressBound(pixelCount));
   const uint32_t length = compressor.Compress(3, pixelCount, hasReference ? reference.pixels.data() : nullptr,
                                               picture.pixels.data(), stream.data());
   // Only a run-length stage compares with the reference, and a region that

@@ -145,7 +145,7 @@ bool ParseDecompress(const std::vector<std::string>& args, DecompressOptions& op
     error = "decompress needs --width and --height";
     return false;
   }
-  if (uint64_t{options.width & ~3u} * options.height * 3 > kMaxRegionBytes) {
+  if (!FitsOneRegion(uint64_t{options.width & ~3u} * options.height)) {
     error = "the region is too large";
     return false;
   }

@@ -15,7 +15,6 @@ inline void ConfigureCompressor(CompressionMgr& compressor, uint8_t stageFlags, 
   compressor.SetLZMaxSearch(lzMaxSearch);
 }
 
-// Regions are addressed with 32-bit byte counts, and the compressor needs
-// 257 spare bytes beyond the pixels.
-constexpr uint64_t kMaxRegionBytes = 0xFFFFFFFFull - 257;
+// Regions are addressed with 32-bit byte counts, their streams included.
+inline bool FitsOneRegion(uint64_t pixelCount) { return CompressBound(pixelCount) <= UINT32_MAX; }
 

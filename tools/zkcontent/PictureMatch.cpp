@@ -15,11 +15,12 @@ uint8_t Quantize332(const uint8_t* bgr) {
   return static_cast<uint8_t>((bgr[2] >> 5) << 5 | (bgr[1] >> 5) << 2 | bgr[0] >> 6);
 }
 
-// Walks the pixels both pictures share, top-down, skipping ignored ones;
-// `judge` returns whether the pair is within tolerance and updates maxima.
+// Puts every pixel both pictures share to `judge`, top-down, skipping ignored
+// ones; `judge` returns whether the pair is within tolerance and updates
+// maxima.
 template <typename Judge>
-MatchReport Walk(const Picture& expected, const Picture& actual,
-                 const std::vector<PictureBox>& ignored, Judge judge) {
+MatchReport JudgeSharedPixels(const Picture& expected, const Picture& actual,
+                              const std::vector<PictureBox>& ignored, Judge judge) {
   MatchReport report;
   if (expected.width != actual.width || expected.height != actual.height) {
     report.pixels = report.mismatched = uint64_t(expected.width) * expected.height;
@@ -48,17 +49,18 @@ bool Within(const uint8_t* e, const uint8_t* a, MatchReport* report, int redBlue
 
 MatchReport Compare565(const Picture& expected, const Picture& actual,
                        const std::vector<PictureBox>& ignored) {
-  return Walk(expected, actual, ignored, [](const uint8_t* e, const uint8_t* a, MatchReport* r) {
-    return Within(e, a, r, 7, 3);
-  });
+  return JudgeSharedPixels(expected, actual, ignored,
+                           [](const uint8_t* e, const uint8_t* a, MatchReport* r) {
+                             return Within(e, a, r, 7, 3);
+                           });
 }
 
 MatchReport ComparePalette332(const Picture& expected, const Picture& actual,
                               const uint8_t* palette, const std::vector<PictureBox>& ignored) {
-  return Walk(expected, actual, ignored,
-              [palette](const uint8_t* e, const uint8_t* a, MatchReport* r) {
-                return Within(palette + 4 * Quantize332(e), a, r, 0, 0);
-              });
+  return JudgeSharedPixels(expected, actual, ignored,
+                           [palette](const uint8_t* e, const uint8_t* a, MatchReport* r) {
+                             return Within(palette + 4 * Quantize332(e), a, r, 0, 0);
+                           });
 }
 
 Picture CropPicture(const Picture& source, uint32_t left, uint32_t top, uint32_t width,

@@ -64,7 +64,7 @@ class LiteralCoder {
   }
 
   uint32_t Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity,
-                  int32_t searchLimit);
+                  int32_t searchLimit, LiteralSearch search);
 
  private:
   void Insert(const uint8_t* src, uint32_t position);
@@ -109,7 +109,8 @@ bool LiteralCoder::Put(uint8_t byte) {
 }
 
 uint32_t LiteralCoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity,
-                              int32_t searchLimit) {
+                              int32_t searchLimit, LiteralSearch search) {
+  const bool pruned = search == LiteralSearch::kPruned;
   if (n < kMinInput) return 0;
   dst_ = dst;
   capacity_ = capacity;
@@ -126,6 +127,8 @@ uint32_t LiteralCoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint
       for (HashNode* node = buckets_[HashOf(src + i)].head; node != nullptr && visited < searchLimit;
            node = node->next, ++visited) {
         const uint32_t p = node->position;
+        if (pruned && i - p - 1 <= bestLength) break;
+        if (pruned && src[p + bestLength] != src[i + bestLength]) continue;
         const uint32_t limit = std::min(i - p, n - i);
         const uint32_t length = CountEqualBytes(limit, src + i, src + p);
         if (length > bestLength) {
@@ -171,10 +174,10 @@ uint32_t LiteralCoder::Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint
 }  // namespace
 
 uint32_t LiteralLZ77Encode(const uint8_t* src, uint32_t n, uint8_t* dst, uint32_t capacity,
-                           int32_t searchLimit) {
+                           int32_t searchLimit, LiteralSearch search) {
   // The tables outlive the call only to spare the allocation; every call
   // clears them first.
   thread_local LiteralTables tables;
   LiteralCoder coder(tables);
-  return coder.Encode(src, n, dst, capacity, searchLimit);
+  return coder.Encode(src, n, dst, capacity, searchLimit, search);
 }
