@@ -170,6 +170,8 @@ class ZKWindow : public EventMgr,
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInputTick();
   void SendPointer(UINT message, uint32_t wParam, PackedPoint point);
+  // A received point in session-window client coordinates, inside the picture.
+  POINT ClampToPicture(PackedPoint point) const;
   void InvalidatePointer();
   void ClickToShare(HWND window, uint32_t reason);
   void AddHighlight();

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "CommandWords.h"
+#include "ControlCommands.h"
 #include "SharingCommands.h"
 
 namespace {
@@ -62,6 +63,12 @@ const std::vector<HostCommand>& HostCommands() {
        "share the next window clicked (unshare it when it is shared and in place); waits up to "
        "SECONDS (30) for the click",
        kInPresenter, RunClickToShare},
+      {"control", "[SECONDS]",
+       "take input control: ask the presenter's token service for a token, waiting up to "
+       "SECONDS (10); mouse and keys in this window then work the presenter's desktop",
+       kInViewer, RunControl},
+      {"release-control", "", "give input control back to the presenter", kInViewer,
+       RunReleaseControl},
   };
   return commands;
 }

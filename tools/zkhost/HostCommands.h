@@ -7,6 +7,8 @@
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
+class ViewerHost;
+
 // The commands of a running `zkhost present` or `zkhost view`: one table maps
 // each word to its handler and a line of help. A feature that a host drives
 // while running becomes a row of this table (and shows in the usage text,
@@ -27,6 +29,8 @@ struct HostSession {
   std::function<void()> stop;
   // The presenter's view of what it shares; null in a viewer.
   SharedWindowList* sharedWindows = nullptr;
+  // The viewer's connection to its presenter; null in a presenter.
+  ViewerHost* viewer = nullptr;
 };
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };

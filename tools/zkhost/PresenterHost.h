@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "ControlTokens.h"
 #include "TcpSocket.h"
 #include "ViewerLink.h"
 #include "ZKLibrary.h"
@@ -25,6 +26,8 @@ struct PresenterFigures {
   uint64_t fullUpdateBytes = 0;
   uint64_t wireBytes = 0;          // sent to all viewers, headers included
   uint64_t resyncs = 0;            // slow viewers given a new full update
+  uint64_t controlGrants = 0;      // tokens handed out by the token service
+  uint64_t refusedInput = 0;       // input events from viewers without control
   uint32_t viewersAccepted = 0;
   uint32_t viewersConnected = 0;
 };
@@ -41,6 +44,11 @@ struct PresenterOptions {
 // TCP. It drains the library's outgoing queue and hands every event to every
 // live viewer; each viewer that connects (or falls too far behind) gets its
 // own full update, requested with a tag that names it.
+//
+// It also runs the token service (ControlTokens): a viewer asks for input
+// control and gets a token; input goes to the library only from the viewer
+// that holds control, and a viewer whose input is refused, or that loses
+// control to a newer grant, is sent the cancel.
 //
 // Threads: Listen and Serve on one host thread, Stop from any; one accept
 // thread; each viewer link runs two threads of its own. The session must have been
@@ -67,10 +75,19 @@ class PresenterHost {
   // before Serve.
   using Observer = std::function<void(const ZKEvent& event)>;
   void SetObserver(Observer observer) { observer_ = std::move(observer); }
+  // Hears what happens to input control, as a line for a person (any of the
+  // links' threads). Set before Serve.
+  using Notice = std::function<void(const std::string& line)>;
+  void SetNotice(Notice notice) { notice_ = std::move(notice); }
   PresenterFigures Figures() const;
 
  private:
   void AcceptLoop();
+  // A link's receiving thread: what its viewer sent.
+  void OnViewerEvent(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
+  void ServeControlRequest(ViewerLink& link, uint32_t type);
+  void Cancel(ViewerLink& link);
+  std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
   void DrainOnce();
   void Distribute(const ZKEvent& event);
   // Queues an ordinary event for one viewer; one whose backlog overflowed
@@ -88,6 +105,10 @@ class PresenterHost {
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   Observer observer_;
+  Notice notice_;
+  // Guards the token service; taken alone or before figuresMutex_.
+  std::mutex controlMutex_;
+  ControlTokens control_;
   std::thread acceptor_;
 
   mutable std::mutex linksMutex_;

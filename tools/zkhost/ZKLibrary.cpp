@@ -19,7 +19,8 @@ bool ZKLibrary::Load() {
          Find(EnableCapture, "ZK_EnableCapture") && Find(SetPosition, "ZK_SetPosition") &&
          Find(WaitForEvents, "ZK_WaitForEvents") && Find(GetQueuedEvent, "ZK_GetQueuedEvent") &&
          Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate") &&
-         Find(ClickToShare, "ZK_ClickToShare");
+         Find(ClickToShare, "ZK_ClickToShare") &&
+         Find(EnableInputControl, "ZK_EnableInputControl");
 }
 
 ZKLibrary::~ZKLibrary() {

@@ -39,11 +39,14 @@ std::string Usage() {
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
          "                      [--name NAME] [--share TITLE]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
+         "                   [--control]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
          "A running present is named present-PORT and a view view-PID unless --name says\n"
-         "otherwise. --share TITLE runs the command share TITLE once the presenter runs.\n" +
+         "otherwise. --share TITLE runs the command share TITLE once the presenter runs;\n"
+         "--control runs the command control once the viewer runs. The presenter hands out\n"
+         "input control: each request gets a higher token, and the newest holds control.\n" +
          HostCommandUsage();
 }
 
@@ -58,6 +61,7 @@ struct CommandLine {
   ViewerOptions viewer;
   int x = 0, y = 0, width = 640, height = 480;
   bool desktop = false;
+  bool control = false;
   uint32_t token = 1;
   double seconds = 0;
   double reportEvery = 0;
@@ -70,8 +74,8 @@ struct CommandLine {
 bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name == "--desktop") {
-      line->desktop = true;
+    if (name == "--desktop" || name == "--control") {
+      (name == "--desktop" ? line->desktop : line->control) = true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -178,6 +182,7 @@ int RunPresent(const CommandLine& line) {
   }
   SharedWindowList shared;
   host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
+  host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -229,7 +234,8 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
-  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr};
+  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr, &host};
+  host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
             " as " + name);
   std::string reason;
@@ -239,6 +245,7 @@ int RunView(const CommandLine& line) {
     orderly = host.Run(&reason);
     ended = true;
   });
+  if (line.control) PrintLine("zkhost: control: " + RunHostCommand(session, "control"));
   ServeCommands(channel, session, [&ended] { return !ended; });
   receiving.join();
   zk.Release();
