@@ -47,8 +47,11 @@ LONG Normalise(LONG position, int screenSize) {
   return static_cast<LONG>((static_cast<int64_t>(position) * 65536 + screenSize - 1) / screenSize);
 }
 
+// Buttons carry the move flag too: without it the system ignores the
+// coordinates and presses wherever the pointer is, while the viewer's move
+// to the point may still wait for its input timer.
 void Inject(DWORD flags, LONG x, LONG y) {
-  mouse_event(flags | MOUSEEVENTF_ABSOLUTE, x, y, 0, 1);
+  mouse_event(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y, 0, 1);
 }
 
 void InjectButton(UINT message, LONG x, LONG y) {
