@@ -11,7 +11,8 @@
 #                                       input follows DIR/NAME.in, its output goes to
 #                                       DIR/NAME.out, its exit code to DIR/NAME.exit
 #   second-display.sh xdotool DIR MARKER ARGS...
-#                                       xdotool on that display; DIR/MARKER once it ended
+#                                       xdotool on that display, its output in
+#                                       DIR/MARKER.out; DIR/MARKER once it ended
 #   second-display.sh grab DIR MARKER X Y WIDTH HEIGHT
 #                                       the screen's rectangle in DIR/MARKER.png, then DIR/MARKER
 #   second-display.sh stop DIR          ends its Wine and its display; DIR/stopped then
@@ -55,17 +56,21 @@ case "$command" in
     shift
     export DISPLAY=$(display)
     : >"$dir/$name.in"
-    rm -f "$dir/$name.exit"
+    rm -f "$dir/$name.exit" "$dir/$name.fifo"
+    mkfifo "$dir/$name.fifo"
     cd "$dir" || exit 1
-    wine "$@" < <(tail -n +1 -f "$dir/$name.in") >"$dir/$name.out" 2>&1
+    tail -n +1 -f "$dir/$name.in" >"$dir/$name.fifo" &
+    follower=$!
+    wine "$@" <"$dir/$name.fifo" >"$dir/$name.out" 2>&1
     code=$?
-    kill $! 2>/dev/null
-    echo $code >"$dir/$name.exit"
+    kill "$follower" 2>/dev/null
+    rm -f "$dir/$name.fifo"
+    echo "$code" >"$dir/$name.exit"
     ;;
   xdotool)
     marker=$1
     shift
-    DISPLAY=$(display) xdotool "$@"
+    DISPLAY=$(display) xdotool "$@" >"$dir/$marker.out" 2>&1
     touch "$dir/$marker"
     ;;
   grab)
