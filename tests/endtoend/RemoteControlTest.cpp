@@ -217,10 +217,11 @@ class RemoteControl : public ::testing::Test {
                             std::to_string(p.y) + " " + click);
   }
 
-  // Clicks into the edit through the viewer and types; true once the program
-  // holds the text.
-  void TypeThroughViewer(int viewerY, const std::string& text) {
-    ASSERT_TRUE(ClickInViewer(Centre(Control(kEditId)), viewerY));
+  // Clicks into the edit through the viewer, `offset` from its centre, and
+  // types.
+  void TypeThroughViewer(int viewerY, const std::string& text, POINT offset = {0, 0}) {
+    POINT centre = Centre(Control(kEditId));
+    ASSERT_TRUE(ClickInViewer({centre.x + offset.x, centre.y + offset.y}, viewerY));
     ASSERT_TRUE(second_->Xdotool("type --delay 60 \"" + text + "\""));
   }
 
@@ -323,7 +324,9 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
   ASSERT_TRUE(WaitUntil([&] { return TokenIn(second_->Output("viewer-one"), before) != 0; },
                         kArriveSeconds));
   EXPECT_GT(TokenIn(second_->Output("viewer-one"), before), second);
-  TypeThroughViewer(kViewerY, " and one");
+  // Away from the last click: two clicks on one spot within the double-click
+  // time make a double click, which would select the word.
+  TypeThroughViewer(kViewerY, " and one", {40, 20});
   EXPECT_TRUE(EditHolds("two and one")) << "the edit holds \"" << Text(Control(kEditId)) << "\"";
   EXPECT_TRUE(AwaitPresenter("viewer 1 takes control with token " + std::to_string(first)));
   EXPECT_TRUE(AwaitPresenter("viewer 2 gave control back"));
@@ -364,6 +367,8 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   hooktest::RecordingWindow outside(log, {kAreaX + kAreaWidth + 40, kAreaY + 200,
                                           kAreaX + kAreaWidth + 240, kAreaY + 330});
   const int outsideX = kAreaWidth + 100, outsideY = 280;  // in picture coordinates
+  // Light input goes to the focus of the foreground window: the program's.
+  SetForegroundWindow(window_);
 
   RawViewer stale, peer;
   ASSERT_TRUE(stale.Connect());
