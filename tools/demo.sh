@@ -5,7 +5,9 @@
 # (zkhost view) beside it shows what it receives over TCP. At the end it
 # prints the figures (updates and bytes sent, compression ratio, time from a
 # change to the viewer showing it, how closely the viewer matches) and saves
-# PNGs of the presenter's shared area and of the viewer's window.
+# PNGs of the presenter's shared area and of the viewer's window. The viewer
+# takes input control from the presenter's token service as it joins (the
+# remote-control tests work a program through it from a second display).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -28,7 +30,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   cd "$out"   # both sessions read .\ZK.ini from here
   wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --desktop > present.txt 2>&1 &
   presenter=$!
-  wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 > view.txt 2>&1 &
+  wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 --control > view.txt 2>&1 &
   viewer=$!
   wine "$bin/zkcontent.exe" --rect 0,0,624,600 --watch 648,0 --corpus "$corpus" \
     --save "$save" > content.txt 2>&1 || echo "zkcontent failed" >> content.txt

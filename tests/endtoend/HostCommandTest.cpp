@@ -73,7 +73,8 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_NE(taken.output.find("another zkhost is named viewer-one"), std::string::npos)
       << taken.output;
   Sent viewerHelp = Run("send viewer-one help");
-  EXPECT_EQ(viewerHelp.output, "ok help [COMMAND], stop\n") << "sharing is the presenter's";
+  EXPECT_EQ(viewerHelp.output, "ok help [COMMAND], stop, control [SECONDS], release-control\n")
+      << "sharing is the presenter's, control the viewer's";
 
   EXPECT_EQ(Run("send viewer-one stop").output, "ok stopping\n");
   DWORD code = 99;
