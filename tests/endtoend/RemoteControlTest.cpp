@@ -100,6 +100,22 @@ class RawViewer {
     for (const ReceivedEvent& event : received_) count += event.type == type ? 1 : 0;
     return count;
   }
+  // Pointer positions the presenter reported for a button message (a click
+  // of its own pointer) at the given picture point.
+  int ClicksReportedAt(PackedPoint point) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int count = 0;
+    for (const ReceivedEvent& event : received_) {
+      MouseMessage position;
+      if (event.type == ZKP_MOUSEPOSITION &&
+          ParseMessage(event.payload.data(), static_cast<uint32_t>(event.payload.size()),
+                       &position) &&
+          position.message == WM_LBUTTONDOWN && position.point.x == point.x &&
+          position.point.y == point.y)
+        ++count;
+    }
+    return count;
+  }
   // Asks for control and returns the token granted, or 0.
   uint32_t TakeControl() {
     Send(ZKH_REQUESTCONTROL, ControlRequestMessage{});
@@ -432,6 +448,48 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
 }
 
 INSTANTIATE_TEST_SUITE_P(InjectedAndLight, HostilePeer, ::testing::Bool());
+
+// While the presenter works its own mouse, a remote click is posted to the
+// window under its point: the presenter's pointer stays where the presenter
+// put it, so its hooks report no click of its own there.
+TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAlone) {
+  StartPresenting("LocalMouseOverride=60000");
+  RawViewer peer;
+  ASSERT_TRUE(peer.Connect());
+  const uint32_t token = peer.TakeControl();
+  ASSERT_NE(token, 0u);
+  ASSERT_TRUE(hooktest::HaveXdotool());
+  // The presenter's own mouse, over a window of the test's beside the area
+  // (Wine turns X pointer events into input over its own windows only).
+  hooktest::MessageLog log;
+  hooktest::RecordingWindow beside(log, {kAreaX + kAreaWidth + 100, kAreaY + 100,
+                                         kAreaX + kAreaWidth + 300, kAreaY + 300});
+  const POINT local = beside.ScreenCentre();
+  ASSERT_TRUE(hooktest::RunXdotool("mousemove " + std::to_string(local.x) + " " +
+                                   std::to_string(local.y) + " mousemove_relative 3 3"));
+  ASSERT_TRUE(WaitUntil([&] { return peer.Count(ZKP_MOUSEPOSITION) > 0; }, kArriveSeconds));
+
+  HWND list = Control(kListId);
+  const int itemHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+  POINT gamma = {20, 2 * itemHeight + itemHeight / 2};
+  ClientToScreen(list, &gamma);
+  const PackedPoint remote = {static_cast<int16_t>(gamma.x - kAreaX),
+                              static_cast<int16_t>(gamma.y - kAreaY)};
+  for (uint32_t button : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+    ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, button, 0, remote}));
+  EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == 2; },
+                        kArriveSeconds))
+      << "the click did not select \"gamma\"";
+
+  // A click of the presenter's own: once it is reported, so would an
+  // injected click before it have been.
+  ASSERT_TRUE(hooktest::RunXdotool("mousemove " + std::to_string(local.x) + " " +
+                                   std::to_string(local.y) + " click 1"));
+  const PackedPoint localInPicture = {static_cast<int16_t>(local.x - kAreaX),
+                                      static_cast<int16_t>(local.y - kAreaY)};
+  ASSERT_TRUE(WaitUntil([&] { return peer.ClicksReportedAt(localInPicture) > 0; }, kArriveSeconds));
+  EXPECT_EQ(peer.ClicksReportedAt(remote), 0) << "the remote click moved the presenter's pointer";
+}
 
 TEST_F(RemoteControl, EveryViewerDrawsThePresentersPointerWhereItIs) {
   StartPresenting("");
