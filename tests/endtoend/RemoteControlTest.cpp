@@ -191,6 +191,15 @@ class RemoteControl : public ::testing::Test {
         "present --desktop --name present-rc --port " + std::to_string(kPort) + " --rect " + rect,
         "presenter.txt"));
     ASSERT_TRUE(AwaitPresenter("as present-rc"));
+    // Input is replayed once the frame stands over the area, capturing.
+    ASSERT_TRUE(WaitUntil(
+        [] {
+          HWND frame = FindWindowA("Morvane Zenkast", "Morvane Zenkast");
+          RECT r = {};
+          return frame && IsWindowVisible(frame) && GetWindowRect(frame, &r) &&
+                 r.left == kAreaX && r.top == kAreaY && r.right == kAreaX + kAreaWidth;
+        },
+        kStartSeconds));
   }
 
   void StartSecondDisplay() {
@@ -368,6 +377,26 @@ TEST_P(RemoteDoubleClick, ADoubleClickInTheViewerOpensAListItem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(InjectedAndLight, RemoteDoubleClick, ::testing::Bool());
+
+// A double click whose first click the presenter never replayed (it went
+// out before a move, or long ago) is replayed whole: click, then press.
+TEST_F(RemoteControl, ALoneDoubleClickMessageIsReplayedAsAWholeDoubleClick) {
+  StartPresenting("");
+  RawViewer peer;
+  ASSERT_TRUE(peer.Connect());
+  const uint32_t token = peer.TakeControl();
+  ASSERT_NE(token, 0u);
+  HWND list = Control(kListId);
+  const int itemHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+  POINT delta = {20, 3 * itemHeight + itemHeight / 2};
+  ClientToScreen(list, &delta);
+  const PackedPoint point = {static_cast<int16_t>(delta.x - kAreaX),
+                             static_cast<int16_t>(delta.y - kAreaY)};
+  for (uint32_t button : {WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+    ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, button, 0, point}));
+  EXPECT_TRUE(WaitUntil([&] { return Text(Control(kStatusId)) == "opened delta"; }, kArriveSeconds))
+      << "the status line says \"" << Text(Control(kStatusId)) << "\"";
+}
 
 // A viewer that holds control but sends what no viewer's library produces:
 // message numbers that would close or destroy windows, and points outside
