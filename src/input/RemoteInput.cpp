@@ -18,14 +18,14 @@ bool IsKeyMessage(UINT message) {
          message == WM_SYSKEYUP;
 }
 
-// What a peer may have replayed on this desktop: the mouse messages of a
-// client area and of a frame (a viewer's frame produces those too), and the
-// keyboard messages. Anything else (WM_CLOSE, WM_DESTROY, WM_QUIT, private
-// numbers) would be posted to a window of the peer's choosing.
 // The headers' last numbers vary with the targeted system version: spelled out.
 constexpr uint32_t kLastMouseMessage = 0x020E;
 constexpr uint32_t kLastKeyMessage = 0x0109;
 
+// What a peer may have replayed on this desktop: the mouse messages of a
+// client area and of a frame (a viewer's frame produces those too), and the
+// keyboard messages. Anything else (WM_CLOSE, WM_DESTROY, WM_QUIT, private
+// numbers) would be posted to a window of the peer's choosing.
 bool IsRemoteMouseMessage(uint32_t message) {
   return (message >= WM_MOUSEFIRST && message <= kLastMouseMessage) ||
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);

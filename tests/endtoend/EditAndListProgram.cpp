@@ -32,7 +32,8 @@ void CreateControls(HWND window) {
   child("STATIC", 0, kStatusId, half, kStatusHeight);
   HWND list = child("LISTBOX", WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, kListId,
                     half + kStatusHeight, client.bottom - half - kStatusHeight);
-  for (const char* item : kItems) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  for (const char* item : kItems)
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
   SetFocus(edit);
 }
 
@@ -75,10 +76,10 @@ int main(int argc, char** argv) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = "EditAndListProgram";
   if (!RegisterClassA(&windowClass)) return 1;
-  HWND window = CreateWindowExA(0, windowClass.lpszClassName, argv[1],
-                                WS_POPUP | WS_CAPTION | WS_VISIBLE, std::atoi(argv[2]),
-                                std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
-                                nullptr, nullptr, windowClass.hInstance, nullptr);
+  HWND window =
+      CreateWindowExA(0, windowClass.lpszClassName, argv[1], WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                      std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                      std::atoi(argv[5]), nullptr, nullptr, windowClass.hInstance, nullptr);
   if (!window) return 1;
   SetForegroundWindow(window);
   MSG msg;

@@ -196,8 +196,8 @@ class RemoteControl : public ::testing::Test {
         [] {
           HWND frame = FindWindowA("Morvane Zenkast", "Morvane Zenkast");
           RECT r = {};
-          return frame && IsWindowVisible(frame) && GetWindowRect(frame, &r) &&
-                 r.left == kAreaX && r.top == kAreaY && r.right == kAreaX + kAreaWidth;
+          return frame && IsWindowVisible(frame) && GetWindowRect(frame, &r) && r.left == kAreaX &&
+                 r.top == kAreaY && r.right == kAreaX + kAreaWidth;
         },
         kStartSeconds));
   }
@@ -238,8 +238,8 @@ class RemoteControl : public ::testing::Test {
 
   bool ClickInViewer(POINT presenterPoint, int viewerY, const std::string& click = "click 1") {
     POINT p = InViewer(presenterPoint, viewerY);
-    return second_->Xdotool("mousemove --sync " + std::to_string(p.x) + " " +
-                            std::to_string(p.y) + " " + click);
+    return second_->Xdotool("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                            " " + click);
   }
 
   // Clicks into the edit through the viewer, `offset` from its centre, and
@@ -409,8 +409,8 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   hooktest::MessageLog log;
   // A window of the test's beside the area, level with the list box (a
   // right click on the edit would open its menu): nothing may click it.
-  hooktest::RecordingWindow outside(log, {kAreaX + kAreaWidth + 40, kAreaY + 200,
-                                          kAreaX + kAreaWidth + 240, kAreaY + 330});
+  hooktest::RecordingWindow outside(
+      log, {kAreaX + kAreaWidth + 40, kAreaY + 200, kAreaX + kAreaWidth + 240, kAreaY + 330});
   const int outsideX = kAreaWidth + 100, outsideY = 280;  // in picture coordinates
   // Light input goes to the focus of the foreground window: the program's.
   SetForegroundWindow(window_);
@@ -426,16 +426,17 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
       << "a viewer that lost control is told";
 
   // The lower token's input is refused, and its sender told again.
-  ASSERT_TRUE(stale.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{staleToken, WM_KEYDOWN, 'Q', 0x100001}));
+  ASSERT_TRUE(
+      stale.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{staleToken, WM_KEYDOWN, 'Q', 0x100001}));
   EXPECT_TRUE(WaitUntil([&] { return stale.Count(ZKP_CANCELINPUTCONTROL) >= 2; }, kArriveSeconds));
 
-  const uint32_t hostile[] = {WM_CLOSE, WM_QUIT, WM_DESTROY, WM_SYSCOMMAND, WM_USER + 1, 0x7FFF,
-                              0xC123, 0xFFFFFFFF};
+  const uint32_t hostile[] = {WM_CLOSE,    WM_QUIT, WM_DESTROY, WM_SYSCOMMAND,
+                              WM_USER + 1, 0x7FFF,  0xC123,     0xFFFFFFFF};
   POINT edit = Centre(Control(kEditId));
   const PackedPoint inside = {static_cast<int16_t>(edit.x - kAreaX),
                               static_cast<int16_t>(edit.y - kAreaY)};
-  const PackedPoint points[] = {inside, {static_cast<int16_t>(outsideX), outsideY},
-                                {-32768, -32768}, {32767, 32767}};
+  const PackedPoint points[] = {
+      inside, {static_cast<int16_t>(outsideX), outsideY}, {-32768, -32768}, {32767, 32767}};
   for (uint32_t message : hostile) {
     for (PackedPoint point : points)
       ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, message, 0, point}));
@@ -448,20 +449,22 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
 
   if (!light) {
     // A drag that leaves the picture still releases its button.
-    ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, WM_LBUTTONDOWN, MK_LBUTTON, inside}));
-    EXPECT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; },
-                          kArriveSeconds));
+    ASSERT_TRUE(
+        peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, WM_LBUTTONDOWN, MK_LBUTTON, inside}));
+    EXPECT_TRUE(
+        WaitUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }, kArriveSeconds));
     ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, WM_LBUTTONUP, 0, {-300, 5000}}));
-    EXPECT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0; },
-                          kArriveSeconds));
+    EXPECT_TRUE(
+        WaitUntil([] { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0; }, kArriveSeconds));
   }
   // Then ordinary input: a click into the edit and a "z". Once it is there,
   // everything sent before it has been handled.
   for (uint32_t button : {WM_LBUTTONDOWN, WM_LBUTTONUP})
     ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, button, 0, inside}));
   for (uint32_t key : {WM_KEYDOWN, WM_KEYUP})
-    ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE,
-                          KeyboardMessage{token, key, 'Z', 0x2C0001u | (key == WM_KEYUP ? 0xC0000000u : 0)}));
+    ASSERT_TRUE(peer.Send(
+        ZKP_KEYBOARDUPDATE,
+        KeyboardMessage{token, key, 'Z', 0x2C0001u | (key == WM_KEYUP ? 0xC0000000u : 0)}));
   EXPECT_TRUE(WaitUntil([&] { return Text(Control(kEditId)) == "z"; }, kArriveSeconds))
       << "the edit holds \"" << Text(Control(kEditId)) << "\"";
 
@@ -470,8 +473,8 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   EXPECT_TRUE(presenter_.IsRunning());
   outside.FlushPosted();
   EXPECT_EQ(log.Count([](const hooktest::Seen& seen) {
-              return seen.message == WM_LBUTTONDOWN || seen.message == WM_LBUTTONUP;
-            }),
+    return seen.message == WM_LBUTTONDOWN || seen.message == WM_LBUTTONUP;
+  }),
             0u)
       << "the window beside the area was clicked";
 }
@@ -491,8 +494,8 @@ TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAl
   // The presenter's own mouse, over a window of the test's beside the area
   // (Wine turns X pointer events into input over its own windows only).
   hooktest::MessageLog log;
-  hooktest::RecordingWindow beside(log, {kAreaX + kAreaWidth + 100, kAreaY + 100,
-                                         kAreaX + kAreaWidth + 300, kAreaY + 300});
+  hooktest::RecordingWindow beside(
+      log, {kAreaX + kAreaWidth + 100, kAreaY + 100, kAreaX + kAreaWidth + 300, kAreaY + 300});
   const POINT local = beside.ScreenCentre();
   ASSERT_TRUE(hooktest::RunXdotool("mousemove " + std::to_string(local.x) + " " +
                                    std::to_string(local.y) + " mousemove_relative 3 3"));
@@ -506,8 +509,8 @@ TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAl
                               static_cast<int16_t>(gamma.y - kAreaY)};
   for (uint32_t button : {WM_LBUTTONDOWN, WM_LBUTTONUP})
     ASSERT_TRUE(peer.Send(ZKP_MOUSEUPDATE, MouseMessage{token, button, 0, remote}));
-  EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == 2; },
-                        kArriveSeconds))
+  EXPECT_TRUE(
+      WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == 2; }, kArriveSeconds))
       << "the click did not select \"gamma\"";
 
   // A click of the presenter's own: once it is reported, so would an
@@ -549,8 +552,8 @@ TEST_F(RemoteControl, EveryViewerDrawsThePresentersPointerWhereItIs) {
         // The viewer's picture differs from the screen only where it draws
         // the pointer, and both viewers draw exactly the same.
         PictureBox between = DifferenceBox(one, two);
-        return beside.mismatched == 0 && whole.mismatched > 0 &&
-               between.right == between.left && between.bottom == between.top;
+        return beside.mismatched == 0 && whole.mismatched > 0 && between.right == between.left &&
+               between.bottom == between.top;
       },
       kArriveSeconds))
       << beside.mismatched << " pixels differ beside the pointer, " << whole.mismatched

@@ -15,8 +15,8 @@ constexpr double kStepSeconds = 30;
 
 // Z:\a\b -> /a/b: Wine maps the Linux root to Z:.
 std::string UnixPath(const std::string& windowsPath) {
-  std::string path = windowsPath.size() > 2 && windowsPath[1] == ':' ? windowsPath.substr(2)
-                                                                      : windowsPath;
+  std::string path =
+      windowsPath.size() > 2 && windowsPath[1] == ':' ? windowsPath.substr(2) : windowsPath;
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;

@@ -17,7 +17,8 @@ std::string RunControl(HostSession& session, const CommandWordList& arguments) {
   if (arguments.size() == 1) {
     char* end = nullptr;
     seconds = std::strtod(arguments[0].c_str(), &end);
-    if (!end || *end != '\0' || seconds <= 0) return ErrorReply("not a number of seconds: " + arguments[0]);
+    if (!end || *end != '\0' || seconds <= 0)
+      return ErrorReply("not a number of seconds: " + arguments[0]);
   }
   uint32_t token = 0;
   if (!session.viewer->RequestControl(seconds, &token))

@@ -107,8 +107,8 @@ bool ViewerHost::RequestControl(double seconds, uint32_t* token) {
   std::unique_lock<std::mutex> lock(controlMutex_);
   grantedToken_ = 0;
   if (!Send(*MakeMessageFrame(ZKH_REQUESTCONTROL, ControlRequestMessage{}))) return false;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
-  if (!granted_.wait_until(lock, deadline, [this] { return grantedToken_ != 0 || stop_; }) ||
+  const auto wait = std::chrono::duration<double>(seconds);
+  if (!granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || stop_; }) ||
       grantedToken_ == 0)
     return false;
   controlToken_ = *token = grantedToken_;
