@@ -405,15 +405,17 @@ class HostilePeer : public RemoteControl, public ::testing::WithParamInterface<b
 
 TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   const bool light = GetParam();
-  StartPresenting(light ? "UseLightInputControl=1" : "");
   hooktest::MessageLog log;
   // A window of the test's beside the area, level with the list box (a
   // right click on the edit would open its menu): nothing may click it.
+  // Made and activated before the program starts, so that the program's
+  // window is the foreground one, which light keys go to.
   hooktest::RecordingWindow outside(
       log, {kAreaX + kAreaWidth + 40, kAreaY + 200, kAreaX + kAreaWidth + 240, kAreaY + 330});
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == outside.Handle(); }, kStartSeconds));
   const int outsideX = kAreaWidth + 100, outsideY = 280;  // in picture coordinates
-  // Light input goes to the focus of the foreground window: the program's.
-  SetForegroundWindow(window_);
+  StartPresenting(light ? "UseLightInputControl=1" : "");
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window_; }, kStartSeconds));
 
   RawViewer stale, peer;
   ASSERT_TRUE(stale.Connect());
