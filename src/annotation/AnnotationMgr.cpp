@@ -44,6 +44,8 @@ bool AnnotationMgr::RemoveElement(AnnotationElement* element, bool destroy) {
 }
 
 void AnnotationMgr::ClearElements(bool send) {
+  // A drag in progress holds its element in the list: it goes with the rest.
+  if (dragging_) EndPlacement(true);
   if (send && !elements_.empty() && eventSink_)
     eventSink_->QueueMessage(ZKP_ANNOTATION,
                              AnnotationMessage{kAnnotationClearAll, 1, 0, 0, 0, 0, 0});

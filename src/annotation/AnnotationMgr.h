@@ -37,7 +37,8 @@ class AnnotationMgr {
   // region set and its place is repainted; with destroy false the caller
   // owns the element again.
   bool RemoveElement(AnnotationElement* element, bool destroy);
-  // With send, a non-empty list is announced as a clear-all first.
+  // With send, a non-empty list is announced as a clear-all first. A drag
+  // in progress ends with its element.
   void ClearElements(bool send);
   bool DrawElements(HDC dc);
   // Every element in list order, as a newly joined viewer needs them.

@@ -24,6 +24,9 @@ void AnnotationMgr::StartMarker(uint32_t colour) {
 }
 
 void AnnotationMgr::StartPlacement(AnnotationElement* element) {
+  // A new start replaces a placement in progress, drag and all.
+  if (dragging_) ReleaseCapture();
+  dragging_ = false;
   DropPending();
   pending_ = element;
   armed_ = true;

@@ -135,6 +135,19 @@ TEST_F(AnnotationMgrTest, EscapeInMidDragDropsTheElementAndSendsOnlyTheEnd) {
   EXPECT_EQ(sent[0].type, static_cast<uint32_t>(ZKP_ENDANNOTATION));
 }
 
+TEST_F(AnnotationMgrTest, ClearingInMidDragEndsThePlacementWithItsElement) {
+  manager_.StartHighlight();
+  manager_.OnInput(WM_LBUTTONDOWN, 0, Point(30, 30));
+  manager_.OnInput(WM_MOUSEMOVE, 0, Point(90, 80));
+  manager_.ClearElements(true);
+  EXPECT_EQ(manager_.GetElementCount(), 0u);
+  EXPECT_FALSE(manager_.IsPlacementArmed());
+  EXPECT_FALSE(manager_.OnInput(WM_MOUSEMOVE, 0, Point(95, 85))) << "nothing left to move";
+  std::vector<Sent> sent = TakeSent();
+  ASSERT_EQ(sent.size(), 1u) << "the drag's element was never sent: nothing to clear elsewhere";
+  EXPECT_EQ(sent[0].type, static_cast<uint32_t>(ZKP_ENDANNOTATION));
+}
+
 TEST_F(AnnotationMgrTest, AClearAllWithoutItsFlagChangesNothing) {
   ASSERT_TRUE(manager_.OnAnnotation(AnnotationMessage{kAnnotationHighlight, 0, 10, 10, 60, 40, 0}));
   EXPECT_FALSE(manager_.OnAnnotation(AnnotationMessage{kAnnotationClearAll, 0, 0, 0, 0, 0, 0}));
