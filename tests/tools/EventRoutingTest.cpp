@@ -64,4 +64,7 @@ TEST(EventRouting, ShortOrLyingPayloadsYieldNothing) {
 TEST(EventRouting, APresenterAcceptsOnlyWhatViewersProduce) {
   for (uint32_t type : {3u, 4u, 6u, 7u, 11u}) EXPECT_TRUE(IsViewerEvent(type)) << type;
   for (uint32_t type : {0u, 1u, 2u, 5u, 8u, 9u, 10u, 12u}) EXPECT_FALSE(IsViewerEvent(type)) << type;
+  // Marks go on to the other viewers; input is the presenter's alone.
+  for (uint32_t type : {6u, 7u, 11u}) EXPECT_TRUE(IsRelayedViewerEvent(type)) << type;
+  for (uint32_t type : {3u, 4u, 0u, 1u}) EXPECT_FALSE(IsRelayedViewerEvent(type)) << type;
 }

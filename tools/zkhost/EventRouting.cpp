@@ -33,3 +33,7 @@ bool IsViewerEvent(uint32_t type) {
   return type == ZKP_MOUSEUPDATE || type == ZKP_KEYBOARDUPDATE || type == ZKP_ANNOTATION ||
          type == ZKP_ENDANNOTATION || type == ZKP_ANNOTATIONMODE;
 }
+
+bool IsRelayedViewerEvent(uint32_t type) {
+  return type == ZKP_ANNOTATION || type == ZKP_ENDANNOTATION || type == ZKP_ANNOTATIONMODE;
+}

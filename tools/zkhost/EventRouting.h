@@ -15,3 +15,8 @@ bool FindFrameSize(uint32_t type, const uint8_t* payload, uint32_t size, uint16_
 // Events that a viewer's library produces (input and annotations): the only
 // ones a presenter's host accepts from a viewer.
 bool IsViewerEvent(uint32_t type);
+
+// Viewer events that a presenter's host passes on to the other viewers:
+// annotations, their end and the mode switch. Viewers talk only to the
+// presenter, and the presenter's library sends no received mark again.
+bool IsRelayedViewerEvent(uint32_t type);

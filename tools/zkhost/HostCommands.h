@@ -27,6 +27,8 @@ struct HostSession {
   std::function<void()> stop;
   // The presenter's view of what it shares; null in a viewer.
   SharedWindowList* sharedWindows = nullptr;
+  // Whether `annotation on` has enabled annotation in this session.
+  bool annotationEnabled = false;
 };
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };

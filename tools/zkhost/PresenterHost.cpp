@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "EventRouting.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -34,19 +35,15 @@ void PresenterHost::AcceptLoop() {
     TcpSocket socket = listener_.Accept(stop_);
     if (!socket.IsOpen()) continue;
     socket.SetSendBuffer(options_.socketSendBuffer);
-    // What a viewer sends (its input, its annotations) goes to the
-    // presenter's library like any received event.
-    auto sink = [this](uint32_t type, const std::vector<uint8_t>& payload) {
-      ZKEvent event = {type, static_cast<uint32_t>(payload.size()),
-                       const_cast<uint8_t*>(payload.data())};
-      zk_.PostEvent(&event);
-    };
     std::shared_ptr<ViewerLink> link;
     uint32_t tag;
     {
       std::lock_guard<std::mutex> lock(linksMutex_);
-      link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++,
-                                          options_.backlogBound, sink);
+      const uint32_t id = nextViewerId_++;
+      auto sink = [this, id](uint32_t type, const std::vector<uint8_t>& payload) {
+        Receive(id, type, payload);
+      };
+      link = std::make_shared<ViewerLink>(std::move(socket), id, options_.backlogBound, sink);
       // Held back from the ordinary stream before the drain thread sees it.
       tag = NewTag(*link);
       link->AwaitFullUpdate(tag);
@@ -59,6 +56,23 @@ void PresenterHost::AcceptLoop() {
     link->Start();
     zk_.RequestFullUpdate(tag);
   }
+}
+
+void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload) {
+  ZKEvent event = {type, static_cast<uint32_t>(payload.size()),
+                   const_cast<uint8_t*>(payload.data())};
+  if (viewerObserver_) viewerObserver_(viewer, event);
+  // The others see a viewer's marks as it makes them; the presenter's
+  // library takes them like any received event and relays the mode itself.
+  if (IsRelayedViewerEvent(type)) Relay(viewer, MakeWireFrame(type, event.size, event.payload));
+  zk_.PostEvent(&event);
+}
+
+void PresenterHost::Relay(uint32_t from, const WireFrame& frame) {
+  std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  std::lock_guard<std::mutex> lock(figuresMutex_);
+  for (auto& link : links)
+    if (link->Id() != from) OfferEvent(*link, frame);
 }
 
 uint32_t PresenterHost::NewTag(const ViewerLink& link) {

@@ -40,7 +40,9 @@ struct PresenterOptions {
 // PresenterHost serves one presenter session to any number of viewers over
 // TCP. It drains the library's outgoing queue and hands every event to every
 // live viewer; each viewer that connects (or falls too far behind) gets its
-// own full update, requested with a tag that names it.
+// own full update, requested with a tag that names it. Viewers talk only to
+// the presenter: what a viewer sends goes into the presenter's library, and
+// its annotations go on to the other viewers as well.
 //
 // Threads: Listen and Serve on one host thread, Stop from any; one accept
 // thread; each viewer link runs two threads of its own. The session must have been
@@ -67,10 +69,16 @@ class PresenterHost {
   // before Serve.
   using Observer = std::function<void(const ZKEvent& event)>;
   void SetObserver(Observer observer) { observer_ = std::move(observer); }
+  // Sees every event a viewer sent that the presenter accepts (a viewer
+  // link's thread). Set before Listen.
+  using ViewerObserver = std::function<void(uint32_t viewer, const ZKEvent& event)>;
+  void SetViewerObserver(ViewerObserver observer) { viewerObserver_ = std::move(observer); }
   PresenterFigures Figures() const;
 
  private:
   void AcceptLoop();
+  void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
+  void Relay(uint32_t from, const WireFrame& frame);
   void DrainOnce();
   void Distribute(const ZKEvent& event);
   // Queues an ordinary event for one viewer; one whose backlog overflowed
@@ -88,6 +96,7 @@ class PresenterHost {
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   Observer observer_;
+  ViewerObserver viewerObserver_;
   std::thread acceptor_;
 
   mutable std::mutex linksMutex_;
