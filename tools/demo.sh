@@ -5,9 +5,10 @@
 # (zkhost view) beside it shows what it receives over TCP. At the end it
 # prints the figures (updates and bytes sent, compression ratio, time from a
 # change to the viewer showing it, how closely the viewer matches) and saves
-# PNGs of the presenter's shared area and of the viewer's window. The viewer
-# takes input control from the presenter's token service as it joins (the
-# remote-control tests work a program through it from a second display).
+# PNGs of the presenter's shared area and of the viewer's window. Then the
+# viewer annotates the still picture (one highlight dragged and one marker
+# clicked with xdotool, as a user would) and the marks are saved as seen on
+# both sides.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,10 +31,33 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   cd "$out"   # both sessions read .\ZK.ini from here
   wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --desktop > present.txt 2>&1 &
   presenter=$!
-  wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 --control > view.txt 2>&1 &
+  wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 --name demo-viewer \
+    > view.txt 2>&1 &
   viewer=$!
   wine "$bin/zkcontent.exe" --rect 0,0,624,600 --watch 648,0 --corpus "$corpus" \
-    --save "$save" > content.txt 2>&1 || echo "zkcontent failed" >> content.txt
+    --save "$save" --hold 30 > content.txt 2>&1 || echo "zkcontent failed" >> content.txt &
+  content=$!
+  for _ in $(seq 600); do
+    grep -q "^phase held" content.txt 2>/dev/null && break
+    kill -0 $content 2>/dev/null || break
+    sleep 0.5
+  done
+  if grep -q "^phase held" content.txt; then
+    send() { echo "viewer: $* -> $(wine "$bin/zkhost.exe" send demo-viewer "$@")" >> marks.txt; }
+    send annotation on
+    send highlight
+    sleep 1   # the viewer arms the placement on its next turn
+    xdotool mousemove 1068 300 mousedown 1 mousemove 900 200 mousemove 828 120 mouseup 1
+    sleep 1
+    send marker FF0000
+    sleep 1
+    xdotool mousemove 1148 420 click 1
+    sleep 2   # the marks travel to the presenter
+    wine "$bin/zkcontent.exe" --grab 0,0,624,600 "$save\\presenter-marks.png" >> marks.txt 2>&1
+    wine "$bin/zkcontent.exe" --grab 648,0,624,600 "$save\\viewer-marks.png" >> marks.txt 2>&1
+    send leave-annotation
+  fi
+  wait $content || true
   wine "$bin/zkhost.exe" stop --port 5905 || true
   wait $presenter $viewer || true' bash "$out" "$build/bin" "$corpus"
 
@@ -43,8 +67,12 @@ echo "== viewer (zkhost view)"
 grep -v '^figures' "$out/view.txt" || true
 echo "== content and what the viewer showed (zkcontent)"
 grep -E '^(latency|match)' "$out/content.txt" || cat "$out/content.txt"
+echo "== annotation from the viewer (zkhost send, xdotool)"
+cat "$out/marks.txt" 2>/dev/null || echo "(not run: the content did not hold)"
 echo
 echo "Presenter's shared area: $out/presenter.png"
 echo "Viewer's window:         $out/viewer.png"
-echo "Logs: $out/present.txt $out/view.txt $out/content.txt"
-[ -f "$out/presenter.png" ] && [ -f "$out/viewer.png" ]
+echo "With the viewer's marks: $out/presenter-marks.png $out/viewer-marks.png"
+echo "Logs: $out/present.txt $out/view.txt $out/content.txt $out/marks.txt"
+[ -f "$out/presenter.png" ] && [ -f "$out/viewer.png" ] &&
+  [ -f "$out/presenter-marks.png" ] && [ -f "$out/viewer-marks.png" ]

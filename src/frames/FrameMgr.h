@@ -83,7 +83,7 @@ class FrameMgr : public CompressionMgr {
   bool Draw(HDC dc, const Rect& client);
   // Paints the frame under the client rectangle (x, y, width, height) into a
   // device context whose origin stands for client point (x, y): how an
-  // annotation highlight will draw off-screen once annotation elements land.
+  // annotation highlight draws off-screen. False when nothing was drawn.
   bool DrawAt(HDC dc, int32_t width, int32_t height, int32_t x, int32_t y);
 
   uint32_t GetToken() const { return token_; }

@@ -66,6 +66,7 @@ void ZKWindow::PaintClient(HDC dc, const RECT& r, bool forced) {
     FillGrey(dc, grey, 0, 0, clientWidth, top);
     FillGrey(dc, grey, 0, top + frameHeight, clientWidth, clientHeight);
   }
+  DrawElements(dc);
   if (annotationModeActive_ && annotationDialog_)
     RedrawWindow(annotationDialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   DrawRemotePointer(dc);
@@ -94,8 +95,10 @@ void ZKWindow::OnPaint() {
     PostMessageA(window_, WM_ZK_DIRTYRECT, MAKEWPARAM(topLeft.x, topLeft.y),
                  MAKELPARAM(bottomRight.x, bottomRight.y));
     // Validated in every case: a region left invalid would come back as an
-    // endless stream of paint messages.
-    BeginPaint(window_, &ps);
+    // endless stream of paint messages. While capture is paused the marks
+    // stand over the frozen screen.
+    HDC dc = BeginPaint(window_, &ps);
+    if (paused_) DrawElements(dc);
     EndPaint(window_, &ps);
     return;
   }

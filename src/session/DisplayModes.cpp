@@ -131,6 +131,8 @@ void ZKWindow::RequestFullUpdate(uint32_t requestTag) {
   if (!(roleFlags_ & ROLE_CAPTURE)) return;
   BeginFullUpdate(requestTag);
   SendFullFrame();
+  // The mode first: a receiver that joins takes the marks that follow in it.
   SendAnnotationMode(displayMode_ == ZKM_ANNOTATION);
+  SendElements();
   EndFullUpdate();
 }

@@ -40,6 +40,14 @@ INT_PTR CALLBACK Statistics::DialogProc(HWND dialog, UINT message, WPARAM, LPARA
   if (!self) return 0;
   if (message == WM_DESTROY) self->dialog_ = nullptr;
   if (message == WM_PAINT) self->Redraw();
+  if (message == WM_DRAWITEM) {
+    // The control repaints what was last taken: taking figures here would
+    // change its text, which would ask for another paint.
+    auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    if (item->CtlID != IDC_STATISTICS_TEXT) return 0;
+    self->DrawFigures(item->hDC, item->rcItem);
+    return 1;
+  }
   return 0;
 }
 
@@ -57,28 +65,41 @@ void Statistics::RefreshPeriodically() {
 
 void Statistics::Redraw() {
   if (!dialog_) return;
-  HWND text = GetDlgItem(dialog_, IDC_STATISTICS_TEXT);
-  if (!text) return;
-  uint32_t now = TickCountMs();
-  HDC dc = GetDC(text);
+  HWND control = GetDlgItem(dialog_, IDC_STATISTICS_TEXT);
+  if (!control) return;
+  FormatFigures(TickCountMs());
+  std::string text;
+  for (const std::string& line : lines_) text += (text.empty() ? "" : "\r\n") + line;
+  SetWindowTextA(control, text.c_str());
+  HDC dc = GetDC(control);
   RECT client;
-  GetClientRect(text, &client);
-  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-
-  StatRecord sum;
-  int y = DrawSection(dc, 0, now, "Totals", StatTotals());
-  StatSumWindow(kTenSeconds, now, sum);
-  y = DrawSection(dc, y + kSectionGap, now, "Running Totals(10 sec)", sum);
-  StatSumWindow(kOneSecond, now, sum);
-  DrawSection(dc, y + kSectionGap, now, "Running Totals(1 sec)", sum);
-  ReleaseDC(text, dc);
+  GetClientRect(control, &client);
+  DrawFigures(dc, client);
+  ReleaseDC(control, dc);
 }
 
-int Statistics::DrawSection(HDC dc, int y, uint32_t now, const char* title,
-                            const StatRecord& record) {
+void Statistics::FormatFigures(uint32_t now) {
+  lines_.clear();
+  StatRecord sum;
+  AddSection(now, "Totals", StatTotals());
+  StatSumWindow(kTenSeconds, now, sum);
+  AddSection(now, "Running Totals(10 sec)", sum);
+  StatSumWindow(kOneSecond, now, sum);
+  AddSection(now, "Running Totals(1 sec)", sum);
+}
+
+void Statistics::AddSection(uint32_t now, const char* title, const StatRecord& record) {
   char lines[kStatSectionLines][kStatLineSize];
   FormatStatSection(title, record, now, lines);
-  for (int i = 0; i < kStatSectionLines; ++i)
-    TextOutA(dc, 0, y + i * kLineHeight, lines[i], lstrlenA(lines[i]));
-  return y + kStatSectionLines * kLineHeight;
+  lines_.insert(lines_.end(), lines, lines + kStatSectionLines);
+}
+
+void Statistics::DrawFigures(HDC dc, const RECT& control) const {
+  FillRect(dc, &control, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  // Seven lines a section, 16 pixels apart, sections 8 pixels apart.
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const int section = static_cast<int>(i) / kStatSectionLines;
+    const int y = static_cast<int>(i) * kLineHeight + section * kSectionGap;
+    TextOutA(dc, 0, y, lines_[i].c_str(), static_cast<int>(lines_[i].size()));
+  }
 }

@@ -3,12 +3,16 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct StatRecord;
 
 // Statistics is the "ZK Statistics" window: the totals and the running
 // totals of the last 10 seconds and the last second, drawn from the
-// statistics store. Constructed with the session object (the totals count
+// statistics store. Its one control is owner-drawn: the figures are drawn
+// into it, and they are its text too (one line each), so that it reads
+// like any control. Constructed with the session object (the totals count
 // from then on); its dialog lives from Create until the owner, the session
 // window, is destroyed. Worker thread only.
 class Statistics {
@@ -18,7 +22,8 @@ class Statistics {
   Statistics& operator=(const Statistics&) = delete;
 
   bool Create(HINSTANCE instance, HWND owner);
-  // Draws the figures into the dialog; nothing without a dialog.
+  // Takes the figures anew and draws them into the dialog; nothing without
+  // a dialog.
   void Redraw();
   // Redraws about once a second; called after every timer tick of the owner.
   void RefreshPeriodically();
@@ -27,9 +32,13 @@ class Statistics {
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  int DrawSection(HDC dc, int y, uint32_t now, const char* title, const StatRecord& record);
+  void FormatFigures(uint32_t now);
+  void AddSection(uint32_t now, const char* title, const StatRecord& record);
+  // The figures last taken, over a white control.
+  void DrawFigures(HDC dc, const RECT& control) const;
 
   HWND dialog_ = nullptr;
   HWND owner_ = nullptr;
   HINSTANCE instance_ = nullptr;
+  std::vector<std::string> lines_;
 };

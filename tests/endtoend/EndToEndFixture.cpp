@@ -47,6 +47,18 @@ void BindToSession(ZKLibrary* zk) {
   zk->RequestFullUpdate = [](uint32_t tag) -> uint8_t {
     return PostMessageA(Session().GetWindow(), WM_ZK_REQUESTFULLUPDATE, tag, 0);
   };
+  zk->EnableAnnotation = [](uint32_t enable) -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_ENABLEANNOTATION, enable & 0xFF, 0);
+  };
+  zk->AddHighlight = []() -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_ADDHIGHLIGHT, 0, 0);
+  };
+  zk->AddMarker = [](uint32_t colour) -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_ADDMARKER, colour, 0);
+  };
+  zk->ClearAnnotation = []() -> uint8_t {
+    return PostMessageA(Session().GetWindow(), WM_ZK_CLEARANNOTATION, 0, 0);
+  };
 }
 
 // Keeps the entries of a palette, sent alone or as a record of a
@@ -117,6 +129,7 @@ void EndToEndFixture::StartPresenter(const PresenterOptions& options) {
   served.port = 0;  // whatever is free
   host_ = std::make_unique<PresenterHost>(zk_, served);
   host_->SetObserver([this](const ZKEvent& event) { Observe(event); });
+  host_->SetViewerObserver([this](uint32_t, const ZKEvent& event) { ObserveViewer(event); });
   std::string error;
   ASSERT_TRUE(host_->Listen(&error)) << error;
   serving_ = std::thread([this] { host_->Serve(0); });
@@ -154,6 +167,23 @@ void EndToEndFixture::Observe(const ZKEvent& event) {
     const int x = position.point.x, y = position.point.y;
     pointer_ = PictureBox{x, y, x + 32, y + 32};
   }
+}
+
+void EndToEndFixture::ObserveViewer(const ZKEvent& event) {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  if (event.type > kHighestProtocolType) return;
+  ++received_[event.type];
+  lastReceived_[event.type].assign(event.payload, event.payload + event.size);
+}
+
+int EndToEndFixture::Received(uint32_t type) {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  return type <= kHighestProtocolType ? received_[type] : 0;
+}
+
+std::vector<uint8_t> EndToEndFixture::LastReceived(uint32_t type) {
+  std::lock_guard<std::mutex> lock(observedMutex_);
+  return type <= kHighestProtocolType ? lastReceived_[type] : std::vector<uint8_t>();
 }
 
 void EndToEndFixture::MovePointer(int screenX, int screenY) {
@@ -222,6 +252,12 @@ bool EndToEndFixture::WaitUntil(const std::function<bool()>& condition, double s
 }
 
 uint32_t EndToEndFixture::QueuedBytes() { return Session().GetQueuedBytes(); }
+
+int EndToEndFixture::PresenterDisplayMode() { return Session().GetDisplayMode(); }
+
+HWND EndToEndFixture::PresenterWindow() { return Session().GetWindow(); }
+
+HWND EndToEndFixture::StatisticsDialog() { return Session().GetStatisticsDialog(); }
 
 size_t EndToEndFixture::PendingRectangles() { return Session().RectList::GetCount(); }
 

@@ -66,6 +66,9 @@ class EndToEndFixture : public ::testing::Test {
   // the worker may change it; the reference frame is copied while the
   // content stands still, when the worker only reads it.
   static uint32_t QueuedBytes();
+  static int PresenterDisplayMode();
+  static HWND PresenterWindow();
+  static HWND StatisticsDialog();
   static size_t PendingRectangles();
   static bool ReferenceFrame(Picture* out);
 
@@ -88,12 +91,17 @@ class EndToEndFixture : public ::testing::Test {
   int PresenterPort() const { return host_->Port(); }
   // Events the presenter's host has drained, by type.
   int Drained(uint32_t type);
+  // Events the viewers have sent to the presenter's host, by type, and the
+  // last one of a type.
+  int Received(uint32_t type);
+  std::vector<uint8_t> LastReceived(uint32_t type);
   std::vector<PictureBox> PointerBoxes();
 
   ZKLibrary zk_;
 
  private:
   void Observe(const ZKEvent& event);
+  void ObserveViewer(const ZKEvent& event);
 
   ContentWindow content_;
   std::unique_ptr<PresenterHost> host_;
@@ -102,6 +110,8 @@ class EndToEndFixture : public ::testing::Test {
 
   std::mutex observedMutex_;
   int drained_[kHighestProtocolType + 1] = {};
+  int received_[kHighestProtocolType + 1] = {};
+  std::vector<uint8_t> lastReceived_[kHighestProtocolType + 1];
   std::vector<uint8_t> palette_;  // the latest one sent, standalone or in a container
   PictureBox pointer_ = {0, 0, 0, 0};
 };

@@ -73,8 +73,14 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_NE(taken.output.find("another zkhost is named viewer-one"), std::string::npos)
       << taken.output;
   Sent viewerHelp = Run("send viewer-one help");
-  EXPECT_EQ(viewerHelp.output, "ok help [COMMAND], stop, control [SECONDS], release-control\n")
+  EXPECT_EQ(viewerHelp.output,
+            "ok help [COMMAND], stop, annotation on|off, highlight, marker [RRGGBB], clear-marks, "
+            "leave-annotation, control [SECONDS], release-control\n")
       << "sharing is the presenter's, control the viewer's";
+  Sent early = Run("send viewer-one highlight");
+  EXPECT_EQ(early.code, 1u);
+  EXPECT_EQ(early.output, "error: annotation is off here; run annotation on first\n");
+  EXPECT_EQ(Run("send viewer-one marker blue").output, "error: not a colour RRGGBB: blue\n");
 
   EXPECT_EQ(Run("send viewer-one stop").output, "ok stopping\n");
   DWORD code = 99;
@@ -89,5 +95,29 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   ASSERT_TRUE(presenter.WaitForExit(20000, &code));
   EXPECT_EQ(code, 0u);
   EXPECT_NE(presenter.Output().find("presenter ran"), std::string::npos) << presenter.Output();
+}
+TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly) {
+  constexpr int kPort = 5934;
+  HostProcess presenter;
+  ASSERT_TRUE(presenter.Start("present --stats --port " + std::to_string(kPort) + " --rect 0,0," +
+                                  std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight),
+                              "present-stats.txt"));
+  ASSERT_TRUE(AwaitOutput(presenter, "on port 5934")) << presenter.Output();
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(nullptr, "ZK Statistics")) != nullptr; },
+                        kFirstShowSeconds));
+  char text[4096] = {};
+  ASSERT_TRUE(WaitUntil([&] { return GetDlgItemTextA(dialog, 1002, text, sizeof text) > 0; },
+                        kChangeSeconds));
+  EXPECT_EQ(std::string(text).rfind("Totals: ", 0), 0u) << text;
+  // The setting held for that session: .\ZK.ini is as the test wrote it.
+  char shown[16] = {};
+  GetPrivateProfileStringA("ZK", "ShowStatistics", "absent", shown, sizeof shown, ".\\ZK.ini");
+  EXPECT_STREQ(shown, "absent");
+
+  EXPECT_EQ(Run("stop --port " + std::to_string(kPort)).code, 0u);
+  DWORD code = 99;
+  ASSERT_TRUE(presenter.WaitForExit(20000, &code));
+  EXPECT_EQ(code, 0u);
 }
 }  // namespace

@@ -25,6 +25,7 @@ class HostProcess {
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
   std::string Output() const;
+  DWORD ProcessId() const { return process_.dwProcessId; }
 
  private:
   PROCESS_INFORMATION process_ = {};

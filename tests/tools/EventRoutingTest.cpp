@@ -111,3 +111,8 @@ TEST(ControlTokens, EachRequestGetsAHigherTokenAndTheNewestHoldsControl) {
   EXPECT_EQ(again.preempted, 0u);
   EXPECT_EQ(tokens.Request(1).preempted, 0u) << "asking twice preempts nobody";
 }
+
+TEST(EventRouting, AViewersMarksGoOnToTheOtherViewersAndItsInputDoesNot) {
+  for (uint32_t type : {6u, 7u, 11u}) EXPECT_TRUE(IsRelayedViewerEvent(type)) << type;
+  for (uint32_t type : {3u, 4u, 0u, 1u, 0x100u}) EXPECT_FALSE(IsRelayedViewerEvent(type)) << type;
+}

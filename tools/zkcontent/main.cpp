@@ -5,15 +5,19 @@
 //
 //   zkcontent --rect X,Y,W,H --corpus DIR [--watch X,Y] [--save DIR]
 //             [--idle S] [--settle S] [--interval MS] [--frames-per-sequence N]
-//             [--timeout S]
+//             [--timeout S] [--hold S]
+//   zkcontent --grab X,Y,W,H FILE
 //
 // --rect: where the content goes (the presenter's shared area); --watch: the
 // top-left corner of the viewer's window, of the same size; --idle: seconds
 // the first picture stays unchanged once the viewer shows it (without
 // --watch: once --settle seconds have passed); --interval:
 // milliseconds each picture stays at least; --save: PNGs of both areas at
-// the end. Lines starting with "phase" mark when the content starts to stay
-// still and to change, for scripts that measure each part.
+// the end; --hold: seconds the last picture stays after that, announced by
+// the line "phase held", so that a script can act on the still content (the
+// demo annotates it). Lines starting with "phase" mark when the content
+// starts to stay still and to change, for scripts that measure each part.
+// --grab saves a PNG of a rectangle of the screen as it is now.
 
 #include <windows.h>
 
@@ -48,6 +52,7 @@ struct Options {
   int intervalMs = 300;
   int framesPerSequence = 5;
   double timeoutSeconds = 10;
+  double holdSeconds = 0;
 };
 
 bool Parse(int argc, char** argv, Options* o) {
@@ -73,6 +78,8 @@ bool Parse(int argc, char** argv, Options* o) {
       o->framesPerSequence = std::atoi(value);
     } else if (name == "--timeout") {
       o->timeoutSeconds = std::atof(value);
+    } else if (name == "--hold") {
+      o->holdSeconds = std::atof(value);
     } else {
       return false;
     }
@@ -200,15 +207,29 @@ bool SaveAndCompare(const Options& o) {
               static_cast<unsigned long long>(match.mismatched));
   return true;
 }
+
+int Grab(const char* rect, const char* file) {
+  int x = 0, y = 0, width = 0, height = 0;
+  Picture shown;
+  std::string error;
+  if (std::sscanf(rect, "%d,%d,%d,%d", &x, &y, &width, &height) != 4 || width % 4 != 0 ||
+      !GrabScreen(x, y, width, height, &shown) || !WritePictureFile(file, shown, error)) {
+    std::fprintf(stderr, "cannot save %s of the screen to %s %s\n", rect, file, error.c_str());
+    return 1;
+  }
+  return 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--grab") return Grab(argv[2], argv[3]);
   Options o;
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: zkcontent --rect X,Y,W,H --corpus DIR [--watch X,Y] [--save DIR]\n"
                  "                 [--idle S] [--settle S] [--interval MS] "
-                 "[--frames-per-sequence N] [--timeout S]\n");
+                 "[--frames-per-sequence N] [--timeout S] [--hold S]\n"
+                 "       zkcontent --grab X,Y,W,H FILE\n");
     return 2;
   }
   ScriptOptions script;
@@ -231,6 +252,11 @@ int main(int argc, char** argv) {
   Latencies latencies = Play(o, window, scenes);
   if (o.watch) PrintLatencies(latencies);
   if (!o.saveDir.empty() && !SaveAndCompare(o)) return 1;
+  if (o.holdSeconds > 0) {
+    std::printf("phase held\n");
+    std::fflush(stdout);
+    HoldUntil(Clock::now(), o.holdSeconds);
+  }
   std::fflush(stdout);
   return 0;
 }

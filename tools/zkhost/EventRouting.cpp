@@ -59,3 +59,7 @@ ViewerEventRoute RouteViewerEvent(uint32_t type, const uint8_t* payload, uint32_
       return ViewerEventRoute::kDropped;
   }
 }
+
+bool IsRelayedViewerEvent(uint32_t type) {
+  return type == ZKP_ANNOTATION || type == ZKP_ENDANNOTATION || type == ZKP_ANNOTATIONMODE;
+}

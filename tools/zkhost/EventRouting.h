@@ -26,3 +26,8 @@ enum class ViewerEventRoute {
 // the service hands out next.
 ViewerEventRoute RouteViewerEvent(uint32_t type, const uint8_t* payload, uint32_t size,
                                   uint32_t heldToken);
+
+// Viewer events that a presenter's host passes on to the other viewers:
+// annotations, their end and the mode switch. Viewers talk only to the
+// presenter, and the presenter's library sends no received mark again.
+bool IsRelayedViewerEvent(uint32_t type);

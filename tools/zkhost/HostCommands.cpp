@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "AnnotationCommands.h"
 #include "CommandWords.h"
 #include "ControlCommands.h"
 #include "SharingCommands.h"
@@ -63,6 +64,22 @@ const std::vector<HostCommand>& HostCommands() {
        "share the next window clicked (unshare it when it is shared and in place); waits up to "
        "SECONDS (30) for the click",
        kInPresenter, RunClickToShare},
+      {"annotation", "on|off",
+       "allow or forbid annotation here; while allowed, the Cancel Annotation button shows in "
+       "annotation mode",
+       kInBoth, RunAnnotation},
+      {"highlight", "",
+       "enter annotation mode (everyone follows) and place one highlight: drag on the session "
+       "window",
+       kInBoth, RunHighlight},
+      {"marker", "[RRGGBB]",
+       "enter annotation mode (everyone follows) and place one marker of that colour (FF0000): "
+       "click on the session window",
+       kInBoth, RunMarker},
+      {"clear-marks", "", "remove every mark, here and everywhere", kInBoth, RunClearMarks},
+      {"leave-annotation", "",
+       "leave annotation mode everywhere, as the Cancel Annotation button does; the marks go",
+       kInBoth, RunLeaveAnnotation},
       {"control", "[SECONDS]",
        "take input control: ask the presenter's token service for a token, waiting up to "
        "SECONDS (10); mouse and keys in this window then work the presenter's desktop",

@@ -29,6 +29,8 @@ struct HostSession {
   std::function<void()> stop;
   // The presenter's view of what it shares; null in a viewer.
   SharedWindowList* sharedWindows = nullptr;
+  // Whether `annotation on` has enabled annotation in this session.
+  bool annotationEnabled = false;
   // The viewer's connection to its presenter; null in a presenter.
   ViewerHost* viewer = nullptr;
 };

@@ -67,8 +67,7 @@ void PresenterHost::OnViewerEvent(ViewerLink& link, uint32_t type,
     case ViewerEventRoute::kToLibrary: {
       // Posted under the lock: input of a viewer that just lost control
       // cannot follow the first input of the one that took it.
-      ZKEvent event = {type, size, const_cast<uint8_t*>(payload.data())};
-      zk_.PostEvent(&event);
+      Receive(link.Id(), type, payload);
       break;
     }
     case ViewerEventRoute::kToTokenService:
@@ -112,6 +111,23 @@ std::shared_ptr<ViewerLink> PresenterHost::FindLink(uint32_t id) const {
   for (const auto& link : links_)
     if (link->Id() == id) return link;
   return nullptr;
+}
+
+void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload) {
+  ZKEvent event = {type, static_cast<uint32_t>(payload.size()),
+                   const_cast<uint8_t*>(payload.data())};
+  if (viewerObserver_) viewerObserver_(viewer, event);
+  // The others see a viewer's marks as it makes them; the presenter's
+  // library takes them like any received event and relays the mode itself.
+  if (IsRelayedViewerEvent(type)) Relay(viewer, MakeWireFrame(type, event.size, event.payload));
+  zk_.PostEvent(&event);
+}
+
+void PresenterHost::Relay(uint32_t from, const WireFrame& frame) {
+  std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  std::lock_guard<std::mutex> lock(figuresMutex_);
+  for (auto& link : links)
+    if (link->Id() != from) OfferEvent(*link, frame);
 }
 
 uint32_t PresenterHost::NewTag(const ViewerLink& link) {

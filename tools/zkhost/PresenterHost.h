@@ -43,7 +43,9 @@ struct PresenterOptions {
 // PresenterHost serves one presenter session to any number of viewers over
 // TCP. It drains the library's outgoing queue and hands every event to every
 // live viewer; each viewer that connects (or falls too far behind) gets its
-// own full update, requested with a tag that names it.
+// own full update, requested with a tag that names it. Viewers talk only to
+// the presenter: what a viewer sends goes into the presenter's library, and
+// its annotations go on to the other viewers as well.
 //
 // It also runs the token service (ControlTokens): a viewer asks for input
 // control and gets a token; input goes to the library only from the viewer
@@ -79,6 +81,10 @@ class PresenterHost {
   // links' threads). Set before Serve.
   using Notice = std::function<void(const std::string& line)>;
   void SetNotice(Notice notice) { notice_ = std::move(notice); }
+  // Sees every event a viewer sent that the presenter accepts (a viewer
+  // link's thread). Set before Listen.
+  using ViewerObserver = std::function<void(uint32_t viewer, const ZKEvent& event)>;
+  void SetViewerObserver(ViewerObserver observer) { viewerObserver_ = std::move(observer); }
   PresenterFigures Figures() const;
 
  private:
@@ -88,6 +94,8 @@ class PresenterHost {
   void ServeControlRequest(ViewerLink& link, uint32_t type);
   void Cancel(ViewerLink& link);
   std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
+  void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
+  void Relay(uint32_t from, const WireFrame& frame);
   void DrainOnce();
   void Distribute(const ZKEvent& event);
   // Queues an ordinary event for one viewer; one whose backlog overflowed
@@ -109,6 +117,7 @@ class PresenterHost {
   // Guards the token service; taken alone or before figuresMutex_.
   std::mutex controlMutex_;
   ControlTokens control_;
+  ViewerObserver viewerObserver_;
   std::thread acceptor_;
 
   mutable std::mutex linksMutex_;

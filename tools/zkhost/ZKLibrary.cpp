@@ -19,7 +19,9 @@ bool ZKLibrary::Load() {
          Find(EnableCapture, "ZK_EnableCapture") && Find(SetPosition, "ZK_SetPosition") &&
          Find(WaitForEvents, "ZK_WaitForEvents") && Find(GetQueuedEvent, "ZK_GetQueuedEvent") &&
          Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate") &&
-         Find(ClickToShare, "ZK_ClickToShare") &&
+         Find(ClickToShare, "ZK_ClickToShare") && Find(EnableAnnotation, "ZK_EnableAnnotation") &&
+         Find(AddHighlight, "ZK_AddHighlight") && Find(AddMarker, "ZK_AddMarker") &&
+         Find(ClearAnnotation, "ZK_ClearAnnotation") &&
          Find(EnableInputControl, "ZK_EnableInputControl");
 }
 

@@ -30,6 +30,10 @@ class ZKLibrary {
   uint8_t(__cdecl* PostEvent)(const ZKEvent* in) = nullptr;
   uint8_t(__cdecl* RequestFullUpdate)(uint32_t requestId) = nullptr;
   uint8_t(__cdecl* ClickToShare)(HWND window, uint32_t reason) = nullptr;
+  uint8_t(__cdecl* EnableAnnotation)(uint32_t enable) = nullptr;
+  uint8_t(__cdecl* AddHighlight)() = nullptr;
+  uint8_t(__cdecl* AddMarker)(uint32_t colour) = nullptr;
+  uint8_t(__cdecl* ClearAnnotation)() = nullptr;
   uint8_t(__cdecl* EnableInputControl)(uint32_t enable, uint32_t token) = nullptr;
 
  private:

@@ -25,6 +25,7 @@
 #include "CommandChannel.h"
 #include "CommandWords.h"
 #include "HostCommands.h"
+#include "InitSettings.h"
 #include "PresenterHost.h"
 #include "SharedWindowList.h"
 #include "TcpSocket.h"
@@ -37,7 +38,7 @@ constexpr DWORD kCommandWaitMs = 50;
 std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
-         "                      [--name NAME] [--share TITLE]\n"
+         "                      [--name NAME] [--share TITLE] [--stats]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
          "                   [--control]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
@@ -46,7 +47,9 @@ std::string Usage() {
          "A running present is named present-PORT and a view view-PID unless --name says\n"
          "otherwise. --share TITLE runs the command share TITLE once the presenter runs;\n"
          "--control runs the command control once the viewer runs. The presenter hands out\n"
-         "input control: each request gets a higher token, and the newest holds control.\n" +
+         "input control: each request gets a higher token, and the newest holds control.\n"
+         "--stats shows the statistics window. --desktop and --stats hold for this session\n"
+         "only: .\\ZK.ini is left as it was.\n" +
          HostCommandUsage();
 }
 
@@ -62,6 +65,7 @@ struct CommandLine {
   int x = 0, y = 0, width = 640, height = 480;
   bool desktop = false;
   bool control = false;
+  bool stats = false;
   uint32_t token = 1;
   double seconds = 0;
   double reportEvery = 0;
@@ -74,8 +78,9 @@ struct CommandLine {
 bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name == "--desktop" || name == "--control") {
-      (name == "--desktop" ? line->desktop : line->control) = true;
+    if (name == "--desktop" || name == "--stats" || name == "--control") {
+      (name == "--desktop" ? line->desktop : name == "--stats" ? line->stats : line->control) =
+          true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -149,16 +154,20 @@ void ServeCommands(CommandChannel& channel, HostSession& session, Running runnin
   channel.Close();
 }
 
+// ZK_Init, with the settings of the command line for this session.
+bool InitPresenter(const CommandLine& line, ZKLibrary& zk) {
+  InitSettings settings;
+  // Share the desktop under the frame, no application needed.
+  if (line.desktop) settings.Set("CaptureDesktop", "1");
+  if (line.stats) settings.Set("ShowStatistics", "1");
+  return zk.Init(nullptr) != 0;
+}
+
 int RunPresent(const CommandLine& line) {
-  if (line.desktop) {
-    // The library reads its settings from .\ZK.ini when ZK_Init creates the
-    // session: share the desktop under the frame, no application needed.
-    WritePrivateProfileStringA("ZK", "CaptureDesktop", "1", ".\\ZK.ini");
-  }
   WinsockSession winsock;
   ZKLibrary zk;
   if (!winsock.Started() || !zk.Load()) return 1;
-  if (!zk.Init(nullptr)) {
+  if (!InitPresenter(line, zk)) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
@@ -234,7 +243,8 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
-  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr, &host};
+  HostSession session{zk, false, [&host] { host.Stop(); }};
+  session.viewer = &host;
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
             " as " + name);
