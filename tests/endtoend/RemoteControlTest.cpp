@@ -161,6 +161,12 @@ class RemoteControl : public ::testing::Test {
   void SetUp() override {
     static WinsockSession winsock;
     ASSERT_TRUE(winsock.Started());
+    // Earlier tests leave the pointer anywhere. A window that appears under
+    // it makes the system report a move of the presenter's own mouse, and
+    // remote input would then be posted for a while instead of injected:
+    // park it where no window comes.
+    hooktest::InjectAbsoluteMove(
+        {GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1});
   }
 
   void TearDown() override {
