@@ -233,6 +233,7 @@ bool ZKWindow::SetInputUpdateFrequency(uint32_t intervalMs) {
 
 bool ZKWindow::SetParentWindow(HWND parent) {
   parent_ = parent;
+  SubclassHost(parent);
   HWND window = window_;
   if (window) SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
   SetStackAnchor(window);

@@ -53,6 +53,7 @@ bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t heig
   }
   // Every call starts the settling time again.
   RestartTimerOnWorker(TIMER_POSITION);
+  UpdateHostHole(false);
   return true;
 }
 

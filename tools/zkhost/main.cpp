@@ -25,6 +25,7 @@
 #include "CommandChannel.h"
 #include "CommandWords.h"
 #include "HostCommands.h"
+#include "HostWindow.h"
 #include "PresenterHost.h"
 #include "SharedWindowList.h"
 #include "TcpSocket.h"
@@ -37,13 +38,17 @@ constexpr DWORD kCommandWaitMs = 50;
 std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
-         "                      [--name NAME] [--share TITLE]\n"
+         "                      [--name NAME] [--share TITLE] [--click-to-share]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
          "A running present is named present-PORT and a view view-PID unless --name says\n"
-         "otherwise. --share TITLE runs the command share TITLE once the presenter runs.\n" +
+         "otherwise. present shows a window of its own under the frame (with a strip below\n"
+         "it naming the session) and gives it to the library as the host window, which\n"
+         "the library cuts open under the frame while it captures. --share TITLE runs the\n"
+         "command share TITLE once the presenter runs (a program window whose title\n"
+         "contains TITLE, waited for up to 10 s); --click-to-share runs click-to-share.\n" +
          HostCommandUsage();
 }
 
@@ -58,6 +63,7 @@ struct CommandLine {
   ViewerOptions viewer;
   int x = 0, y = 0, width = 640, height = 480;
   bool desktop = false;
+  bool clickToShare = false;
   uint32_t token = 1;
   double seconds = 0;
   double reportEvery = 0;
@@ -70,8 +76,8 @@ struct CommandLine {
 bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name == "--desktop") {
-      line->desktop = true;
+    if (name == "--desktop" || name == "--click-to-share") {
+      (name == "--desktop" ? line->desktop : line->clickToShare) = true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -154,7 +160,12 @@ int RunPresent(const CommandLine& line) {
   WinsockSession winsock;
   ZKLibrary zk;
   if (!winsock.Started() || !zk.Load()) return 1;
-  if (!zk.Init(nullptr)) {
+  HostWindow hostWindow;
+  if (!hostWindow.Create(line.x, line.y, line.width, line.height, "zkhost present")) {
+    std::fprintf(stderr, "zkhost: cannot create the host window\n");
+    return 1;
+  }
+  if (!zk.Init(hostWindow.Handle())) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
@@ -185,15 +196,17 @@ int RunPresent(const CommandLine& line) {
   std::snprintf(started, sizeof started, "zkhost: presenting %d,%d %dx%d on port %u as %s", line.x,
                 line.y, line.width, line.height, host.Port(), name.c_str());
   PrintLine(started);
+  hostWindow.SetCaption(started + 8);  // without "zkhost: "
 
   std::thread serving([&] {
     host.Serve(line.seconds, line.reportEvery,
                [](const PresenterFigures& figures) { PrintLine(FormatFigures(figures)); });
   });
-  if (!line.share.empty()) {
-    std::string command = JoinCommandWords({"share", line.share});
+  std::vector<std::string> startup;
+  if (!line.share.empty()) startup.push_back(JoinCommandWords({"share", line.share}));
+  if (line.clickToShare) startup.push_back("click-to-share");
+  for (const std::string& command : startup)
     PrintLine("zkhost: " + command + ": " + RunHostCommand(session, command));
-  }
   ServeCommands(channel, session, [&host] { return !host.Stopped(); });
   serving.join();
   g_presenter = nullptr;
