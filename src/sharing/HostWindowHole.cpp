@@ -11,12 +11,14 @@
 
 #include <atomic>
 
+#include "common/Trace.h"
 #include "session/ZKWindow.h"
 
 namespace {
-// One subclass per process: the host window's own procedure while ours is
+// One subclass per process: the window and its own procedure while ours is
 // installed.
 std::atomic<WNDPROC> g_hostPreviousProc{nullptr};
+std::atomic<HWND> g_subclassedHost{nullptr};
 // Rectangles of the last hole made (screen coordinates), and whether the
 // host window was unusable when last asked, so the hole is due once it is
 // usable again. Guarded by the position lock.
@@ -65,16 +67,23 @@ bool ZKWindow::SubclassHost(HWND host) {
     // A window of another process cannot be subclassed.
     RemovePropA(host, SessionProperty());
     g_hostPreviousProc = nullptr;
+    return true;
   }
+  g_subclassedHost = host;
   return true;
 }
 
 bool ZKWindow::UnsubclassHost(HWND host) {
   WNDPROC previous = g_hostPreviousProc;
   if (!previous) return true;
-  RemovePropA(host, SessionProperty());
-  SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+  // The host may have named another parent since; the procedure goes back
+  // to the window it was taken from, never to another one.
+  HWND subclassed = g_subclassedHost;
+  if (host != subclassed) Trace(TRACE_WARNING, "\r\nUnsubclassHost: the parent changed");
+  RemovePropA(subclassed, SessionProperty());
+  SetWindowLongPtrA(subclassed, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   g_hostPreviousProc = nullptr;
+  g_subclassedHost = nullptr;
   return true;
 }
 
