@@ -110,7 +110,7 @@ TEST_F(ApplicationSharing, AMinimisedWindowSharedByHandleFillsTheFrameAndAClickI
   EXPECT_EQ(reports[0].title, TitleOf(window));
   EXPECT_FALSE(reports[0].title.empty());
   EXPECT_TRUE(AwaitInPlaceBelowSession(window)) << "restored, in the frame, below the session";
-  EXPECT_TRUE(IsCapturing());
+  EXPECT_TRUE(AwaitCapturing());
 
   // The frame is see-through: the click lands on the shared window itself.
   ASSERT_EQ(zk().ClickToShare(nullptr, 0), 1);
@@ -135,7 +135,7 @@ TEST_F(ApplicationSharing, TheWindowClickedAfterClickToShareIsShared) {
   Click(Centre(WindowRect(window)));
   EXPECT_EQ(TakeReports(2), (Reports{R(0, window), R(1, window)}));
   EXPECT_TRUE(AwaitInPlaceBelowSession(window));
-  EXPECT_TRUE(IsCapturing());
+  EXPECT_TRUE(AwaitCapturing());
 }
 
 TEST_F(ApplicationSharing, ASecondWindowBecomesPrimaryAndTheFirstIsFittedIntoTheFrame) {
@@ -155,7 +155,7 @@ TEST_F(ApplicationSharing, ASecondWindowBecomesPrimaryAndTheFirstIsFittedIntoThe
             (Reports{R(0, second.Window()), R(1, second.Window()), R(6, first.Window())}));
   EXPECT_TRUE(AwaitInPlaceBelowSession(second.Window()));
   EXPECT_TRUE(AwaitPlaced(first.Window(), Placement())) << "the first is not fitted";
-  EXPECT_TRUE(IsCapturing());
+  EXPECT_TRUE(AwaitCapturing());
 }
 
 TEST_F(ApplicationSharing, MinimisingTheOnlySharedWindowSetsItAsideAndRestoresIt) {
@@ -170,7 +170,7 @@ TEST_F(ApplicationSharing, MinimisingTheOnlySharedWindowSetsItAsideAndRestoresIt
   ShowWindow(window, SW_MINIMIZE);
   EXPECT_EQ(TakeReports(3), (Reports{R(6, window), R(6, window), R(1, window)}));
   EXPECT_TRUE(AwaitInPlaceBelowSession(window)) << "not restored into the frame";
-  EXPECT_TRUE(IsCapturing());
+  EXPECT_TRUE(AwaitCapturing());
 }
 
 TEST_F(ApplicationSharing, AWindowOfTheLibrarysOwnProcessIsRefusedUnlessTheHostNamesIt) {
@@ -217,7 +217,7 @@ TEST_F(ApplicationSharing, ASharedWindowWhoseProgramEndsIsLetGoAndCaptureEnds) {
   const HWND killedWindow = killed.Window();
   ASSERT_EQ(zk().ClickToShare(killedWindow, 1), 1);
   ASSERT_EQ(TakeReports(2).size(), 2u);
-  ASSERT_TRUE(IsCapturing());
+  ASSERT_TRUE(AwaitCapturing());
   ASSERT_TRUE(killed.Kill());
   reports = TakeReports(3);
   ASSERT_GE(reports.size(), 2u);

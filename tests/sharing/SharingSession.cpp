@@ -112,6 +112,10 @@ bool SharingSession::AwaitNotCapturing() {
   return PumpWhile([&] { return IsCapturing(); });
 }
 
+bool SharingSession::AwaitCapturing() {
+  return PumpWhile([&] { return !IsCapturing(); });
+}
+
 RECT SharingSession::Placement() const {
   RECT client;
   GetClientRect(window_, &client);

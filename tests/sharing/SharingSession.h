@@ -64,6 +64,7 @@ class SharingSession : public HostSessionTest {
   // Waits until the display mode has left capture: the session window loses
   // its see-through region.
   bool AwaitNotCapturing();
+  bool AwaitCapturing();
   bool IsCapturing() const;
 
   // The session window's client area on the screen: where shared windows go.
