@@ -72,6 +72,7 @@ void ZKWindow::ApplyPosition() {
   if (r.right - r.left > 0) RoundClientWidth(&r, FrameWidth(window_));
   SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                visible ? kPlaceAndShow : kPlaceAndHide);
+  UpdateCaptureRegion();
   // Showing and placing at once delivers the size and move messages while the
   // window is still hidden; they found it unusable. Look again now.
   bool markedUnusable = (windowState_ & WINDOW_STATE_UNUSABLE) != 0;

@@ -21,6 +21,7 @@ class HostProcess {
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
+  DWORD ProcessId() const { return process_.dwProcessId; }
   std::string Output() const;
 
  private:

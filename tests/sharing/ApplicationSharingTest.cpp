@@ -225,3 +225,34 @@ TEST_F(ApplicationSharing, ASharedWindowWhoseProgramEndsIsLetGoAndCaptureEnds) {
   EXPECT_EQ(reports.back(), R(4, killedWindow));
   EXPECT_TRUE(AwaitNotCapturing());
 }
+
+// The hooks report every window of the desktop; those that are not shared,
+// and a shared one that is not followed, are left alone.
+TEST_F(ApplicationSharing, ReportsAboutWindowsThatAreNotFollowedChangeNothing) {
+  OtherProgram first, second, bystander;
+  ASSERT_TRUE(first.Start());
+  ASSERT_TRUE(second.Start());
+  ASSERT_TRUE(bystander.Start());
+  ASSERT_TRUE(SetWindowPos(bystander.Window(), nullptr, 700, 600, 300, 200,
+                           SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_TRUE(StartPresenter());
+  ASSERT_EQ(zk().ClickToShare(first.Window(), 1), 1);
+  ASSERT_EQ(zk().ClickToShare(second.Window(), 1), 1);
+  ASSERT_EQ(TakeReports(5).size(), 5u);
+  ASSERT_TRUE(AwaitInPlaceBelowSession(second.Window()));
+  const RECT aside = WindowRect(bystander.Window());
+
+  const WPARAM outsider = reinterpret_cast<WPARAM>(bystander.Window());
+  PostMessageA(window_, 0x084E, outsider, 0);
+  PostMessageA(window_, 0x084F, outsider, 0);
+  PostMessageA(window_, 0x0852, outsider, 1);
+  // Minimising a shared window that is not the followed one.
+  PostMessageA(window_, 0x0852, reinterpret_cast<WPARAM>(first.Window()), 1);
+  ASSERT_TRUE(spy_.Fence());
+  ASSERT_TRUE(DispatchNow());
+  EXPECT_TRUE(TakeReports(0).empty());
+  RECT r = WindowRect(bystander.Window());
+  EXPECT_TRUE(EqualRect(&r, &aside));
+  EXPECT_TRUE(AwaitInPlaceBelowSession(second.Window()));
+  EXPECT_TRUE(IsCapturing());
+}
