@@ -160,8 +160,9 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
 
   SetForegroundWindow(notepad.Window());
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == notepad.Window(); }, 10));
-  ASSERT_TRUE(hooktest::RunXdotool("type --delay 40 'typed for the viewer'"));
-  ASSERT_TRUE(WaitUntil([&] { return EditText(notepad.Window()) == "typed for the viewer"; },
+  // One word: xdotool gets its arguments split at spaces, unquoted.
+  ASSERT_TRUE(hooktest::RunXdotool("type --delay 40 typedfortheviewer"));
+  ASSERT_TRUE(WaitUntil([&] { return EditText(notepad.Window()) == "typedfortheviewer"; },
                         kChangeSeconds))
       << "the keys never reached the program: \"" << EditText(notepad.Window()) << "\"";
 

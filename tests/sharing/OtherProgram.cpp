@@ -46,6 +46,11 @@ bool OtherProgram::Start(int showCommand) {
 
 bool OtherProgram::Close() {
   if (!process_.hProcess) return false;
+  // Text typed into it is let go: it must not ask whether to save it.
+  if (HWND edit = FindWindowExW(window_, nullptr, L"Edit", nullptr)) {
+    DWORD_PTR result;
+    SendMessageTimeoutW(edit, EM_SETMODIFY, FALSE, 0, SMTO_NORMAL, 5000, &result);
+  }
   PostMessageW(window_, WM_CLOSE, 0, 0);
   return AwaitEnd();
 }
@@ -59,6 +64,11 @@ bool OtherProgram::Kill() {
 bool OtherProgram::AwaitEnd() {
   bool ended = PumpUntil([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; },
                          kProgramStartMs);
+  // A program left running would hold the test runner's output open.
+  if (!ended) {
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, kProgramStartMs);
+  }
   CloseHandle(process_.hProcess);
   CloseHandle(process_.hThread);
   process_ = PROCESS_INFORMATION{};

@@ -15,7 +15,8 @@ class OtherProgram {
   // Starts it shown with `showCommand` and waits for its window.
   bool Start(int showCommand = SW_SHOWNOACTIVATE);
   HWND Window() const { return window_; }
-  // Asks it to close, as its user would, and waits for the process to end.
+  // Asks it to close, as its user would (dropping any typed text unsaved),
+  // and waits for the process to end; false when it had to be ended by force.
   bool Close();
   // Ends the process outright: no hook of the presenter sees its window go.
   bool Kill();
