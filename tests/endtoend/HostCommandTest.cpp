@@ -203,4 +203,43 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
   EXPECT_EQ(code, 0u) << presenter.Output();
   viewer.WaitForExit(20000, &code);
 }
+// click-to-share from the command channel: the next click on a program's
+// window shares it, and the command answers with it.
+TEST_F(HostCommands, ClickToShareSharesTheProgramClickedNext) {
+  constexpr int kPort = 5935;
+  const std::string present = "present-" + std::to_string(kPort);
+  OtherProgram notepad;
+  ASSERT_TRUE(notepad.Start());
+  ASSERT_TRUE(SetWindowPos(notepad.Window(), nullptr, 640, 600, 320, 240,
+                           SWP_NOZORDER | SWP_NOACTIVATE));
+  HostProcess presenter, send;
+  ASSERT_TRUE(presenter.Start("present --port " + std::to_string(kPort) + " --rect 0,0,400,300",
+                              "present-click.txt"));
+  ASSERT_TRUE(AwaitOutput(presenter, "as " + present)) << presenter.Output();
+  ASSERT_TRUE(send.Start("send " + present + " click-to-share 20", "send-click.txt"));
+  // The command arms the pick on its own time: click until it answers.
+  RECT r;
+  GetWindowRect(notepad.Window(), &r);
+  const POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        MovePointer(centre.x, centre.y);
+        mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+        mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+        PumpFor(0.3);
+        return !send.IsRunning();
+      },
+      kChangeSeconds));
+  EXPECT_EQ(send.Output().rfind("ok shared ", 0), 0u) << send.Output();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GetWindowRect(notepad.Window(), &r);
+        return r.left == 0 && r.top == 0 && r.right == 400 && r.bottom == 300;
+      },
+      kChangeSeconds))
+      << "the clicked program does not fill the frame";
+  EXPECT_EQ(Run("send " + present + " stop").output, "ok stopping\n");
+  DWORD code = 99;
+  EXPECT_TRUE(presenter.WaitForExit(20000, &code));
+}
 }  // namespace
