@@ -186,12 +186,10 @@ bool SharedWindowTracker::SetFollowing(bool on) {
 }
 
 bool SharedWindowTracker::RemoveWindow(HWND window) {
-  auto record = Find(window);
-  if (record == windows_.end()) return false;
-  char title[sizeof record->title];
-  std::memcpy(title, record->title, sizeof title);
+  if (!IsTracked(window)) return false;
+  const SharedWindowRecord gone = *Find(window);
   UpdateWindow(window, SHARE_REMOVE, false);
-  Report(SHARED_GONE, window, title);
+  Report(SHARED_GONE, window, gone.title);
   return true;
 }
 
