@@ -1,8 +1,11 @@
-// zkhost's command channel, end to end: real `zkhost present`, `zkhost view`
-// and `zkhost send` processes under Wine.
+// zkhost's command channel and the sharing it drives, end to end: real
+// `zkhost present`, `zkhost view` and `zkhost send` processes under Wine, and
+// programs of their own (Wine's notepad) shared through them.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -185,8 +188,8 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
   const HWND shared = notepad.Window();
   ASSERT_TRUE(notepad.Close());
   char gone[64];
-  std::snprintf(gone, sizeof gone, "zkhost: window 0x%08X", static_cast<unsigned>(
-                                                                reinterpret_cast<uintptr_t>(shared)));
+  const auto handle = static_cast<unsigned>(reinterpret_cast<uintptr_t>(shared));
+  std::snprintf(gone, sizeof gone, "zkhost: window 0x%08X", handle);
   EXPECT_TRUE(AwaitOutput(presenter, "\" gone")) << presenter.Output();
   EXPECT_NE(presenter.Output().find(gone), std::string::npos) << presenter.Output();
   if (session) {

@@ -52,7 +52,9 @@ class SharingSession : public HostSessionTest {
 
   // Clicks a point of the screen with injected input (the hooks see it).
   static void Click(POINT screenPoint);
-  static POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+  static POINT Centre(const RECT& r) {
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
   static bool PumpWhile(const std::function<bool()>& notYet, DWORD timeoutMs = 15000);
 
  private:
