@@ -256,3 +256,54 @@ TEST_F(ApplicationSharing, ReportsAboutWindowsThatAreNotFollowedChangeNothing) {
   EXPECT_TRUE(AwaitInPlaceBelowSession(second.Window()));
   EXPECT_TRUE(IsCapturing());
 }
+
+// A followed window dragged out of the frame stays where the user put it: a
+// click on it only repeats that it is followed. Moving the session window
+// brings every shared window back under the frame.
+TEST_F(ApplicationSharing, ADraggedWindowStaysUntilTheFrameMoves) {
+  OtherProgram notepad;
+  ASSERT_TRUE(notepad.Start());
+  const HWND window = notepad.Window();
+  ASSERT_TRUE(StartPresenter());
+  ASSERT_EQ(zk().ClickToShare(window, 1), 1);
+  ASSERT_EQ(TakeReports(2).size(), 2u);
+  ASSERT_TRUE(AwaitInPlaceBelowSession(window));
+
+  const RECT dragged = {620, 500, 620 + kFrameWidth, 500 + kFrameHeight};
+  ASSERT_TRUE(SetWindowPos(window, nullptr, dragged.left, dragged.top, kFrameWidth, kFrameHeight,
+                           SWP_NOZORDER | SWP_NOACTIVATE));
+  ASSERT_EQ(zk().ClickToShare(nullptr, 0), 1);
+  ASSERT_TRUE(spy_.Fence());
+  Click(Centre(dragged));
+  EXPECT_EQ(TakeReports(1), (Reports{R(1, window)}));
+  ASSERT_TRUE(DispatchNow());
+  RECT r = WindowRect(window);
+  EXPECT_TRUE(EqualRect(&r, &dragged)) << "the click moved it back";
+
+  ASSERT_TRUE(ShowAt(kFrameX + 40, kFrameY + 30, kFrameWidth, kFrameHeight));
+  EXPECT_TRUE(AwaitInPlaceBelowSession(window)) << "not restacked when the frame moved";
+  EXPECT_TRUE(TakeReports(0).empty());
+}
+
+// Ending the session reports and lets go of every shared window before
+// ZK_Release returns, so the next session can share it again at once.
+TEST_F(ApplicationSharing, ReleaseLetsGoOfTheSharedWindowsBeforeItReturns) {
+  OtherProgram notepad;
+  ASSERT_TRUE(notepad.Start());
+  const HWND window = notepad.Window();
+  ASSERT_TRUE(StartPresenter());
+  ASSERT_EQ(zk().ClickToShare(window, 1), 1);
+  ASSERT_EQ(TakeReports(2).size(), 2u);
+  ASSERT_TRUE(AwaitInPlaceBelowSession(window));
+
+  ASSERT_EQ(zk().Release(), 1);
+  EXPECT_EQ(TakeReports(2), (Reports{R(6, window), R(2, window)}));
+  EXPECT_TRUE(PumpWhile([&] { return LowestVisibleWindow() != window; }))
+      << "the window was not let go";
+  spy_.Detach();
+
+  ASSERT_TRUE(StartPresenter());
+  ASSERT_EQ(zk().ClickToShare(window, 1), 1);
+  EXPECT_EQ(TakeReports(2), (Reports{R(0, window), R(1, window)}));
+  EXPECT_TRUE(AwaitInPlaceBelowSession(window));
+}
