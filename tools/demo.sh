@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The main job: under Wine on a virtual display, a presenter (zkhost present)
-# shares an area of the screen where real content plays (pictures and
-# sequences from the screen corpus, changing over time), and a viewer
-# (zkhost view) beside it shows what it receives over TCP. At the end it
-# prints the figures (updates and bytes sent, compression ratio, time from a
-# change to the viewer showing it, how closely the viewer matches) and saves
-# PNGs of the presenter's shared area and of the viewer's window. Then the
-# viewer annotates the still picture (one highlight dragged and one marker
-# clicked with xdotool, as a user would) and the marks are saved as seen on
-# both sides.
+# shares a program's window by its title: the content program (zkcontent,
+# playing pictures and sequences from the screen corpus) is moved under the
+# presenter's frame, and a viewer (zkhost view) beside it shows what it
+# receives over TCP. When the content holds its last still picture, the
+# viewer annotates it (one highlight dragged and one marker clicked with
+# xdotool, as a user would) and the marks are saved as seen on both sides.
+# Then Wine's notepad is shared the same way once the first program ends, and
+# text is typed into it with a real keyboard (xdotool). At the end it prints
+# the figures (updates and bytes sent, compression ratio, time from a change
+# to the viewer showing it, how closely the viewer matches) and saves PNGs of
+# the presenter's shared area and of the viewer's window, for the content,
+# its marks and notepad.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,7 +32,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
 "$root/tools/wine-session.sh" bash -c '
   out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1")
   cd "$out"   # both sessions read .\ZK.ini from here
-  wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --desktop > present.txt 2>&1 &
+  wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --share zkcontent > present.txt 2>&1 &
   presenter=$!
   wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 --name demo-viewer \
     > view.txt 2>&1 &
@@ -58,6 +61,18 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
     send leave-annotation
   fi
   wait $content || true
+  # A second program, shared by title once the first has gone, and typed
+  # into through its see-through frame.
+  wine notepad.exe >/dev/null 2>&1 &
+  notepad=$!
+  wine "$bin/zkhost.exe" send present-5905 share Notepad 20 > notepad.txt 2>&1 || true
+  sleep 1
+  xdotool mousemove 300 300 click 1
+  xdotool type --delay 60 "Typed on the presenter, shown on the viewer."
+  sleep 3
+  import -window root -crop 624x600+0+0 +repage notepad-presenter.png || true
+  import -window root -crop 624x600+648+0 +repage notepad-viewer.png || true
+  kill $notepad 2>/dev/null || true
   wine "$bin/zkhost.exe" stop --port 5905 || true
   wait $presenter $viewer || true' bash "$out" "$build/bin" "$corpus"
 
@@ -73,6 +88,9 @@ echo
 echo "Presenter's shared area: $out/presenter.png"
 echo "Viewer's window:         $out/viewer.png"
 echo "With the viewer's marks: $out/presenter-marks.png $out/viewer-marks.png"
+echo "Notepad shared and typed into: $out/notepad-presenter.png, $out/notepad-viewer.png"
+echo "== notepad shared by title"
+cat "$out/notepad.txt" 2>/dev/null || true
 echo "Logs: $out/present.txt $out/view.txt $out/content.txt $out/marks.txt"
 [ -f "$out/presenter.png" ] && [ -f "$out/viewer.png" ] &&
   [ -f "$out/presenter-marks.png" ] && [ -f "$out/viewer-marks.png" ]

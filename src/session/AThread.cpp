@@ -8,6 +8,21 @@ constexpr DWORD kDestroyTimeoutMs = 20000;
 
 HANDLE CreateAutoResetEvent() { return CreateEventA(nullptr, FALSE, FALSE, nullptr); }
 
+// Waits for `handle` while answering what other threads send to this
+// thread's windows: the worker's start and end touch the host's window,
+// which may belong to the very thread waiting here.
+DWORD WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    const DWORD left = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+    if (result != WAIT_OBJECT_0 + 1) return result;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 void CloseAndForget(HANDLE& handle) {
   if (handle) {
     CloseHandle(handle);
@@ -34,7 +49,7 @@ bool AThread::Create(LoopRoutine loop, void* context, HANDLE waitHandle, Routine
     return false;
   }
   thread_ = thread;
-  WaitForSingleObject(startedEvent_, kStartWaitMs);  // a slow start is not an error
+  WaitAnsweringSentMessages(startedEvent_, kStartWaitMs);  // a slow start is not an error
   return true;
 }
 
@@ -61,7 +76,9 @@ void AThread::Stop(DWORD timeoutMs, bool terminate, bool awaitEnd) {
     ReleaseHandles();
   } else if (IsRunning()) {
     SetEvent(stopEvent_);
-    bool ended = WaitForSingleObject(doneEvent_, timeoutMs) == WAIT_OBJECT_0;
+    // Under the loader lock nothing else may run on this thread.
+    bool ended = (awaitEnd ? WaitAnsweringSentMessages(doneEvent_, timeoutMs)
+                           : WaitForSingleObject(doneEvent_, timeoutMs)) == WAIT_OBJECT_0;
     if (ended) {
       // Parked, holding nothing. Let go, it returns and ends; under the
       // loader lock, which its end needs, it is ended where it waits, so that

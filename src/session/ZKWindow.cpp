@@ -31,7 +31,11 @@ void DeleteAndForget(HBITMAP& bitmap) {
 
 UINT GetSetRegionMessage() { return g_setRegionMessage; }
 
-ZKWindow::ZKWindow() {
+ATOM GetSessionAtom() { return g_sessionAtom; }
+
+// The tracker is given the position lock before that member is built: it
+// takes it only once the object is whole.
+ZKWindow::ZKWindow() : SharedWindowTracker(&positionLock_) {
   SetRectEmpty(&requestedPosition_);
   requestedVisible_ = 0;
   g_sessionAtom = GlobalAddAtomA("ZKWindow.Atom");
@@ -172,6 +176,7 @@ bool ZKWindow::Create() {
   OnSize(SIZE_RESTORED);
   ReadConfiguration();
   SetDisplayMode();
+  if (parent_) SubclassHost(parent_);
   return true;
 }
 
@@ -252,8 +257,11 @@ bool ZKWindow::Destroy() {
   }
   DeleteAndForget(arrowInfo_.hbmColor);
   DeleteAndForget(arrowInfo_.hbmMask);
-  if (parent_ && GetWindowCount() > 0)
-    SetWindowPos(GetPrimaryWindow(), parent_, 0, 0, 0, 0, kZOrderAsync);
+  if (parent_) {
+    if (GetWindowCount() > 0) SetWindowPos(GetPrimaryWindow(), parent_, 0, 0, 0, 0, kZOrderAsync);
+    UnsubclassHost(parent_);
+    UpdateHostHole(true);
+  }
   if (windowRegion_) {
     DeleteObject(windowRegion_);
     windowRegion_ = nullptr;

@@ -132,6 +132,19 @@ class ZKWindow : public EventMgr,
   bool SendPendingUpdates();
   Rect ScreenClientRect() const;
 
+  // Application sharing (sharing/ClickToShare.cpp, sharing/HostWindowHole.cpp).
+  void ClickToShare(HWND window, uint32_t reason);
+  // Lets go of shared windows whose programs ended unannounced.
+  void ForgetEndedSharedWindows();
+  bool SubclassHost(HWND host);
+  bool UnsubclassHost(HWND host);
+  static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Cuts the session window's requested rectangle out of the host window
+  // while something is captured, or takes the cut away. Serialised under the
+  // position lock; the host window's own thread sets its region, other
+  // threads ask it to.
+  bool UpdateHostHole(bool remove);
+
   // Display modes and roles (DisplayModes.cpp).
   void SetDisplayMode();
   int DeriveDisplayMode() const;
@@ -173,7 +186,6 @@ class ZKWindow : public EventMgr,
   // A received point in session-window client coordinates, inside the picture.
   POINT ClampToPicture(PackedPoint point) const;
   void InvalidatePointer();
-  void ClickToShare(HWND window, uint32_t reason);
   void AddHighlight();
   void AddMarker(uint32_t colour);
   void ClearAnnotation();
@@ -187,7 +199,8 @@ class ZKWindow : public EventMgr,
   HINSTANCE module_ = nullptr;
   HRGN windowRegion_ = nullptr;
   HWND annotationDialog_ = nullptr;
-  int displayMode_ = ZKM_NONE;
+  // Read by the host window's thread for its hole.
+  std::atomic<int> displayMode_{ZKM_NONE};
   UINT roleFlags_ = 0;
   RECT captureArea_ = {};
   AThread thread_;
@@ -231,3 +244,5 @@ BOOL InvalidateWindow(HWND window, const RECT* rect, BOOL erase, const char* cal
 
 // Registered message that asks the host window to recompute its hole.
 UINT GetSetRegionMessage();
+// Names the host-window property that leads back to the session object.
+ATOM GetSessionAtom();

@@ -130,8 +130,8 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
       break;
     case WM_ZKHOOK_DESTROYED:
     case WM_ZKHOOK_HIDDEN:
-      RemoveWindow(subject);
-      SetDisplayMode();
+      // Windows come and go all over the desktop: only a shared one matters.
+      if (RemoveWindow(subject)) SetDisplayMode();
       break;
     case WM_ZKHOOK_CHANGED:
       WindowChanged(subject, static_cast<uint32_t>(lParam));
@@ -233,6 +233,7 @@ bool ZKWindow::SetInputUpdateFrequency(uint32_t intervalMs) {
 
 bool ZKWindow::SetParentWindow(HWND parent) {
   parent_ = parent;
+  SubclassHost(parent);
   HWND window = window_;
   if (window) SetWindowLongPtrA(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
   SetStackAnchor(window);

@@ -80,6 +80,7 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
     case TIMER_UPDATE:
       // Each interval runs from the end of one tick to the start of the next.
       KillTimer(window_, TIMER_UPDATE);
+      ForgetEndedSharedWindows();
       if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
       DispatchReceivedEvents();
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);

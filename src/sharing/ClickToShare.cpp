@@ -12,3 +12,9 @@ void ZKWindow::ClickToShare(HWND window, uint32_t reason) {
   SetDisplayMode();
   SetPalettePending(true);
 }
+
+void ZKWindow::ForgetEndedSharedWindows() {
+  // A program that ends can take its windows with it before any hook of
+  // ours sees them go; capture must not stay on a handle that is gone.
+  if (ForgetEndedWindows()) SetDisplayMode();
+}

@@ -53,6 +53,7 @@ bool ZKWindow::SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t heig
   }
   // Every call starts the settling time again.
   RestartTimerOnWorker(TIMER_POSITION);
+  UpdateHostHole(false);
   return true;
 }
 
@@ -71,6 +72,7 @@ void ZKWindow::ApplyPosition() {
   if (r.right - r.left > 0) RoundClientWidth(&r, FrameWidth(window_));
   SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                visible ? kPlaceAndShow : kPlaceAndHide);
+  UpdateCaptureRegion();
   // Showing and placing at once delivers the size and move messages while the
   // window is still hidden; they found it unusable. Look again now.
   bool markedUnusable = (windowState_ & WINDOW_STATE_UNUSABLE) != 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HostSession.h"
+#include "ImportRedirect.h"
 #include "session/ProcessCensus.h"
 
 namespace {
@@ -93,28 +94,19 @@ int StrayMessagesOnThisThread() {
 // though Wine does not insist) and then call the real functions.
 class TimerCallWatch {
  public:
-  explicit TimerCallWatch(HMODULE module) {
-    setTimer_ = Redirect(module, "SetTimer", reinterpret_cast<void*>(&RecordSetTimer));
-    killTimer_ = Redirect(module, "KillTimer", reinterpret_cast<void*>(&RecordKillTimer));
-    g_realSetTimer = reinterpret_cast<decltype(&SetTimer)>(setTimer_.original);
-    g_realKillTimer = reinterpret_cast<decltype(&KillTimer)>(killTimer_.original);
+  explicit TimerCallWatch(HMODULE module)
+      : setTimer_(module, "user32.dll", "SetTimer", reinterpret_cast<void*>(&RecordSetTimer)),
+        killTimer_(module, "user32.dll", "KillTimer", reinterpret_cast<void*>(&RecordKillTimer)) {
+    g_realSetTimer = reinterpret_cast<decltype(&SetTimer)>(setTimer_.Original());
+    g_realKillTimer = reinterpret_cast<decltype(&KillTimer)>(killTimer_.Original());
     g_onOwnThread = g_foreign = g_windowless = 0;
   }
-  ~TimerCallWatch() {
-    Restore(setTimer_);
-    Restore(killTimer_);
-  }
-  bool Installed() const { return setTimer_.slot && killTimer_.slot; }
+  bool Installed() const { return setTimer_.Installed() && killTimer_.Installed(); }
   static long OnOwnThread() { return g_onOwnThread; }
   static long FromOtherThreads() { return g_foreign; }
   static long WithoutWindow() { return g_windowless; }
 
  private:
-  struct Slot {
-    void** slot = nullptr;
-    void* original = nullptr;
-  };
-
   static void Note(HWND window) {
     if (!window)
       ++g_windowless;
@@ -132,41 +124,8 @@ class TimerCallWatch {
     return g_realKillTimer(window, id);
   }
 
-  // The import address table slot of user32!name in `module`, pointed at `to`.
-  static Slot Redirect(HMODULE module, const char* name, void* to) {
-    auto* base = reinterpret_cast<uint8_t*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         d->Name; ++d) {
-      if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
-      auto* names = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->OriginalFirstThunk);
-      auto* slots = reinterpret_cast<void**>(base + d->FirstThunk);
-      for (; names->u1.AddressOfData; ++names, ++slots) {
-        if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
-        const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) continue;
-        Slot slot{slots, *slots};
-        Write(slots, to);
-        return slot;
-      }
-    }
-    return Slot{};
-  }
-  static void Restore(const Slot& slot) {
-    if (slot.slot) Write(slot.slot, slot.original);
-  }
-  static void Write(void** slot, void* value) {
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, old, &old);
-  }
-
-  Slot setTimer_;
-  Slot killTimer_;
+  ImportRedirect setTimer_;
+  ImportRedirect killTimer_;
   static inline decltype(&SetTimer) g_realSetTimer = nullptr;
   static inline decltype(&KillTimer) g_realKillTimer = nullptr;
   static inline std::atomic<long> g_onOwnThread{0}, g_foreign{0}, g_windowless{0};

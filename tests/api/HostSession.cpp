@@ -28,9 +28,9 @@ void HostSessionTest::WriteConfig(const char* text) {
   std::fclose(f);
 }
 
-::testing::AssertionResult HostSessionTest::Start(const char* config) {
+::testing::AssertionResult HostSessionTest::Start(const char* config, HWND parent) {
   if (config) WriteConfig(config);
-  if (!zk().Init(nullptr)) return ::testing::AssertionFailure() << "ZK_Init failed";
+  if (!zk().Init(parent)) return ::testing::AssertionFailure() << "ZK_Init failed";
   window_ = FindSessionWindow();
   if (!window_) return ::testing::AssertionFailure() << "no session window after ZK_Init";
   if (!spy_.Attach(window_)) return ::testing::AssertionFailure() << "cannot hook the worker";

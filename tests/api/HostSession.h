@@ -17,9 +17,10 @@ class HostSessionTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // ZK_Init with `config` written to ".\ZK.ini" first (null: no file); then
-  // finds the session window and hooks its thread.
-  ::testing::AssertionResult Start(const char* config = nullptr);
+  // ZK_Init (with `parent` as the host window) with `config` written to
+  // ".\ZK.ini" first (null: no file); then finds the session window and
+  // hooks its thread.
+  ::testing::AssertionResult Start(const char* config = nullptr, HWND parent = nullptr);
   // ZK_Release, then the events it left are taken and freed.
   void Stop();
 

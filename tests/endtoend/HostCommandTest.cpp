@@ -1,12 +1,18 @@
-// zkhost's command channel, end to end: real `zkhost present`, `zkhost view`
-// and `zkhost send` processes under Wine.
+// zkhost's command channel and the sharing it drives, end to end: real
+// `zkhost present`, `zkhost view` and `zkhost send` processes under Wine, and
+// programs of their own (Wine's notepad) shared through them.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "DesktopTestKit.h"
 #include "EndToEndFixture.h"
+#include "OtherProgram.h"
+#include "ScreenGrab.h"
 
 namespace {
 struct Sent {
@@ -33,6 +39,36 @@ class HostCommands : public EndToEndFixture {
 
   int runs_ = 0;
 };
+
+// The text of a program's edit control (another process's control answers
+// only WM_GETTEXT).
+std::string EditText(HWND program) {
+  HWND edit = FindWindowExA(program, nullptr, "Edit", nullptr);
+  char text[256] = {};
+  DWORD_PTR result = 0;
+  if (!edit || !SendMessageTimeoutA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                    SMTO_NORMAL, 5000, &result))
+    return "";
+  return text;
+}
+
+// The session window of another process ("Morvane Zenkast"), or null.
+HWND SessionWindowOf(DWORD process) {
+  for (HWND w = FindWindowExA(nullptr, nullptr, "Morvane Zenkast", nullptr); w;
+       w = FindWindowExA(nullptr, w, "Morvane Zenkast", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == process) return w;
+  }
+  return nullptr;
+}
+
+bool HasRegion(HWND window) {
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  bool has = GetWindowRgn(window, region) != ERROR;
+  DeleteObject(region);
+  return has;
+}
 
 TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   constexpr int kPort = 5933;
@@ -97,12 +133,12 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_NE(presenter.Output().find("presenter ran"), std::string::npos) << presenter.Output();
 }
 TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly) {
-  constexpr int kPort = 5934;
+  constexpr int kPort = 5936;
   HostProcess presenter;
   ASSERT_TRUE(presenter.Start("present --stats --port " + std::to_string(kPort) + " --rect 0,0," +
                                   std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight),
                               "present-stats.txt"));
-  ASSERT_TRUE(AwaitOutput(presenter, "on port 5934")) << presenter.Output();
+  ASSERT_TRUE(AwaitOutput(presenter, "on port 5936")) << presenter.Output();
   HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(nullptr, "ZK Statistics")) != nullptr; },
                         kFirstShowSeconds));
@@ -119,5 +155,125 @@ TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly)
   DWORD code = 99;
   ASSERT_TRUE(presenter.WaitForExit(20000, &code));
   EXPECT_EQ(code, 0u);
+}
+// The main use: a program of its own shared by title, typed into by a real
+// keyboard (xdotool), shown on a viewer; then closed while it is shared.
+TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt) {
+  if (!hooktest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+  constexpr int kPort = 5934;
+  const std::string present = "present-" + std::to_string(kPort);
+  // Capture follows the shared window only: not the desktop.
+  FILE* config = std::fopen("ZK.ini", "w");
+  ASSERT_NE(config, nullptr);
+  std::fputs("[ZK]\nPollInterval=50\nUpdateInterval=50\n", config);
+  std::fclose(config);
+  PlaceContent(kViewerX, 700, 64, 64);  // the fixture's own content stays out of the way
+
+  OtherProgram notepad;
+  ASSERT_TRUE(notepad.Start());
+  HostProcess presenter, viewer;
+  ASSERT_TRUE(presenter.Start("present --port " + std::to_string(kPort) + " --rect " +
+                                  std::to_string(kAreaX) + "," + std::to_string(kAreaY) + "," +
+                                  std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight) +
+                                  " --share Notepad",
+                              "present-share.txt"));
+  ASSERT_TRUE(AwaitOutput(presenter, "zkhost: share Notepad: ok shared")) << presenter.Output();
+  RECT placed = {};
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GetWindowRect(notepad.Window(), &placed);
+        return placed.left == kAreaX && placed.top == kAreaY &&
+               placed.right == kAreaX + kAreaWidth && placed.bottom == kAreaY + kAreaHeight;
+      },
+      kChangeSeconds))
+      << "the shared program does not fill the frame";
+  ASSERT_TRUE(viewer.Start("view --at " + std::to_string(kViewerX) + "," +
+                               std::to_string(kViewerY) + " --connect 127.0.0.1:" +
+                               std::to_string(kPort),
+                           "view-share.txt"));
+
+  SetForegroundWindow(notepad.Window());
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == notepad.Window(); }, 10));
+  // One word: xdotool gets its arguments split at spaces, unquoted.
+  ASSERT_TRUE(hooktest::RunXdotool("type --delay 40 typedfortheviewer"));
+  ASSERT_TRUE(WaitUntil([&] { return EditText(notepad.Window()) == "typedfortheviewer"; },
+                        kChangeSeconds))
+      << "the keys never reached the program: \"" << EditText(notepad.Window()) << "\"";
+
+  // The program's window is what the frame shows; the viewer shows the same
+  // within 5-6-5 precision (the text caret blinks: compare both at once).
+  MatchReport report;
+  bool matched = WaitUntil(
+      [&] {
+        Picture program, shown;
+        if (!GrabScreen(kAreaX, kAreaY, kAreaWidth, kAreaHeight, &program) ||
+            !GrabScreen(kViewerX, kViewerY, kAreaWidth, kAreaHeight, &shown))
+          return false;
+        report = Compare565(program, shown, PointerBoxes());
+        return report.pixels > 0 && report.mismatched == 0;
+      },
+      kFirstShowSeconds);
+  EXPECT_TRUE(matched) << report.mismatched << " of " << report.pixels << " pixels differ";
+
+  const HWND session = SessionWindowOf(presenter.ProcessId());
+  const HWND shared = notepad.Window();
+  ASSERT_TRUE(notepad.Close());
+  char gone[64];
+  const auto handle = static_cast<unsigned>(reinterpret_cast<uintptr_t>(shared));
+  std::snprintf(gone, sizeof gone, "zkhost: window 0x%08X", handle);
+  EXPECT_TRUE(AwaitOutput(presenter, "\" gone")) << presenter.Output();
+  EXPECT_NE(presenter.Output().find(gone), std::string::npos) << presenter.Output();
+  if (session) {
+    EXPECT_TRUE(WaitUntil([&] { return !HasRegion(session); }, kChangeSeconds))
+        << "the presenter still captures";
+  }
+  // The session goes on: the presenter answers and the viewer stays.
+  Sent help = Run("send " + present + " help stop");
+  EXPECT_EQ(help.code, 0u) << help.output;
+  EXPECT_TRUE(viewer.IsRunning());
+  EXPECT_EQ(Run("send " + present + " stop").output, "ok stopping\n");
+  DWORD code = 99;
+  ASSERT_TRUE(presenter.WaitForExit(20000, &code));
+  EXPECT_EQ(code, 0u) << presenter.Output();
+  viewer.WaitForExit(20000, &code);
+}
+// click-to-share from the command channel: the next click on a program's
+// window shares it, and the command answers with it.
+TEST_F(HostCommands, ClickToShareSharesTheProgramClickedNext) {
+  constexpr int kPort = 5935;
+  const std::string present = "present-" + std::to_string(kPort);
+  OtherProgram notepad;
+  ASSERT_TRUE(notepad.Start());
+  ASSERT_TRUE(SetWindowPos(notepad.Window(), nullptr, 640, 600, 320, 240,
+                           SWP_NOZORDER | SWP_NOACTIVATE));
+  HostProcess presenter, send;
+  ASSERT_TRUE(presenter.Start("present --port " + std::to_string(kPort) + " --rect 0,0,400,300",
+                              "present-click.txt"));
+  ASSERT_TRUE(AwaitOutput(presenter, "as " + present)) << presenter.Output();
+  ASSERT_TRUE(send.Start("send " + present + " click-to-share 20", "send-click.txt"));
+  // The command arms the pick on its own time: click until it answers.
+  RECT r;
+  GetWindowRect(notepad.Window(), &r);
+  const POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        MovePointer(centre.x, centre.y);
+        mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+        mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+        PumpFor(0.3);
+        return !send.IsRunning();
+      },
+      kChangeSeconds));
+  EXPECT_EQ(send.Output().rfind("ok shared ", 0), 0u) << send.Output();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GetWindowRect(notepad.Window(), &r);
+        return r.left == 0 && r.top == 0 && r.right == 400 && r.bottom == 300;
+      },
+      kChangeSeconds))
+      << "the clicked program does not fill the frame";
+  EXPECT_EQ(Run("send " + present + " stop").output, "ok stopping\n");
+  DWORD code = 99;
+  EXPECT_TRUE(presenter.WaitForExit(20000, &code));
 }
 }  // namespace

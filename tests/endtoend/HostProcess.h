@@ -24,8 +24,8 @@ class HostProcess {
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
-  std::string Output() const;
   DWORD ProcessId() const { return process_.dwProcessId; }
+  std::string Output() const;
 
  private:
   PROCESS_INFORMATION process_ = {};

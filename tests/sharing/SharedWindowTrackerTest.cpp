@@ -9,7 +9,8 @@
 // the worker follows the session window's moves: whoever reads the placement
 // sees one writer's rectangle whole, never parts of two.
 TEST(SharedWindowTracker, PlacementsFromTwoThreadsAreNeverMixed) {
-  SharedWindowTracker tracker;
+  CriticalSection placementLock;
+  SharedWindowTracker tracker(&placementLock);
   std::atomic<bool> stop{false};
   auto place = [&](int base) {
     for (int i = 0; !stop; ++i) {

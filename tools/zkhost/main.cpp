@@ -25,6 +25,7 @@
 #include "CommandChannel.h"
 #include "CommandWords.h"
 #include "HostCommands.h"
+#include "HostWindow.h"
 #include "InitSettings.h"
 #include "PresenterHost.h"
 #include "SharedWindowList.h"
@@ -38,14 +39,18 @@ constexpr DWORD kCommandWaitMs = 50;
 std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
-         "                      [--name NAME] [--share TITLE] [--stats]\n"
+         "                      [--name NAME] [--share TITLE] [--click-to-share] [--stats]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
          "                   [--control]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
          "A running present is named present-PORT and a view view-PID unless --name says\n"
-         "otherwise. --share TITLE runs the command share TITLE once the presenter runs;\n"
+         "otherwise. present shows a window of its own under the frame (with a strip below\n"
+         "it naming the session) and gives it to the library as the host window, which\n"
+         "the library cuts open under the frame while it captures. --share TITLE runs the\n"
+         "command share TITLE once the presenter runs (a program window whose title\n"
+         "contains TITLE, waited for up to 10 s); --click-to-share runs click-to-share.\n"
          "--control runs the command control once the viewer runs. The presenter hands out\n"
          "input control: each request gets a higher token, and the newest holds control.\n"
          "--stats shows the statistics window. --desktop and --stats hold for this session\n"
@@ -66,6 +71,7 @@ struct CommandLine {
   bool desktop = false;
   bool control = false;
   bool stats = false;
+  bool clickToShare = false;
   uint32_t token = 1;
   double seconds = 0;
   double reportEvery = 0;
@@ -75,12 +81,20 @@ struct CommandLine {
   CommandWordList words;  // send: the command and its arguments
 };
 
+// The option that sets one of the line's switches, or null.
+bool* Flag(const std::string& name, CommandLine* line) {
+  if (name == "--desktop") return &line->desktop;
+  if (name == "--stats") return &line->stats;
+  if (name == "--click-to-share") return &line->clickToShare;
+  if (name == "--control") return &line->control;
+  return nullptr;
+}
+
 bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name == "--desktop" || name == "--stats" || name == "--control") {
-      (name == "--desktop" ? line->desktop : name == "--stats" ? line->stats : line->control) =
-          true;
+    if (bool* flag = Flag(name, line)) {
+      *flag = true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -155,19 +169,24 @@ void ServeCommands(CommandChannel& channel, HostSession& session, Running runnin
 }
 
 // ZK_Init, with the settings of the command line for this session.
-bool InitPresenter(const CommandLine& line, ZKLibrary& zk) {
+bool InitPresenter(const CommandLine& line, ZKLibrary& zk, HWND hostWindow) {
   InitSettings settings;
   // Share the desktop under the frame, no application needed.
   if (line.desktop) settings.Set("CaptureDesktop", "1");
   if (line.stats) settings.Set("ShowStatistics", "1");
-  return zk.Init(nullptr) != 0;
+  return zk.Init(hostWindow) != 0;
 }
 
 int RunPresent(const CommandLine& line) {
   WinsockSession winsock;
   ZKLibrary zk;
   if (!winsock.Started() || !zk.Load()) return 1;
-  if (!InitPresenter(line, zk)) {
+  HostWindow hostWindow;
+  if (!hostWindow.Create(line.x, line.y, line.width, line.height, "zkhost present")) {
+    std::fprintf(stderr, "zkhost: cannot create the host window\n");
+    return 1;
+  }
+  if (!InitPresenter(line, zk, hostWindow.Handle())) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
@@ -199,15 +218,17 @@ int RunPresent(const CommandLine& line) {
   std::snprintf(started, sizeof started, "zkhost: presenting %d,%d %dx%d on port %u as %s", line.x,
                 line.y, line.width, line.height, host.Port(), name.c_str());
   PrintLine(started);
+  hostWindow.SetCaption(started + 8);  // without "zkhost: "
 
   std::thread serving([&] {
     host.Serve(line.seconds, line.reportEvery,
                [](const PresenterFigures& figures) { PrintLine(FormatFigures(figures)); });
   });
-  if (!line.share.empty()) {
-    std::string command = JoinCommandWords({"share", line.share});
+  std::vector<std::string> startup;
+  if (!line.share.empty()) startup.push_back(JoinCommandWords({"share", line.share}));
+  if (line.clickToShare) startup.push_back("click-to-share");
+  for (const std::string& command : startup)
     PrintLine("zkhost: " + command + ": " + RunHostCommand(session, command));
-  }
   ServeCommands(channel, session, [&host] { return !host.Stopped(); });
   serving.join();
   g_presenter = nullptr;
