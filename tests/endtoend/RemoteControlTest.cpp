@@ -1,8 +1,8 @@
-// Remote input control end to end. The presenter (`zkhost present`) shares
-// a program on the test's display; viewers (`zkhost view`) run on a second
-// display with a Wine of their own, as on another computer, where a person
-// (xdotool) clicks and types in the viewer's window. What arrives is read
-// back from the program with WM_GETTEXT.
+// Remote input control end to end. The presenter (`zkhost present --share`)
+// shares a program on the test's display; viewers (`zkhost view`) run on a
+// second display with a Wine of their own, as on another computer, where a
+// person (xdotool) clicks and types in the viewer's window. What arrives is
+// read back from the program with WM_GETTEXT.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -194,9 +194,11 @@ class RemoteControl : public ::testing::Test {
     char rect[64];
     std::snprintf(rect, sizeof rect, "%d,%d,%d,%d", kAreaX, kAreaY, kAreaWidth, kAreaHeight);
     ASSERT_TRUE(presenter_.Start(
-        "present --desktop --name present-rc --port " + std::to_string(kPort) + " --rect " + rect,
+        "present --share \"" + std::string(kTitle) + "\" --name present-rc --port " +
+            std::to_string(kPort) + " --rect " + rect,
         "presenter.txt"));
     ASSERT_TRUE(AwaitPresenter("as present-rc"));
+    ASSERT_TRUE(AwaitPresenter(": ok shared")) << presenter_.Output();
     // Input is replayed once the frame stands over the area, capturing.
     ASSERT_TRUE(WaitUntil(
         [] {
