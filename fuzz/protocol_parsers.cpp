@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "events/ControlTokenMessages.h"
 #include "events/MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
@@ -59,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RoundTripAll<EventHeader, FullUpdateHeader, DisplayFormatMessage, DisplayUpdateMessage,
                PaletteMessage, MouseMessage, KeyboardMessage, CancelInputControlMessage,
                AnnotationMessage, EndAnnotationMessage, AnnotationModeMessage,
-               SharedWindowMessage, WindowEventMessage>(payload, n);
+               SharedWindowMessage, WindowEventMessage, ControlRequestMessage,
+               ControlGrantMessage, ControlReleaseMessage>(payload, n);
   return 0;
 }

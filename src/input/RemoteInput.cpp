@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include "common/Trace.h"
 #include "events/ProtocolMessages.h"
 #include "hooks/ZKHooks.h"
 #include "session/ZKWindow.h"
@@ -15,6 +18,27 @@ bool IsKeyMessage(UINT message) {
          message == WM_SYSKEYUP;
 }
 
+// The headers' last numbers vary with the targeted system version: spelled out.
+constexpr uint32_t kLastMouseMessage = 0x020E;
+constexpr uint32_t kLastKeyMessage = 0x0109;
+
+// What a peer may have replayed on this desktop: the mouse messages of a
+// client area and of a frame (a viewer's frame produces those too), and the
+// keyboard messages. Anything else (WM_CLOSE, WM_DESTROY, WM_QUIT, private
+// numbers) would be posted to a window of the peer's choosing.
+bool IsRemoteMouseMessage(uint32_t message) {
+  return (message >= WM_MOUSEFIRST && message <= kLastMouseMessage) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+bool IsRemoteKeyMessage(uint32_t message) {
+  return message >= WM_KEYFIRST && message <= kLastKeyMessage;
+}
+
+void TraceDropped(uint32_t message) {
+  Trace(TRACE_WARNING, "\r\nRemote Input: Dropping Message %08x", message);
+}
+
 // Absolute mouse coordinates run from 0 to 65535 across the screen. Rounding
 // up makes the system's conversion back land on the very pixel; truncating
 // lands one pixel to the left for most positions.
@@ -23,8 +47,11 @@ LONG Normalise(LONG position, int screenSize) {
   return static_cast<LONG>((static_cast<int64_t>(position) * 65536 + screenSize - 1) / screenSize);
 }
 
+// Buttons carry the move flag too: without it the system ignores the
+// coordinates and presses wherever the pointer is, while the viewer's move
+// to the point may still wait for its input timer.
 void Inject(DWORD flags, LONG x, LONG y) {
-  mouse_event(flags | MOUSEEVENTF_ABSOLUTE, x, y, 0, 1);
+  mouse_event(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y, 0, 1);
 }
 
 void InjectButton(UINT message, LONG x, LONG y) {
@@ -115,14 +142,25 @@ void ZKWindow::OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam) {
                                static_cast<uint32_t>(lParam)});
 }
 
+POINT ZKWindow::ClampToPicture(PackedPoint point) const {
+  // A viewer only points inside the picture it sees. Clamping rather than
+  // dropping keeps the release that ends a drag which left the picture.
+  RECT client;
+  GetClientRect(window_, &client);
+  POINT p = {std::clamp<LONG>(point.x, 0, std::max<LONG>(client.right - 1, 0)),
+             std::clamp<LONG>(point.y, 0, std::max<LONG>(client.bottom - 1, 0))};
+  return p;
+}
+
 void ZKWindow::OnMouseUpdate(const MouseMessage& mouse) {
   if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(mouse.token, false)) return;
-  POINT p = {mouse.point.x, mouse.point.y};
+  POINT p = ClampToPicture(mouse.point);
   ClientToScreen(window_, &p);
 
   bool localMouseRecent = GetTickCount() - ZKHooks_GetLastLocalMouseTicks() <= localMouseOverride_;
   if (lightInputControl_ || localMouseRecent) {
     // Leave the presenter's own pointer where it is: post to the window under the point.
+    if (!IsRemoteMouseMessage(mouse.message)) return TraceDropped(mouse.message);
     HWND target = WindowFromPoint(p);
     if (!target) return;
     ScreenToClient(target, &p);
@@ -135,6 +173,7 @@ void ZKWindow::OnMouseUpdate(const MouseMessage& mouse) {
 
 void ZKWindow::OnKeyboardUpdate(const KeyboardMessage& key) {
   if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(key.token, false)) return;
+  if (!IsRemoteKeyMessage(key.message)) return TraceDropped(key.message);
   if (lightInputControl_) {
     HWND focused = ZKHooks_GetFocusedWindow();
     if (focused) PostMessageA(focused, key.message, key.wParam, key.lParam);

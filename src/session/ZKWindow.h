@@ -183,6 +183,8 @@ class ZKWindow : public EventMgr,
   void OnKeyInput(UINT message, WPARAM wParam, LPARAM lParam);
   void OnInputTick();
   void SendPointer(UINT message, uint32_t wParam, PackedPoint point);
+  // A received point in session-window client coordinates, inside the picture.
+  POINT ClampToPicture(PackedPoint point) const;
   void InvalidatePointer();
   void AddHighlight();
   void AddMarker(uint32_t colour);

@@ -236,6 +236,53 @@ TEST_F(HostPayloads, ShortRecordsOfAReceivedFullUpdateAreDroppedAlone) {
   EXPECT_TRUE(HasScrollBars(window_));
 }
 
+// A viewer in control keeps it when the presenter's pointer comes with its
+// own token, gives it up to a higher one, and sends nothing while annotation
+// mode is on.
+TEST_F(HostPayloads, AViewerSendsInputUnderItsTokenUntilAHigherOneOrAnnotation) {
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(zk().EnableInputControl(1, 10), 1);
+  auto clickTokens = [&](uint32_t x) {
+    EXPECT_TRUE(PostMessageA(window_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5)));
+    EXPECT_TRUE(spy_.Fence());
+    std::vector<uint32_t> tokens;
+    for (const ReceivedEvent& e : OfType(TakeQueuedEvents(zk()), ZKP_MOUSEUPDATE))
+      tokens.push_back(TokenOf<MouseMessage>(e.payload));
+    return tokens;
+  };
+  ASSERT_TRUE(Deliver(ZKP_MOUSEPOSITION, BytesOf(MouseMessage{10, WM_MOUSEMOVE, 0, {1, 1}})));
+  EXPECT_EQ(clickTokens(10), std::vector<uint32_t>{10}) << "its own token took control away";
+  ASSERT_TRUE(Deliver(ZKP_MOUSEPOSITION, BytesOf(MouseMessage{11, WM_MOUSEMOVE, 0, {1, 1}})));
+  EXPECT_TRUE(clickTokens(11).empty()) << "a higher token did not take control away";
+
+  ASSERT_EQ(zk().EnableInputControl(1, 12), 1);
+  EXPECT_EQ(clickTokens(12), std::vector<uint32_t>{12});
+  ASSERT_EQ(zk().EnableAnnotation(1), 1);
+  ASSERT_EQ(zk().AddHighlight(), 1);  // enters annotation mode
+  EXPECT_TRUE(clickTokens(13).empty()) << "input went out in annotation mode";
+}
+
+// Tokens come from one service and never repeat; should two participants
+// hold the same one anyway, the presenter gives up what it holds: its own
+// keys stop going out, and it stops presenting.
+TEST_F(HostPayloads, APresenterMeetingItsOwnTokensGivesUpInputAndCapture) {
+  StartPresenter("[ZK]\nCaptureDesktop=1\n");
+  auto ownKeys = [&] {
+    EXPECT_TRUE(PostMessageA(window_, WM_KEYDOWN, 'A', 0x001E0001));
+    EXPECT_TRUE(spy_.Fence());
+    return OfType(TakeQueuedEvents(zk()), ZKP_KEYBOARDUPDATE).size();
+  };
+  EXPECT_EQ(ownKeys(), 1u);
+  ASSERT_TRUE(Deliver(ZKP_MOUSEUPDATE,
+                      BytesOf(MouseMessage{kPresenterInputToken, WM_MOUSEMOVE, 0, {300, 200}})));
+  EXPECT_TRUE(OfType(TakeQueuedEvents(zk()), ZKP_CANCELINPUTCONTROL).empty());
+  EXPECT_EQ(ownKeys(), 0u) << "input control stayed with two holders of one token";
+
+  EXPECT_TRUE(AnswersFullUpdate(1));
+  ASSERT_TRUE(Deliver(ZKP_DISPLAYFORMAT, Format(kPresenterToken, 64, 64)));
+  EXPECT_FALSE(AnswersFullUpdate(2)) << "capture stayed with two holders of one token";
+}
+
 // A presenter answers an input event whose token is below its own with a
 // cancel; a short one must go unanswered.
 TEST_F(HostPayloads, ShortInputEventsLeaveAPresenterAsItWas) {

@@ -111,8 +111,8 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   Sent viewerHelp = Run("send viewer-one help");
   EXPECT_EQ(viewerHelp.output,
             "ok help [COMMAND], stop, annotation on|off, highlight, marker [RRGGBB], clear-marks, "
-            "leave-annotation\n")
-      << "sharing is the presenter's";
+            "leave-annotation, control [SECONDS], release-control\n")
+      << "sharing is the presenter's, control the viewer's";
   Sent early = Run("send viewer-one highlight");
   EXPECT_EQ(early.code, 1u);
   EXPECT_EQ(early.output, "error: annotation is off here; run annotation on first\n");

@@ -24,6 +24,11 @@ HostProcess::~HostProcess() {
 }
 
 bool HostProcess::Start(const std::string& arguments, const std::string& outputFile) {
+  return StartProgram("zkhost.exe", arguments, outputFile);
+}
+
+bool HostProcess::StartProgram(const std::string& program, const std::string& arguments,
+                               const std::string& outputFile) {
   outputFile_ = outputFile;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -41,7 +46,7 @@ bool HostProcess::Start(const std::string& arguments, const std::string& outputF
   startup.hStdOutput = output;
   startup.hStdError = output;
   startup.hStdInput = input;
-  std::string commandLine = "\"" + ProgramFolder() + "zkhost.exe\" " + arguments;
+  std::string commandLine = "\"" + ProgramFolder() + program + "\" " + arguments;
   BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process_);
   CloseHandle(output);

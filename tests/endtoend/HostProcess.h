@@ -4,7 +4,7 @@
 
 #include <string>
 
-// A zkhost process started by a test, its output kept in a file and its
+// A zkhost process (or another program) started by a test, its output kept in a file and its
 // standard input a pipe the test writes. Ended by force if it is still
 // running when the object goes. Test thread only.
 class HostProcess {
@@ -17,6 +17,9 @@ class HostProcess {
   // Runs zkhost.exe (beside the test program) with the arguments, in the
   // current directory, so that it reads the same .\ZK.ini.
   bool Start(const std::string& arguments, const std::string& outputFile);
+  // The same for another program beside the test program.
+  bool StartProgram(const std::string& program, const std::string& arguments,
+                    const std::string& outputFile);
   bool WriteInput(const std::string& text);
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);

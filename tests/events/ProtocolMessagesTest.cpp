@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "MessageBytes.h"
+#include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -127,6 +128,9 @@ std::vector<MessageCase> Catalogue() {
            262),
       Case("window event", WindowEventMessage{3, 0, 0x00280014, 20, -40},
            {3, 0, 0, 0, 0, 0, 0, 0, 0x14, 0, 0x28, 0, 20, 0, 0, 0, 0xD8, 0xFF, 0xFF, 0xFF}, 20),
+      Case("control request", ControlRequestMessage{}, {}, 0),
+      Case("control grant", ControlGrantMessage{0x01020304}, {4, 3, 2, 1}, 4),
+      Case("control release", ControlReleaseMessage{}, {}, 0),
   };
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "EventFraming.h"
+#include "events/ControlTokenMessages.h"
 #include "events/MessageBytes.h"
 
 namespace {
@@ -73,6 +74,22 @@ TEST(EventFraming, UnknownTypesAndHugeSizesAreMalformedAndStopTheReader) {
   FrameReader largestAllowed;
   std::vector<uint8_t> header = Header(kHighestProtocolType, kMaxFramePayload);
   EXPECT_TRUE(largestAllowed.Feed(header.data(), header.size(), &events));
+}
+
+TEST(EventFraming, TheHostsTokenServiceTypesTravelAndNothingBeyondThem) {
+  std::vector<ReceivedEvent> events;
+  FrameReader reader;
+  for (uint32_t type : {ZKH_REQUESTCONTROL, ZKH_GRANTCONTROL, ZKH_RELEASECONTROL}) {
+    std::vector<uint8_t> frame = Frame(type, {1, 2, 3, 4});
+    EXPECT_TRUE(reader.Feed(frame.data(), frame.size(), &events)) << type;
+  }
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[1].type, ZKH_GRANTCONTROL);
+  for (uint32_t type : {kFirstHostType - 1, kLastHostType + 1}) {
+    FrameReader refusing;
+    std::vector<uint8_t> bad = Header(type, 0);
+    EXPECT_FALSE(refusing.Feed(bad.data(), bad.size(), &events)) << type;
+  }
 }
 
 TEST(EventFraming, EventsCompletedBeforeAMalformedHeaderAreStillDelivered) {

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "ControlTokens.h"
 #include "EventRouting.h"
+#include "events/ControlTokenMessages.h"
 #include "events/ContainerBuilder.h"
 
 namespace {
@@ -61,10 +63,56 @@ TEST(EventRouting, ShortOrLyingPayloadsYieldNothing) {
   EXPECT_FALSE(Find(ZKP_FULLUPDATE, truncated, &w, &h));
 }
 
+namespace {
+ViewerEventRoute Route(uint32_t type, const std::vector<uint8_t>& p, uint32_t heldToken) {
+  return RouteViewerEvent(type, p.data(), static_cast<uint32_t>(p.size()), heldToken);
+}
+}  // namespace
+
 TEST(EventRouting, APresenterAcceptsOnlyWhatViewersProduce) {
-  for (uint32_t type : {3u, 4u, 6u, 7u, 11u}) EXPECT_TRUE(IsViewerEvent(type)) << type;
-  for (uint32_t type : {0u, 1u, 2u, 5u, 8u, 9u, 10u, 12u}) EXPECT_FALSE(IsViewerEvent(type)) << type;
-  // Marks go on to the other viewers; input is the presenter's alone.
+  const std::vector<uint8_t> none;
+  for (uint32_t type : {6u, 7u, 11u})
+    EXPECT_EQ(Route(type, none, 0), ViewerEventRoute::kToLibrary) << type;
+  for (uint32_t type : {0u, 1u, 2u, 5u, 8u, 9u, 10u, 12u, 0x101u, 0x7FFFu})
+    EXPECT_EQ(Route(type, none, 7), ViewerEventRoute::kDropped) << type;
+  EXPECT_EQ(Route(ZKH_REQUESTCONTROL, none, 0), ViewerEventRoute::kToTokenService);
+  EXPECT_EQ(Route(ZKH_RELEASECONTROL, none, 0), ViewerEventRoute::kToTokenService);
+}
+
+TEST(EventRouting, InputGoesOnOnlyFromTheHolderUnderItsOwnToken) {
+  auto mouse = [](uint32_t token) { return BytesOf(MouseMessage{token, 0x201, 1, {5, 6}}); };
+  auto key = [](uint32_t token) { return BytesOf(KeyboardMessage{token, 0x100, 'H', 0x230001}); };
+  EXPECT_EQ(Route(ZKP_MOUSEUPDATE, mouse(3), 3), ViewerEventRoute::kToLibrary);
+  EXPECT_EQ(Route(ZKP_KEYBOARDUPDATE, key(3), 3), ViewerEventRoute::kToLibrary);
+  EXPECT_EQ(Route(ZKP_MOUSEUPDATE, mouse(3), 0), ViewerEventRoute::kRefused) << "no control";
+  EXPECT_EQ(Route(ZKP_KEYBOARDUPDATE, key(2), 3), ViewerEventRoute::kRefused) << "stale token";
+  EXPECT_EQ(Route(ZKP_MOUSEUPDATE, mouse(0xFFFFFFFF), 3), ViewerEventRoute::kRefused)
+      << "a token the service never gave";
+  std::vector<uint8_t> shortMouse = mouse(3);
+  shortMouse.resize(15);
+  EXPECT_EQ(Route(ZKP_MOUSEUPDATE, shortMouse, 3), ViewerEventRoute::kRefused);
+}
+
+TEST(ControlTokens, EachRequestGetsAHigherTokenAndTheNewestHoldsControl) {
+  ControlTokens tokens;
+  ControlTokens::Grant first = tokens.Request(1);
+  EXPECT_EQ(first.preempted, 0u);
+  EXPECT_EQ(tokens.HeldToken(1), first.token);
+  ControlTokens::Grant second = tokens.Request(2);
+  EXPECT_GT(second.token, first.token);
+  EXPECT_EQ(second.preempted, 1u);
+  EXPECT_EQ(tokens.HeldToken(1), 0u);
+  EXPECT_EQ(tokens.HeldToken(2), second.token);
+  EXPECT_FALSE(tokens.Release(1)) << "it lost control already";
+  EXPECT_TRUE(tokens.Release(2));
+  EXPECT_EQ(tokens.Holder(), 0u);
+  ControlTokens::Grant again = tokens.Request(1);
+  EXPECT_GT(again.token, second.token);
+  EXPECT_EQ(again.preempted, 0u);
+  EXPECT_EQ(tokens.Request(1).preempted, 0u) << "asking twice preempts nobody";
+}
+
+TEST(EventRouting, AViewersMarksGoOnToTheOtherViewersAndItsInputDoesNot) {
   for (uint32_t type : {6u, 7u, 11u}) EXPECT_TRUE(IsRelayedViewerEvent(type)) << type;
-  for (uint32_t type : {3u, 4u, 0u, 1u}) EXPECT_FALSE(IsRelayedViewerEvent(type)) << type;
+  for (uint32_t type : {3u, 4u, 0u, 1u, 0x100u}) EXPECT_FALSE(IsRelayedViewerEvent(type)) << type;
 }

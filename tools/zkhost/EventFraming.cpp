@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "events/ControlTokenMessages.h"
+
 WireFrame MakeWireFrame(uint32_t type, uint32_t size, const uint8_t* payload) {
   auto frame = std::make_shared<std::vector<uint8_t>>(kEventHeaderSize + size);
   WriteMessage(frame->data(), EventHeader{type, size});
@@ -36,7 +38,8 @@ bool FrameReader::Feed(const uint8_t* data, size_t length, std::vector<ReceivedE
 bool FrameReader::TakeHeader() {
   EventHeader header;
   ParseMessage(header_, kEventHeaderSize, &header);  // all eight bytes are here
-  if (header.type > kHighestProtocolType) {
+  if (header.type > kHighestProtocolType &&
+      (header.type < kFirstHostType || header.type > kLastHostType)) {
     malformed_ = true;
     error_ = "malformed frame: unknown event type " + std::to_string(header.type);
     return false;

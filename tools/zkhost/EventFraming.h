@@ -12,9 +12,10 @@
 // protocol's own framing, an event header (type and payload size) and the
 // payload bytes, back to back on one TCP stream.
 //
-// Bytes from the network are untrusted: FrameReader refuses a type the
-// protocol does not have and a size beyond any real event, and tells a
-// stream that ended inside a frame from one that ended between frames.
+// Bytes from the network are untrusted: FrameReader refuses a type that
+// neither the protocol nor the hosts' token service (ControlTokenMessages.h)
+// has and a size beyond any real event, and tells a stream that ended inside
+// a frame from one that ended between frames.
 // Portable; one reader per connection, used by one thread.
 
 // A full update of a 4096 x 4096 frame stored raw stays below this.
@@ -25,6 +26,14 @@ constexpr uint32_t kMaxFramePayload = 64u << 20;
 using WireFrame = std::shared_ptr<const std::vector<uint8_t>>;
 
 WireFrame MakeWireFrame(uint32_t type, uint32_t size, const uint8_t* payload);
+
+// The frame of a message record, built by its protocol builder.
+template <typename Message>
+WireFrame MakeMessageFrame(uint32_t type, const Message& message) {
+  std::vector<uint8_t> payload(MessageSize(message));
+  WriteMessage(payload.data(), message);
+  return MakeWireFrame(type, static_cast<uint32_t>(payload.size()), payload.data());
+}
 
 struct ReceivedEvent {
   uint32_t type = 0;

@@ -1,5 +1,6 @@
 #include "EventRouting.h"
 
+#include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -29,9 +30,34 @@ bool FindFrameSize(uint32_t type, const uint8_t* payload, uint32_t size, uint16_
   return true;
 }
 
-bool IsViewerEvent(uint32_t type) {
-  return type == ZKP_MOUSEUPDATE || type == ZKP_KEYBOARDUPDATE || type == ZKP_ANNOTATION ||
-         type == ZKP_ENDANNOTATION || type == ZKP_ANNOTATIONMODE;
+namespace {
+// The token an input event was sent under; 0 when its payload is unreadable.
+uint32_t InputToken(uint32_t type, const uint8_t* payload, uint32_t size) {
+  MouseMessage mouse;
+  KeyboardMessage key;
+  if (type == ZKP_MOUSEUPDATE) return ParseMessage(payload, size, &mouse) ? mouse.token : 0;
+  return ParseMessage(payload, size, &key) ? key.token : 0;
+}
+}  // namespace
+
+ViewerEventRoute RouteViewerEvent(uint32_t type, const uint8_t* payload, uint32_t size,
+                                  uint32_t heldToken) {
+  switch (type) {
+    case ZKP_MOUSEUPDATE:
+    case ZKP_KEYBOARDUPDATE:
+      return heldToken != 0 && InputToken(type, payload, size) == heldToken
+                 ? ViewerEventRoute::kToLibrary
+                 : ViewerEventRoute::kRefused;
+    case ZKP_ANNOTATION:
+    case ZKP_ENDANNOTATION:
+    case ZKP_ANNOTATIONMODE:
+      return ViewerEventRoute::kToLibrary;
+    case ZKH_REQUESTCONTROL:
+    case ZKH_RELEASECONTROL:
+      return ViewerEventRoute::kToTokenService;
+    default:
+      return ViewerEventRoute::kDropped;
+  }
 }
 
 bool IsRelayedViewerEvent(uint32_t type) {

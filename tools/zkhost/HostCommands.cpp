@@ -6,6 +6,7 @@
 
 #include "AnnotationCommands.h"
 #include "CommandWords.h"
+#include "ControlCommands.h"
 #include "SharingCommands.h"
 
 namespace {
@@ -79,6 +80,12 @@ const std::vector<HostCommand>& HostCommands() {
       {"leave-annotation", "",
        "leave annotation mode everywhere, as the Cancel Annotation button does; the marks go",
        kInBoth, RunLeaveAnnotation},
+      {"control", "[SECONDS]",
+       "take input control: ask the presenter's token service for a token, waiting up to "
+       "SECONDS (10); mouse and keys in this window then work the presenter's desktop",
+       kInViewer, RunControl},
+      {"release-control", "", "give input control back to the presenter", kInViewer,
+       RunReleaseControl},
   };
   return commands;
 }

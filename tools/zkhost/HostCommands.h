@@ -7,6 +7,8 @@
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
+class ViewerHost;
+
 // The commands of a running `zkhost present` or `zkhost view`: one table maps
 // each word to its handler and a line of help. A feature that a host drives
 // while running becomes a row of this table (and shows in the usage text,
@@ -29,6 +31,8 @@ struct HostSession {
   SharedWindowList* sharedWindows = nullptr;
   // Whether `annotation on` has enabled annotation in this session.
   bool annotationEnabled = false;
+  // The viewer's connection to its presenter; null in a presenter.
+  ViewerHost* viewer = nullptr;
 };
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };

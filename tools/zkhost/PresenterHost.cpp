@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "EventRouting.h"
+#include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -35,15 +36,15 @@ void PresenterHost::AcceptLoop() {
     TcpSocket socket = listener_.Accept(stop_);
     if (!socket.IsOpen()) continue;
     socket.SetSendBuffer(options_.socketSendBuffer);
+    auto sink = [this](ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload) {
+      OnViewerEvent(from, type, payload);
+    };
     std::shared_ptr<ViewerLink> link;
     uint32_t tag;
     {
       std::lock_guard<std::mutex> lock(linksMutex_);
-      const uint32_t id = nextViewerId_++;
-      auto sink = [this, id](uint32_t type, const std::vector<uint8_t>& payload) {
-        Receive(id, type, payload);
-      };
-      link = std::make_shared<ViewerLink>(std::move(socket), id, options_.backlogBound, sink);
+      link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++,
+                                          options_.backlogBound, sink);
       // Held back from the ordinary stream before the drain thread sees it.
       tag = NewTag(*link);
       link->AwaitFullUpdate(tag);
@@ -56,6 +57,60 @@ void PresenterHost::AcceptLoop() {
     link->Start();
     zk_.RequestFullUpdate(tag);
   }
+}
+
+void PresenterHost::OnViewerEvent(ViewerLink& link, uint32_t type,
+                                  const std::vector<uint8_t>& payload) {
+  const uint32_t size = static_cast<uint32_t>(payload.size());
+  std::lock_guard<std::mutex> lock(controlMutex_);
+  switch (RouteViewerEvent(type, payload.data(), size, control_.HeldToken(link.Id()))) {
+    case ViewerEventRoute::kToLibrary: {
+      // Posted under the lock: input of a viewer that just lost control
+      // cannot follow the first input of the one that took it.
+      Receive(link.Id(), type, payload);
+      break;
+    }
+    case ViewerEventRoute::kToTokenService:
+      ServeControlRequest(link, type);
+      break;
+    case ViewerEventRoute::kRefused: {
+      Cancel(link);
+      std::lock_guard<std::mutex> figures(figuresMutex_);
+      ++figures_.refusedInput;
+      break;
+    }
+    case ViewerEventRoute::kDropped:
+      break;
+  }
+}
+
+void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
+  if (type == ZKH_RELEASECONTROL) {
+    if (control_.Release(link.Id()) && notice_)
+      notice_("viewer " + std::to_string(link.Id()) + " gave control back");
+    return;
+  }
+  ControlTokens::Grant grant = control_.Request(link.Id());
+  link.Answer(MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{grant.token}));
+  if (std::shared_ptr<ViewerLink> previous = FindLink(grant.preempted)) Cancel(*previous);
+  {
+    std::lock_guard<std::mutex> figures(figuresMutex_);
+    ++figures_.controlGrants;
+  }
+  if (notice_)
+    notice_("viewer " + std::to_string(link.Id()) + " takes control with token " +
+            std::to_string(grant.token));
+}
+
+void PresenterHost::Cancel(ViewerLink& link) {
+  link.Answer(MakeMessageFrame(ZKP_CANCELINPUTCONTROL, CancelInputControlMessage{}));
+}
+
+std::shared_ptr<ViewerLink> PresenterHost::FindLink(uint32_t id) const {
+  std::lock_guard<std::mutex> lock(linksMutex_);
+  for (const auto& link : links_)
+    if (link->Id() == id) return link;
+  return nullptr;
 }
 
 void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload) {
@@ -123,6 +178,13 @@ void PresenterHost::DrainOnce() {
 }
 
 void PresenterHost::Distribute(const ZKEvent& event) {
+  if (event.type == ZKP_CANCELINPUTCONTROL) {
+    // The library refused input it was given, and only the holder's input
+    // reaches it: the cancel is the holder's alone.
+    std::lock_guard<std::mutex> control(controlMutex_);
+    if (std::shared_ptr<ViewerLink> holder = FindLink(control_.Holder())) Cancel(*holder);
+    return;
+  }
   WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
   std::lock_guard<std::mutex> lock(figuresMutex_);
@@ -172,6 +234,10 @@ void PresenterHost::ReapClosedLinks() {
   }
   for (auto& link : closed) {
     link->Close();
+    {
+      std::lock_guard<std::mutex> lock(controlMutex_);
+      control_.Release(link->Id());
+    }
     std::fprintf(stderr, "viewer %u left: %s\n", link->Id(), link->CloseReason().c_str());
     std::lock_guard<std::mutex> lock(figuresMutex_);
     closedLinkBytes_ += link->BytesSent();
@@ -199,7 +265,7 @@ std::string FormatFigures(const PresenterFigures& f) {
   std::snprintf(line, sizeof line,
                 "figures seconds=%.2f updates=%llu update_pixel_bytes=%llu update_bytes=%llu "
                 "other_events=%llu full_updates=%llu full_update_bytes=%llu wire_bytes=%llu "
-                "resyncs=%llu viewers=%u",
+                "resyncs=%llu control_grants=%llu refused_input=%llu viewers=%u",
                 f.seconds, static_cast<unsigned long long>(f.displayUpdates),
                 static_cast<unsigned long long>(f.updatePixelBytes),
                 static_cast<unsigned long long>(f.updatePayloadBytes),
@@ -207,7 +273,9 @@ std::string FormatFigures(const PresenterFigures& f) {
                 static_cast<unsigned long long>(f.fullUpdates),
                 static_cast<unsigned long long>(f.fullUpdateBytes),
                 static_cast<unsigned long long>(f.wireBytes),
-                static_cast<unsigned long long>(f.resyncs), f.viewersAccepted);
+                static_cast<unsigned long long>(f.resyncs),
+                static_cast<unsigned long long>(f.controlGrants),
+                static_cast<unsigned long long>(f.refusedInput), f.viewersAccepted);
   return line;
 }
 

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "ControlTokens.h"
 #include "TcpSocket.h"
 #include "ViewerLink.h"
 #include "ZKLibrary.h"
@@ -25,6 +26,8 @@ struct PresenterFigures {
   uint64_t fullUpdateBytes = 0;
   uint64_t wireBytes = 0;          // sent to all viewers, headers included
   uint64_t resyncs = 0;            // slow viewers given a new full update
+  uint64_t controlGrants = 0;      // tokens handed out by the token service
+  uint64_t refusedInput = 0;       // input events from viewers without control
   uint32_t viewersAccepted = 0;
   uint32_t viewersConnected = 0;
 };
@@ -43,6 +46,11 @@ struct PresenterOptions {
 // own full update, requested with a tag that names it. Viewers talk only to
 // the presenter: what a viewer sends goes into the presenter's library, and
 // its annotations go on to the other viewers as well.
+//
+// It also runs the token service (ControlTokens): a viewer asks for input
+// control and gets a token; input goes to the library only from the viewer
+// that holds control, and a viewer whose input is refused, or that loses
+// control to a newer grant, is sent the cancel.
 //
 // Threads: Listen and Serve on one host thread, Stop from any; one accept
 // thread; each viewer link runs two threads of its own. The session must have been
@@ -69,6 +77,10 @@ class PresenterHost {
   // before Serve.
   using Observer = std::function<void(const ZKEvent& event)>;
   void SetObserver(Observer observer) { observer_ = std::move(observer); }
+  // Hears what happens to input control, as a line for a person (any of the
+  // links' threads). Set before Serve.
+  using Notice = std::function<void(const std::string& line)>;
+  void SetNotice(Notice notice) { notice_ = std::move(notice); }
   // Sees every event a viewer sent that the presenter accepts (a viewer
   // link's thread). Set before Listen.
   using ViewerObserver = std::function<void(uint32_t viewer, const ZKEvent& event)>;
@@ -77,6 +89,11 @@ class PresenterHost {
 
  private:
   void AcceptLoop();
+  // A link's receiving thread: what its viewer sent.
+  void OnViewerEvent(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
+  void ServeControlRequest(ViewerLink& link, uint32_t type);
+  void Cancel(ViewerLink& link);
+  std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
   void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
   void Relay(uint32_t from, const WireFrame& frame);
   void DrainOnce();
@@ -96,6 +113,10 @@ class PresenterHost {
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   Observer observer_;
+  Notice notice_;
+  // Guards the token service; taken alone or before figuresMutex_.
+  std::mutex controlMutex_;
+  ControlTokens control_;
   ViewerObserver viewerObserver_;
   std::thread acceptor_;
 

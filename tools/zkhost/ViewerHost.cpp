@@ -6,7 +6,8 @@
 
 #include "EventFraming.h"
 #include "EventRouting.h"
-#include "events/ProtocolTypes.h"
+#include "events/ControlTokenMessages.h"
+#include "events/ProtocolMessages.h"
 
 namespace {
 constexpr int kReceiveChunk = 256 * 1024;
@@ -68,6 +69,8 @@ bool ViewerHost::Run(std::string* reason) {
 
 void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
   ++figures_.events;
+  if (type == ZKH_GRANTCONTROL) return OnGrant(payload, size);
+  if (type == ZKP_CANCELINPUTCONTROL) OnCancel();
   if (type == ZKP_FULLUPDATE) ++figures_.fullUpdates;
   uint16_t width = 0, height = 0;
   if (FindFrameSize(type, payload, size, &width, &height) &&
@@ -79,6 +82,53 @@ void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
   // The library copies the payload; the buffer stays ours.
   ZKEvent event = {type, size, const_cast<uint8_t*>(payload)};
   zk_.PostEvent(&event);
+}
+
+void ViewerHost::OnGrant(const uint8_t* payload, uint32_t size) {
+  ControlGrantMessage grant;
+  if (!ParseMessage(payload, size, &grant) || grant.token == 0) return;
+  std::lock_guard<std::mutex> lock(controlMutex_);
+  grantedToken_ = grant.token;
+  granted_.notify_all();
+}
+
+void ViewerHost::OnCancel() {
+  // The library takes no action on a cancel: the host ends control.
+  {
+    std::lock_guard<std::mutex> lock(controlMutex_);
+    if (controlToken_ == 0) return;
+    controlToken_ = 0;
+    zk_.EnableInputControl(0, 0);
+  }
+  if (notice_) notice_("input control cancelled by the presenter");
+}
+
+bool ViewerHost::RequestControl(double seconds, uint32_t* token) {
+  std::unique_lock<std::mutex> lock(controlMutex_);
+  grantedToken_ = 0;
+  if (!Send(*MakeMessageFrame(ZKH_REQUESTCONTROL, ControlRequestMessage{}))) return false;
+  const auto wait = std::chrono::duration<double>(seconds);
+  if (!granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || stop_; }) ||
+      grantedToken_ == 0)
+    return false;
+  controlToken_ = *token = grantedToken_;
+  grantedToken_ = 0;
+  zk_.EnableInputControl(1, *token);
+  return true;
+}
+
+bool ViewerHost::ReleaseControl() {
+  std::lock_guard<std::mutex> lock(controlMutex_);
+  if (controlToken_ == 0) return false;
+  controlToken_ = 0;
+  zk_.EnableInputControl(0, 0);
+  Send(*MakeMessageFrame(ZKH_RELEASECONTROL, ControlReleaseMessage{}));
+  return true;
+}
+
+bool ViewerHost::Send(const std::vector<uint8_t>& frame) {
+  std::lock_guard<std::mutex> lock(sendMutex_);
+  return socket_.SendAll(frame.data(), frame.size(), stop_);
 }
 
 void ViewerHost::SendLoop() {
@@ -93,7 +143,7 @@ void ViewerHost::SendLoop() {
     while (zk_.GetQueuedEvent(&event)) {
       WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
       if (event.payload) GlobalFree(event.payload);
-      socket_.SendAll(frame->data(), frame->size(), stop_);
+      Send(*frame);
     }
   }
 }

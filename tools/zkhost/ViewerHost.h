@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "TcpSocket.h"
@@ -27,10 +30,15 @@ struct ViewerFigures {
 // size of the presenter's frame; what the library queues (input,
 // annotations) goes back to the presenter.
 //
+// Input control comes from the presenter's token service: RequestControl
+// asks for a token and, once granted, lets the library send its input under
+// it; a cancel from the presenter (a newer grant took control, or input was
+// refused) ends it, as ReleaseControl does.
+//
 // Threads: Connect and Run on one host thread, which receives; Run starts
 // one thread that drains the library's queue, sends, and keeps the time.
-// Stop may come from any thread. The session must have been started
-// (ZK_Init) before Run.
+// Stop, RequestControl and ReleaseControl may come from any thread while Run
+// runs. The session must have been started (ZK_Init) before Run.
 class ViewerHost {
  public:
   ViewerHost(ZKLibrary& zk, const ViewerOptions& options) : zk_(zk), options_(options) {}
@@ -47,9 +55,24 @@ class ViewerHost {
   }
   const ViewerFigures& Figures() const { return figures_; }
 
+  // Asks for control and waits up to `seconds` for the token; true once the
+  // library sends input under it.
+  bool RequestControl(double seconds, uint32_t* token);
+  // Stops sending input and tells the presenter; false when this viewer did
+  // not hold control.
+  bool ReleaseControl();
+  // The token this viewer holds control with, 0 when it holds none.
+  uint32_t ControlToken() const { return controlToken_; }
+  // Hears what happens to control, as a line for a person (receiving
+  // thread). Set before Run.
+  void SetNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
+
  private:
   void Receive(uint32_t type, const uint8_t* payload, uint32_t size);
+  void OnGrant(const uint8_t* payload, uint32_t size);
+  void OnCancel();
   void SendLoop();
+  bool Send(const std::vector<uint8_t>& frame);
 
   ZKLibrary& zk_;
   const ViewerOptions options_;
@@ -58,4 +81,11 @@ class ViewerHost {
   std::atomic<bool> stop_{false};
   std::atomic<bool> ending_{false};  // time is up or Stop was called
   std::atomic<bool> stopRequested_{false};
+  std::mutex sendMutex_;  // the drain thread and control requests both send
+
+  std::function<void(const std::string&)> notice_;
+  std::mutex controlMutex_;
+  std::condition_variable granted_;
+  uint32_t grantedToken_ = 0;  // the last grant not yet taken up
+  std::atomic<uint32_t> controlToken_{0};
 };

@@ -1,7 +1,5 @@
 #include "ViewerLink.h"
 
-#include "EventRouting.h"
-
 namespace {
 constexpr int kReceiveChunk = 64 * 1024;
 }  // namespace
@@ -45,6 +43,12 @@ ViewerLink::Offer ViewerLink::OfferEvent(const WireFrame& frame) {
   return Offer::kQueued;
 }
 
+void ViewerLink::Answer(const WireFrame& frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_.push_back(frame);
+  wake_.notify_one();
+}
+
 void ViewerLink::DropBacklog() {
   backlog_.clear();
   backlogBytes_ = 0;
@@ -79,13 +83,18 @@ void ViewerLink::SendLoop() {
     WireFrame frame;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return closed_ || !backlog_.empty(); });
+      wake_.wait(lock, [this] { return closed_ || !backlog_.empty() || !answers_.empty(); });
       if (closed_) return;
-      // A frame leaves the backlog whole: dropping the backlog never cuts a
-      // frame that is half sent.
-      frame = std::move(backlog_.front());
-      backlog_.pop_front();
-      backlogBytes_ -= frame->size();
+      if (!answers_.empty()) {
+        frame = std::move(answers_.front());
+        answers_.pop_front();
+      } else {
+        // A frame leaves the backlog whole: dropping the backlog never cuts a
+        // frame that is half sent.
+        frame = std::move(backlog_.front());
+        backlog_.pop_front();
+        backlogBytes_ -= frame->size();
+      }
     }
     if (!socket_.SendAll(frame->data(), frame->size(), closed_)) {
       Fail("the viewer stopped receiving");
@@ -107,7 +116,7 @@ void ViewerLink::ReceiveLoop() {
     events.clear();
     bool wellFormed = reader.Feed(buffer.data(), static_cast<size_t>(received), &events);
     for (const ReceivedEvent& event : events)
-      if (IsViewerEvent(event.type)) sink_(event.type, event.payload);
+      sink_(*this, event.type, event.payload);
     if (!wellFormed) return Fail(reader.Error());
   }
 }

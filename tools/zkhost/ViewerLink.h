@@ -15,7 +15,8 @@
 // ViewerLink: the presenter's connection to one viewer. It holds the frames
 // waiting to go to that viewer and sends them on its own thread, so a slow
 // viewer never holds up the presenter or the other viewers; a second thread
-// reads what the viewer sends and hands each event to the host.
+// reads what the viewer sends and hands each event to the host. Answers to
+// the viewer's own requests go ahead of the stream and are never held back.
 //
 // A viewer must start from a full update: until the container answering its
 // request tag arrives, ordinary events are not queued for it. When its
@@ -27,7 +28,8 @@
 // from any thread but the link's own.
 class ViewerLink {
  public:
-  using EventSink = std::function<void(uint32_t type, const std::vector<uint8_t>& payload)>;
+  using EventSink =
+      std::function<void(ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload)>;
 
   ViewerLink(TcpSocket socket, uint32_t id, size_t backlogBound, EventSink sink);
   ~ViewerLink();
@@ -46,6 +48,10 @@ class ViewerLink {
   // kOverflow: the backlog passed the bound and was dropped; the link now
   // needs a full update.
   Offer OfferEvent(const WireFrame& frame);
+  // Queues a frame meant for this viewer alone (the token service's answers),
+  // ahead of the stream, whether or not it waits for a full update. Any
+  // thread but the link's sender.
+  void Answer(const WireFrame& frame);
 
   // Stops both threads and closes the socket.
   void Close();
@@ -68,6 +74,7 @@ class ViewerLink {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<WireFrame> backlog_;
+  std::deque<WireFrame> answers_;
   size_t backlogBytes_ = 0;
   uint32_t awaitedTag_ = 0;  // 0: live, receiving the ordinary stream
   std::string closeReason_;

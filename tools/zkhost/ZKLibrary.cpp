@@ -21,7 +21,8 @@ bool ZKLibrary::Load() {
          Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate") &&
          Find(ClickToShare, "ZK_ClickToShare") && Find(EnableAnnotation, "ZK_EnableAnnotation") &&
          Find(AddHighlight, "ZK_AddHighlight") && Find(AddMarker, "ZK_AddMarker") &&
-         Find(ClearAnnotation, "ZK_ClearAnnotation");
+         Find(ClearAnnotation, "ZK_ClearAnnotation") &&
+         Find(EnableInputControl, "ZK_EnableInputControl");
 }
 
 ZKLibrary::~ZKLibrary() {

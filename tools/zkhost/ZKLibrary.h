@@ -34,6 +34,7 @@ class ZKLibrary {
   uint8_t(__cdecl* AddHighlight)() = nullptr;
   uint8_t(__cdecl* AddMarker)(uint32_t colour) = nullptr;
   uint8_t(__cdecl* ClearAnnotation)() = nullptr;
+  uint8_t(__cdecl* EnableInputControl)(uint32_t enable, uint32_t token) = nullptr;
 
  private:
   template <typename Function>

@@ -41,6 +41,7 @@ std::string Usage() {
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
          "                      [--name NAME] [--share TITLE] [--click-to-share] [--stats]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
+         "                   [--control]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
@@ -50,6 +51,8 @@ std::string Usage() {
          "the library cuts open under the frame while it captures. --share TITLE runs the\n"
          "command share TITLE once the presenter runs (a program window whose title\n"
          "contains TITLE, waited for up to 10 s); --click-to-share runs click-to-share.\n"
+         "--control runs the command control once the viewer runs. The presenter hands out\n"
+         "input control: each request gets a higher token, and the newest holds control.\n"
          "--stats shows the statistics window. --desktop and --stats hold for this session\n"
          "only: .\\ZK.ini is left as it was.\n" +
          HostCommandUsage();
@@ -66,6 +69,7 @@ struct CommandLine {
   ViewerOptions viewer;
   int x = 0, y = 0, width = 640, height = 480;
   bool desktop = false;
+  bool control = false;
   bool stats = false;
   bool clickToShare = false;
   uint32_t token = 1;
@@ -77,12 +81,20 @@ struct CommandLine {
   CommandWordList words;  // send: the command and its arguments
 };
 
+// The option that sets one of the line's switches, or null.
+bool* Flag(const std::string& name, CommandLine* line) {
+  if (name == "--desktop") return &line->desktop;
+  if (name == "--stats") return &line->stats;
+  if (name == "--click-to-share") return &line->clickToShare;
+  if (name == "--control") return &line->control;
+  return nullptr;
+}
+
 bool ParseOptions(int argc, char** argv, CommandLine* line) {
   for (int i = 2; i < argc; ++i) {
     std::string name = argv[i];
-    if (name == "--desktop" || name == "--stats" || name == "--click-to-share") {
-      (name == "--desktop" ? line->desktop : name == "--stats" ? line->stats : line->clickToShare) =
-          true;
+    if (bool* flag = Flag(name, line)) {
+      *flag = true;
       continue;
     }
     if (i + 1 >= argc) return false;
@@ -198,6 +210,7 @@ int RunPresent(const CommandLine& line) {
   }
   SharedWindowList shared;
   host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
+  host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
@@ -251,7 +264,9 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
-  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr};
+  HostSession session{zk, false, [&host] { host.Stop(); }};
+  session.viewer = &host;
+  host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
             " as " + name);
   std::string reason;
@@ -261,6 +276,7 @@ int RunView(const CommandLine& line) {
     orderly = host.Run(&reason);
     ended = true;
   });
+  if (line.control) PrintLine("zkhost: control: " + RunHostCommand(session, "control"));
   ServeCommands(channel, session, [&ended] { return !ended; });
   receiving.join();
   zk.Release();
