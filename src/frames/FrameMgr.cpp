@@ -9,6 +9,10 @@
 
 namespace {
 constexpr uint32_t kSpareBytes = 1024;
+// Grabs go in strips of about this many bytes, which stay in the cache
+// between the copy out of the grab surface and the comparison with the frame.
+constexpr size_t kStripBytes = 512 * 1024;
+constexpr size_t kMinStripRows = 16;
 // A format costs about five images at once: the frame, scratch and work
 // buffers, and the compressor's two work buffers when it decodes a whole
 // frame. Together they stay within this bound inside a 32-bit host, which a
@@ -75,10 +79,7 @@ void FrameMgr::Release() {
     DeleteDC(memoryDC_);
     memoryDC_ = nullptr;
   }
-  if (captureBitmap_) {
-    DeleteObject(captureBitmap_);
-    captureBitmap_ = nullptr;
-  }
+  ReleaseGrabSurface();
   FreeAndForget(&scratch_, &scratchBytes_);
   FreeAndForget(&frameBuffer_, &frameBytes_);
   FreeAndForget(&work_, &workBytes_);
@@ -117,29 +118,79 @@ void FrameMgr::SetCaptureFormat(int32_t width, int32_t height) {
     captureFormat_ = format;
 }
 
-bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                    bool* equalsFrame) {
   GdiFlush();
   captureFormat_.Set(right - left, bottom - top);
+  if (equalsFrame) *equalsFrame = false;
   if (captureFormat_.ImageSize() > scratchBytes_) return false;
   if (captureFormat_.PixelCount() == 0) return true;
 
-  int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
-  if (captureBitmap_) DeleteObject(captureBitmap_);
-  captureBitmap_ = CreateCompatibleBitmap(screenDC_, width, height);
-  if (!captureBitmap_) return false;
+  const int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  const int32_t stripRows =
+      static_cast<int32_t>(std::max<size_t>(kStripBytes / rowBytes, kMinStripRows));
+  if (!HoldGrabSurface(width, std::min(height, stripRows))) return false;
+  // Strip by strip, each compared with the frame while it is still in the
+  // cache: a large rectangle costs half as much as in one piece.
+  bool same = equalsFrame && left + width <= frameFormat_.Width() &&
+              bottom <= frameFormat_.Height() && frameBuffer_;
+  for (int32_t stripTop = 0; stripTop < height; stripTop += stripRows) {
+    const int32_t rows = std::min(stripRows, height - stripTop);
+    // Bottom-up: the rectangle's lower rows come first in the scratch buffer.
+    uint8_t* packed = scratch_ + static_cast<size_t>(height - stripTop - rows) * rowBytes;
+    if (!GrabStrip(left, top + stripTop, width, rows, packed)) return false;
+    same = same && RectEquals(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, left,
+                              top + stripTop, width, rows, packed);
+  }
+  if (equalsFrame) *equalsFrame = same;
+  return true;
+}
+
+bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows,
+                         uint8_t* packed) {
   HGDIOBJ previous = SelectObject(memoryDC_, captureBitmap_);
   if (!previous) return false;
+  // The strip goes to the bottom rows of the bottom-up surface, which come
+  // first in its memory, in the order the scratch buffer wants them.
+  const int32_t y = grabSurfaceHeight_ - rows;
   // Whatever the screen cannot supply stays grey.
-  RECT all = {0, 0, width, height};
-  FillRect(memoryDC_, &all, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-  BOOL copied = BitBlt(memoryDC_, 0, 0, width, height, screenDC_, captureRect_.left + left,
+  RECT area = {0, y, width, grabSurfaceHeight_};
+  FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, captureRect_.left + left,
                        captureRect_.top + top, SRCCOPY);
   SelectObject(memoryDC_, previous);
   if (!copied) return false;
-  // Rows come bottom-up and unpadded (the width is a multiple of 4).
-  BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(&captureFormat_.header);
-  return GetDIBits(memoryDC_, captureBitmap_, 0, height, scratch_, info, DIB_RGB_COLORS) ==
-         height;
+  GdiFlush();
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int32_t row = 0; row < rows; ++row)
+    std::memcpy(packed + row * rowBytes, grabSurfaceBits_ + row * grabSurfaceStride_, rowBytes);
+  return true;
+}
+
+bool FrameMgr::HoldGrabSurface(int32_t width, int32_t height) {
+  // Kept from grab to grab: a new bitmap for every band costs an allocation
+  // of its size and a conversion pass more than the copy itself.
+  if (captureBitmap_ && width <= grabSurfaceWidth_ && height <= grabSurfaceHeight_) return true;
+  ReleaseGrabSurface();
+  FrameFormat surface;
+  surface.Set(std::max(width, frameFormat_.Width()), height);
+  void* bits = nullptr;
+  captureBitmap_ = CreateDIBSection(memoryDC_, surface.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!captureBitmap_) return false;
+  grabSurfaceBits_ = static_cast<uint8_t*>(bits);
+  grabSurfaceWidth_ = surface.Width();
+  grabSurfaceHeight_ = surface.Height();
+  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 3;
+  return true;
+}
+
+void FrameMgr::ReleaseGrabSurface() {
+  if (captureBitmap_) DeleteObject(captureBitmap_);
+  captureBitmap_ = nullptr;
+  grabSurfaceBits_ = nullptr;
+  grabSurfaceWidth_ = grabSurfaceHeight_ = 0;
+  grabSurfaceStride_ = 0;
 }
 
 void FrameMgr::SaveOverlap(int32_t width, int32_t height) {

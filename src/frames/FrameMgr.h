@@ -48,8 +48,10 @@ class FrameMgr : public CompressionMgr {
   // The size of what is grabbed or decoded; scratch and work buffers follow.
   void SetCaptureFormat(int32_t width, int32_t height);
   // Grabs a rectangle of the capture area (frame coordinates) into the
-  // scratch buffer; false leaves the frame untouched.
-  bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // scratch buffer; false leaves the frame untouched. With equalsFrame, also
+  // tells whether the grab equals the same rectangle of the frame exactly.
+  bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
+            bool* equalsFrame = nullptr);
   // Keep the top-left part of the picture across a change of frame size.
   void SaveOverlap(int32_t width, int32_t height);
   void RestoreOverlap(int32_t width, int32_t height);
@@ -91,6 +93,8 @@ class FrameMgr : public CompressionMgr {
   void SetPalettePending(bool pending) { palettePending_ = pending; }
   const FrameFormat& GetFrameFormat() const { return frameFormat_; }
   const uint8_t* GetFrameBuffer() const { return frameBuffer_; }
+  // The last grab, packed bottom-up in the capture format.
+  const uint8_t* GetCaptureBuffer() const { return scratch_; }
   void SetCaptureRect(const RECT& r) { captureRect_ = r; }
   void SetScrollPosition(int32_t x, int32_t y) { scrollX_ = x, scrollY_ = y; }
   void SetMargin(int32_t x, int32_t y) { marginX_ = x, marginY_ = y; }
@@ -101,6 +105,9 @@ class FrameMgr : public CompressionMgr {
 
  private:
   bool QueueFullFrame(uint32_t pixels);
+  bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows, uint8_t* packed);
+  bool HoldGrabSurface(int32_t width, int32_t height);
+  void ReleaseGrabSurface();
   bool DrawFrameRect(HDC dc, const Rect& frame, int32_t destX, int32_t destY);
   bool ApplyWholeFrame(const uint8_t* stream, uint32_t length);
   bool ApplyPartial(int32_t left, int32_t top, int32_t width, int32_t height,
@@ -109,7 +116,13 @@ class FrameMgr : public CompressionMgr {
   EventMgr* owner_ = nullptr;
   HDC screenDC_ = nullptr;
   HDC memoryDC_ = nullptr;
+  // The surface grabs land in, one strip at a time: a 24-bit bottom-up DIB
+  // section at least as wide as the frame, whose rows are a multiple of 4
+  // pixels wide.
   HBITMAP captureBitmap_ = nullptr;
+  uint8_t* grabSurfaceBits_ = nullptr;
+  int32_t grabSurfaceWidth_ = 0, grabSurfaceHeight_ = 0;
+  size_t grabSurfaceStride_ = 0;
   FrameFormat captureFormat_ = {};
   FrameFormat frameFormat_ = {};
   uint8_t* scratch_ = nullptr;

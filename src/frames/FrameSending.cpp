@@ -26,12 +26,17 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   Rect clip = Intersect(Rect{left, top, right, bottom},
                         Rect{0, 0, frameWidth, std::min(frameHeight, captureHeight)});
   if (clip.IsEmpty() || !frameBuffer_) return false;
-  if (!Grab(clip.left, clip.top, clip.right, clip.bottom)) return false;
+  bool unchanged = false;
+  if (!Grab(clip.left, clip.top, clip.right, clip.bottom, &unchanged)) return false;
   uint32_t pixels = captureFormat_.PixelCount();
   if (pixels == 0) return false;
   int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
   if (workBytes_ < kReferenceOffset + CompressBound(pixels)) return false;
 
+  // A still screen costs the grab's comparison: nothing is extracted or
+  // compressed. The compressor would find the same (no stream) with a
+  // run-length stage on; with none, every grab is sent, as before.
+  if (unchanged && HasRunLengthStage()) return true;
   const uint8_t* reference = frameBuffer_;
   if (width != frameWidth || height != frameHeight) {
     ExtractRect(3, frameWidth, frameHeight, frameBuffer_, clip.left, clip.top, width, height,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "SessionProfile.h"
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
@@ -27,7 +28,13 @@ struct HostSession {
   std::function<void()> stop;
   // The presenter's view of what it shares; null in a viewer.
   SharedWindowList* sharedWindows = nullptr;
+  // The frequencies in force (ApplySessionProfile).
+  const SessionProfile* profile = &DefaultSessionProfile();
 };
+
+// Sets the profile's frequencies through the library's exports (a running
+// session); a profile that leaves the library's settings sets nothing.
+bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile);
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };
 

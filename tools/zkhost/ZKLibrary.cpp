@@ -19,7 +19,9 @@ bool ZKLibrary::Load() {
          Find(EnableCapture, "ZK_EnableCapture") && Find(SetPosition, "ZK_SetPosition") &&
          Find(WaitForEvents, "ZK_WaitForEvents") && Find(GetQueuedEvent, "ZK_GetQueuedEvent") &&
          Find(PostEvent, "ZK_PostEvent") && Find(RequestFullUpdate, "ZK_RequestFullUpdate") &&
-         Find(ClickToShare, "ZK_ClickToShare");
+         Find(ClickToShare, "ZK_ClickToShare") && Find(SetPollFrequency, "ZK_SetPollFrequency") &&
+         Find(SetUpdateFrequency, "ZK_SetUpdateFrequency") &&
+         Find(SetInputUpdateFrequency, "ZK_SetInputUpdateFrequency");
 }
 
 ZKLibrary::~ZKLibrary() {

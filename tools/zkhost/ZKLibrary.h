@@ -30,6 +30,10 @@ class ZKLibrary {
   uint8_t(__cdecl* PostEvent)(const ZKEvent* in) = nullptr;
   uint8_t(__cdecl* RequestFullUpdate)(uint32_t requestId) = nullptr;
   uint8_t(__cdecl* ClickToShare)(HWND window, uint32_t reason) = nullptr;
+  uint8_t(__cdecl* SetPollFrequency)(uint32_t intervalMs, uint32_t exclusive,
+                                     uint32_t bands) = nullptr;
+  uint8_t(__cdecl* SetUpdateFrequency)(uint32_t intervalMs) = nullptr;
+  uint8_t(__cdecl* SetInputUpdateFrequency)(uint32_t intervalMs) = nullptr;
 
  private:
   template <typename Function>

@@ -34,16 +34,26 @@
 namespace {
 constexpr DWORD kCommandWaitMs = 50;
 
+std::string ProfileUsage() {
+  std::string text;
+  for (const SessionProfile& profile : SessionProfiles())
+    text += "  " + DescribeSessionProfile(profile) + "\n";
+  return text;
+}
+
 std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
-         "                      [--name NAME] [--share TITLE]\n"
+         "                      [--name NAME] [--share TITLE] [--profile P]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
+         "                   [--profile P]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
          "A running present is named present-PORT and a view view-PID unless --name says\n"
-         "otherwise. --share TITLE runs the command share TITLE once the presenter runs.\n" +
+         "otherwise. --share TITLE runs the command share TITLE once the presenter runs.\n"
+         "--profile sets how often the session polls the screen, sends and reports input\n"
+         "(default " + std::string(DefaultSessionProfile().name) + "):\n" + ProfileUsage() +
          HostCommandUsage();
 }
 
@@ -64,6 +74,7 @@ struct CommandLine {
   bool connectGiven = false;
   std::string name;
   std::string share;
+  const SessionProfile* profile = &DefaultSessionProfile();
   CommandWordList words;  // send: the command and its arguments
 };
 
@@ -99,6 +110,9 @@ bool ParseOptions(int argc, char** argv, CommandLine* line) {
       if (!CommandChannel::IsValidName(line->name)) return false;
     } else if (name == "--share") {
       line->share = value;
+    } else if (name == "--profile") {
+      line->profile = FindSessionProfile(value);
+      if (!line->profile) return false;
     } else {
       return false;
     }
@@ -158,6 +172,7 @@ int RunPresent(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
+  ApplySessionProfile(zk, *line.profile);
   // The frame is placed and shown 200 ms later, once the host stops moving it.
   zk.SetPosition(line.x, line.y, line.width, line.height, 1);
   zk.EnableCapture(1, line.token);
@@ -178,7 +193,7 @@ int RunPresent(const CommandLine& line) {
   }
   SharedWindowList shared;
   host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
-  HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
+  HostSession session{zk, true, [&host] { host.Stop(); }, &shared, line.profile};
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   char started[160];
@@ -229,7 +244,8 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
-  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr};
+  ApplySessionProfile(zk, *line.profile);
+  HostSession session{zk, false, [&host] { host.Stop(); }, nullptr, line.profile};
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
             " as " + name);
   std::string reason;
