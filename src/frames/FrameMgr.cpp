@@ -119,10 +119,10 @@ void FrameMgr::SetCaptureFormat(int32_t width, int32_t height) {
 }
 
 bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
-                    bool* equalsFrame) {
+                    RowSpan* changed) {
   GdiFlush();
   captureFormat_.Set(right - left, bottom - top);
-  if (equalsFrame) *equalsFrame = false;
+  if (changed) *changed = RowSpan{top, bottom};
   if (captureFormat_.ImageSize() > scratchBytes_) return false;
   if (captureFormat_.PixelCount() == 0) return true;
 
@@ -133,18 +133,35 @@ bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
   if (!HoldGrabSurface(width, std::min(height, stripRows))) return false;
   // Strip by strip, each compared with the frame while it is still in the
   // cache: a large rectangle costs half as much as in one piece.
-  bool same = equalsFrame && left + width <= frameFormat_.Width() &&
-              bottom <= frameFormat_.Height() && frameBuffer_;
+  const bool compare = changed && frameBuffer_ && left + width <= frameFormat_.Width() &&
+                       top + height <= frameFormat_.Height();
+  RowSpan differing{bottom, top};  // empty until a row differs
   for (int32_t stripTop = 0; stripTop < height; stripTop += stripRows) {
     const int32_t rows = std::min(stripRows, height - stripTop);
     // Bottom-up: the rectangle's lower rows come first in the scratch buffer.
     uint8_t* packed = scratch_ + static_cast<size_t>(height - stripTop - rows) * rowBytes;
     if (!GrabStrip(left, top + stripTop, width, rows, packed)) return false;
-    same = same && RectEquals(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, left,
-                              top + stripTop, width, rows, packed);
+    if (compare) WidenByDifferingRows(left, top + stripTop, width, rows, packed, &differing);
   }
-  if (equalsFrame) *equalsFrame = same;
+  if (compare) *changed = differing.top < differing.bottom ? differing : RowSpan{top, top};
   return true;
+}
+
+void FrameMgr::WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+                                    const uint8_t* packed, RowSpan* differing) const {
+  const int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
+  if (RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top, width, rows, packed)) return;
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  // Row y of the strip (from its top) is packed row rows - 1 - y.
+  auto rowDiffers = [&](int32_t y) {
+    return !RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top + y, width, 1,
+                       packed + static_cast<size_t>(rows - 1 - y) * rowBytes);
+  };
+  int32_t first = 0, last = rows - 1;
+  while (!rowDiffers(first)) ++first;
+  while (!rowDiffers(last)) --last;
+  differing->top = std::min(differing->top, top + first);
+  differing->bottom = std::max(differing->bottom, top + last + 1);
 }
 
 bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows,
@@ -164,7 +181,8 @@ bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows,
   GdiFlush();
   const size_t rowBytes = static_cast<size_t>(width) * 3;
   for (int32_t row = 0; row < rows; ++row)
-    std::memcpy(packed + row * rowBytes, grabSurfaceBits_ + row * grabSurfaceStride_, rowBytes);
+    PackFourByteRow(grabSurfaceBits_ + row * grabSurfaceStride_, static_cast<uint32_t>(width),
+                    packed + row * rowBytes);
   return true;
 }
 
@@ -173,15 +191,20 @@ bool FrameMgr::HoldGrabSurface(int32_t width, int32_t height) {
   // of its size and a conversion pass more than the copy itself.
   if (captureBitmap_ && width <= grabSurfaceWidth_ && height <= grabSurfaceHeight_) return true;
   ReleaseGrabSurface();
+  // Four bytes a pixel, as the screen has them: the display driver copies
+  // rows as they are, and dropping the fourth byte here is cheaper than its
+  // conversion.
   FrameFormat surface;
   surface.Set(std::max(width, frameFormat_.Width()), height);
+  surface.header.biBitCount = 32;
+  surface.header.biSizeImage = static_cast<DWORD>(surface.Width()) * surface.Height() * 4;
   void* bits = nullptr;
   captureBitmap_ = CreateDIBSection(memoryDC_, surface.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!captureBitmap_) return false;
   grabSurfaceBits_ = static_cast<uint8_t*>(bits);
   grabSurfaceWidth_ = surface.Width();
   grabSurfaceHeight_ = surface.Height();
-  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 3;
+  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 4;
   return true;
 }
 

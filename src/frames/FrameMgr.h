@@ -47,11 +47,16 @@ class FrameMgr : public CompressionMgr {
   bool SetFrameFormat(int32_t width, int32_t height);
   // The size of what is grabbed or decoded; scratch and work buffers follow.
   void SetCaptureFormat(int32_t width, int32_t height);
+  // Rows top to bottom (exclusive) of the frame; empty when top == bottom.
+  struct RowSpan {
+    int32_t top, bottom;
+  };
   // Grabs a rectangle of the capture area (frame coordinates) into the
-  // scratch buffer; false leaves the frame untouched. With equalsFrame, also
-  // tells whether the grab equals the same rectangle of the frame exactly.
+  // scratch buffer; false leaves the frame untouched. With `changed`, also
+  // gives the rows where the grab differs from the frame (empty when it
+  // equals the frame exactly; the whole rectangle when it is not inside it).
   bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
-            bool* equalsFrame = nullptr);
+            RowSpan* changed = nullptr);
   // Keep the top-left part of the picture across a change of frame size.
   void SaveOverlap(int32_t width, int32_t height);
   void RestoreOverlap(int32_t width, int32_t height);
@@ -106,6 +111,10 @@ class FrameMgr : public CompressionMgr {
  private:
   bool QueueFullFrame(uint32_t pixels);
   bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows, uint8_t* packed);
+  void WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+                            const uint8_t* packed, RowSpan* differing) const;
+  // Keeps only rows [changed.top, changed.bottom) of the grab and of `clip`.
+  void NarrowGrabTo(const RowSpan& changed, Rect* clip);
   bool HoldGrabSurface(int32_t width, int32_t height);
   void ReleaseGrabSurface();
   bool DrawFrameRect(HDC dc, const Rect& frame, int32_t destX, int32_t destY);

@@ -65,9 +65,6 @@ const std::vector<HostCommand>& HostCommands() {
   static const std::vector<HostCommand> commands = {
       {"help", "[COMMAND]", "list the commands, or say what one does", kInBoth, Help},
       {"stop", "", "end this zkhost: release the session and exit", kInBoth, Stop},
-      {"profile", "[NAME]",
-       "show the poll, update and input frequencies in force, or switch to profile NAME",
-       kInBoth, Profile},
       {"share", "TITLE [SECONDS]",
        "share the first window of another program whose title contains TITLE, waiting up to "
        "SECONDS (10) for it to appear; it fills the frame and is followed",
@@ -79,6 +76,9 @@ const std::vector<HostCommand>& HostCommands() {
        "share the next window clicked (unshare it when it is shared and in place); waits up to "
        "SECONDS (30) for the click",
        kInPresenter, RunClickToShare},
+      {"profile", "[NAME]",
+       "show the poll, update and input frequencies in force, or switch to profile NAME",
+       kInBoth, Profile},
   };
   return commands;
 }
