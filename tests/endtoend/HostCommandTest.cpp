@@ -64,8 +64,7 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_EQ(library.output.rfind("error: the library's settings apply from the start only", 0),
             0u)
       << library.output;
-  EXPECT_EQ(Run("send " + present + " profile quick").output, "error: unknown profile quick
-");
+  EXPECT_EQ(Run("send " + present + " profile quick").output, "error: unknown profile quick\n");
   Sent nobody = Run("send nobody-here help");
   EXPECT_EQ(nobody.code, 1u);
   EXPECT_NE(nobody.output.find("no zkhost is named nobody-here"), std::string::npos);
