@@ -6,10 +6,12 @@
 CONTENT is zkcontent's output ("change N at=T box=L,T,R,B" lines, the box in
 the shared area's pixels, right and bottom exclusive); RFB is the byte
 counter's output ("update at=T rects=X,Y,W,H;..." lines). Both times are
-wall-clock Unix seconds on the same machine. A change's latency is the time
-from the change to the first update after it by which the updates since the
-change have covered its whole box. Prints the figures in the form zkcontent
-prints its own viewer's latency.
+wall-clock Unix seconds on the same machine. The server sends only the
+pixels that changed, which seldom fill the box around them; so a change's
+latency is the time from the change to the last update before the next
+change that carries part of its box: the update that completes it (the
+content stays still between changes). Prints the figures in the form
+zkcontent prints its own viewer's latency.
 """
 import sys
 
@@ -38,33 +40,27 @@ def read_updates(path):
     return updates
 
 
-def covered_at(change, updates):
-    """Arrival time of the update that completes the change's box, or None."""
-    at, (left, top, right, bottom) = change
-    width = right - left
-    uncovered = [bytearray(b"\x01") * width for _ in range(bottom - top)]
-    remaining = width * (bottom - top)
-    for arrived, rects in updates:
-        if arrived < at:
-            continue
-        for x, y, w, h in rects:
-            a, b = max(x, left) - left, min(x + w, right) - left
-            if a >= b:
-                continue
-            for row in range(max(y, top), min(y + h, bottom)):
-                line = uncovered[row - top]
-                remaining -= line.count(1, a, b)
-                line[a:b] = bytes(b - a)
-        if remaining <= 0:
-            return arrived
-    return None
+def intersects(rect, box):
+    x, y, w, h = rect
+    left, top, right, bottom = box
+    return x < right and x + w > left and y < bottom and y + h > top
+
+
+def completed_at(change, until, updates):
+    """Arrival time of the last update before `until` that carries part of
+    the change, or None when none does."""
+    at, box = change
+    touching = [arrived for arrived, rects in updates
+                if at <= arrived < until and any(intersects(r, box) for r in rects)]
+    return touching[-1] if touching else None
 
 
 def main():
     changes, updates = read_changes(sys.argv[1]), read_updates(sys.argv[2])
     seconds, missed = [], 0
-    for change in changes:
-        arrived = covered_at(change, updates)
+    for i, change in enumerate(changes):
+        until = changes[i + 1][0] if i + 1 < len(changes) else float("inf")
+        arrived = completed_at(change, until, updates)
         if arrived is None:
             missed += 1
         else:

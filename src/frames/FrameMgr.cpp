@@ -181,8 +181,7 @@ bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows,
   GdiFlush();
   const size_t rowBytes = static_cast<size_t>(width) * 3;
   for (int32_t row = 0; row < rows; ++row)
-    PackFourByteRow(grabSurfaceBits_ + row * grabSurfaceStride_, static_cast<uint32_t>(width),
-                    packed + row * rowBytes);
+    std::memcpy(packed + row * rowBytes, grabSurfaceBits_ + row * grabSurfaceStride_, rowBytes);
   return true;
 }
 
@@ -191,20 +190,15 @@ bool FrameMgr::HoldGrabSurface(int32_t width, int32_t height) {
   // of its size and a conversion pass more than the copy itself.
   if (captureBitmap_ && width <= grabSurfaceWidth_ && height <= grabSurfaceHeight_) return true;
   ReleaseGrabSurface();
-  // Four bytes a pixel, as the screen has them: the display driver copies
-  // rows as they are, and dropping the fourth byte here is cheaper than its
-  // conversion.
   FrameFormat surface;
   surface.Set(std::max(width, frameFormat_.Width()), height);
-  surface.header.biBitCount = 32;
-  surface.header.biSizeImage = static_cast<DWORD>(surface.Width()) * surface.Height() * 4;
   void* bits = nullptr;
   captureBitmap_ = CreateDIBSection(memoryDC_, surface.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!captureBitmap_) return false;
   grabSurfaceBits_ = static_cast<uint8_t*>(bits);
   grabSurfaceWidth_ = surface.Width();
   grabSurfaceHeight_ = surface.Height();
-  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 4;
+  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 3;
   return true;
 }
 

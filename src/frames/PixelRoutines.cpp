@@ -49,14 +49,6 @@ bool RectEquals(uint32_t bytesPerPixel, int32_t frameWidth, int32_t frameHeight,
   return true;
 }
 
-void PackFourByteRow(const uint8_t* fourByte, uint32_t pixels, uint8_t* threeByte) {
-  for (uint32_t i = 0; i < pixels; ++i, fourByte += 4, threeByte += 3) {
-    threeByte[0] = fourByte[0];
-    threeByte[1] = fourByte[1];
-    threeByte[2] = fourByte[2];
-  }
-}
-
 void InsertRect(uint32_t bytesPerPixel, int32_t x, int32_t y, int32_t w, int32_t h,
                 const uint8_t* packed, int32_t frameWidth, int32_t frameHeight,
                 uint8_t* frame) {

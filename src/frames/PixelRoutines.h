@@ -36,10 +36,6 @@ void InsertRect(uint32_t bytesPerPixel, int32_t x, int32_t y, int32_t w, int32_t
                 const uint8_t* packed, int32_t frameWidth, int32_t frameHeight,
                 uint8_t* frame);
 
-// Drops the fourth byte of each of `pixels` 4-byte pixels: blue, green, red
-// as a 24-bit picture has them.
-void PackFourByteRow(const uint8_t* fourByte, uint32_t pixels, uint8_t* threeByte);
-
 // Sets every pixel to the colour; 3 bytes per pixel only.
 void FillPixels(uint32_t bytesPerPixel, uint32_t pixelCount, uint32_t colour,
                 uint8_t* pixels);

@@ -10,10 +10,10 @@
 // the library's own defaults (or .\ZK.ini) apply only under "library".
 //
 // "live" is zkhost's default, chosen from the session benchmark's stage
-// costs (bench/README.md): a whole-area poll every 300 ms costs about what
-// ten bands every 200 ms do, and a change waits for one poll instead of a
-// pass of eleven; the 20 ms update tick sends what a poll found, and
-// dispatches what a viewer received, at once.
+// costs (bench/README.md): the screen's pixels cost the same to grab in one
+// poll as in bands, but a change then waits for the next poll (125 ms on
+// average) instead of a pass of eleven bands; the 20 ms update tick sends
+// what a poll found, and dispatches what a viewer received, at once.
 struct SessionProfile {
   const char* name;
   const char* description;
