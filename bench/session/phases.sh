@@ -8,7 +8,7 @@ set -uo pipefail
 out=$1 bin=$2 native=$3 corpus=$4
 wincorpus=$(winepath -w "$corpus")
 cd "$out"
-printf '[ZK]\nCaptureDesktop=1\n' > ZK.ini  # default polling, shared desktop
+printf '[ZK]\nCaptureDesktop=1\n' > ZK.ini  # zkhost's default profile, shared desktop
 wineserver -p
 wineboot >/dev/null 2>&1
 
