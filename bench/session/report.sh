@@ -24,7 +24,7 @@ zk_latency=$(grep '^figures latency' "$out/zk-content.txt" | tail -1 || true)
 vnc_latency=$(python3 "$(dirname "$0")/update_latency.py" "$out/vnc-content.txt" "$out/rfb.txt" || true)
 figure() { echo "$1" | sed -n "s/.*$2=\([0-9]*\).*/\1/p"; }
 
-printf '\nSession benchmark: 1920 x 1080 shared area, zkhost's default profile, Xvfb 24-bit under Wine\n'
+printf '\nSession benchmark: 1920 x 1080 shared area, the default profile of zkhost, Xvfb 24-bit under Wine\n'
 printf '%-40s %14s %14s %10s\n' "" "ZK (zkhost)" "VNC (X0tigervnc)" "VNC / ZK"
 row() { printf '%-40s %14s %14s %10s\n' "$1" "$2" "$3" "$(ratio "$3" "$2")"; }
 row "CPU s per s, screen still ($zk_still_s s)" "$zk_still_cpu" "$vnc_still_cpu"
