@@ -32,11 +32,14 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   viewer=$!
   wine "$bin/zkcontent.exe" --rect 0,0,624,600 --watch 648,0 --corpus "$corpus" \
     --save "$save" > content.txt 2>&1 || echo "zkcontent failed" >> content.txt
+  # How often the presenter looked and sent: the default profile of zkhost.
+  wine "$bin/zkhost.exe" send present-5905 profile > profile.txt 2>&1 || true
   wine "$bin/zkhost.exe" stop --port 5905 || true
   wait $presenter $viewer || true' bash "$out" "$build/bin" "$corpus"
 
 echo "== presenter (zkhost present)"
 grep -v '^figures' "$out/present.txt" || true
+echo "profile: $(tr -d '\r' < "$out/profile.txt")"
 echo "== viewer (zkhost view)"
 grep -v '^figures' "$out/view.txt" || true
 echo "== content and what the viewer showed (zkcontent)"
