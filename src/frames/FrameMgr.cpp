@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/Trace.h"
 #include "frames/PixelRoutines.h"
@@ -131,26 +132,49 @@ bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
   const int32_t stripRows =
       static_cast<int32_t>(std::max<size_t>(kStripBytes / rowBytes, kMinStripRows));
   if (!HoldGrabSurface(width, std::min(height, stripRows))) return false;
-  // Strip by strip, each compared with the frame while it is still in the
-  // cache: a large rectangle costs half as much as in one piece.
   const bool compare = changed && frameBuffer_ && left + width <= frameFormat_.Width() &&
                        top + height <= frameFormat_.Height();
+  // Strip by strip, each compared with the frame while it is still in the
+  // cache: a large rectangle costs half as much as in one piece. A strip as
+  // wide as the surface lies packed in it and is compared there; one equal
+  // to the frame is not copied (the frame has its pixels).
+  const bool comparedInSurface = compare && grabSurfaceStride_ == rowBytes;
   RowSpan differing{bottom, top};  // empty until a row differs
-  for (int32_t stripTop = 0; stripTop < height; stripTop += stripRows) {
-    const int32_t rows = std::min(stripRows, height - stripTop);
+  std::vector<RowSpan> notCopied;
+  for (int32_t stripTop = top; stripTop < bottom; stripTop += stripRows) {
+    const int32_t rows = std::min(stripRows, bottom - stripTop);
     // Bottom-up: the rectangle's lower rows come first in the scratch buffer.
-    uint8_t* packed = scratch_ + static_cast<size_t>(height - stripTop - rows) * rowBytes;
-    if (!GrabStrip(left, top + stripTop, width, rows, packed)) return false;
-    if (compare) WidenByDifferingRows(left, top + stripTop, width, rows, packed, &differing);
+    uint8_t* packed = scratch_ + static_cast<size_t>(bottom - stripTop - rows) * rowBytes;
+    if (!GrabStrip(left, stripTop, width, rows)) return false;
+    if (comparedInSurface) {
+      if (WidenByDifferingRows(left, stripTop, width, rows, grabSurfaceBits_, &differing))
+        CopyStrip(width, rows, packed);
+      else
+        notCopied.push_back(RowSpan{stripTop, stripTop + rows});
+      continue;
+    }
+    CopyStrip(width, rows, packed);
+    if (compare) WidenByDifferingRows(left, stripTop, width, rows, packed, &differing);
   }
-  if (compare) *changed = differing.top < differing.bottom ? differing : RowSpan{top, top};
+  if (!compare) return true;
+  if (differing.top >= differing.bottom) {
+    *changed = RowSpan{top, top};
+    return true;
+  }
+  *changed = differing;
+  // The rows between the first and the last that changed are all wanted.
+  for (const RowSpan& strip : notCopied)
+    ExtractRect(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, left, strip.top,
+                width, strip.bottom - strip.top,
+                scratch_ + static_cast<size_t>(bottom - strip.bottom) * rowBytes);
   return true;
 }
 
-void FrameMgr::WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+bool FrameMgr::WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
                                     const uint8_t* packed, RowSpan* differing) const {
   const int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
-  if (RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top, width, rows, packed)) return;
+  if (RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top, width, rows, packed))
+    return false;
   const size_t rowBytes = static_cast<size_t>(width) * 3;
   // Row y of the strip (from its top) is packed row rows - 1 - y.
   auto rowDiffers = [&](int32_t y) {
@@ -162,27 +186,40 @@ void FrameMgr::WidenByDifferingRows(int32_t left, int32_t top, int32_t width, in
   while (!rowDiffers(last)) --last;
   differing->top = std::min(differing->top, top + first);
   differing->bottom = std::max(differing->bottom, top + last + 1);
+  return true;
 }
 
-bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows,
-                         uint8_t* packed) {
+bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows) {
   HGDIOBJ previous = SelectObject(memoryDC_, captureBitmap_);
   if (!previous) return false;
   // The strip goes to the bottom rows of the bottom-up surface, which come
   // first in its memory, in the order the scratch buffer wants them.
   const int32_t y = grabSurfaceHeight_ - rows;
+  const int32_t screenLeft = captureRect_.left + left, screenTop = captureRect_.top + top;
   // Whatever the screen cannot supply stays grey.
-  RECT area = {0, y, width, grabSurfaceHeight_};
-  FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, captureRect_.left + left,
-                       captureRect_.top + top, SRCCOPY);
+  if (!OnScreen(screenLeft, screenTop, width, rows)) {
+    RECT area = {0, y, width, grabSurfaceHeight_};
+    FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  }
+  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, screenLeft, screenTop, SRCCOPY);
   SelectObject(memoryDC_, previous);
   if (!copied) return false;
   GdiFlush();
+  return true;
+}
+
+bool FrameMgr::OnScreen(int32_t left, int32_t top, int32_t width, int32_t height) {
+  const int32_t screenLeft = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int32_t screenTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return left >= screenLeft && top >= screenTop &&
+         left + width <= screenLeft + GetSystemMetrics(SM_CXVIRTUALSCREEN) &&
+         top + height <= screenTop + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+}
+
+void FrameMgr::CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const {
   const size_t rowBytes = static_cast<size_t>(width) * 3;
   for (int32_t row = 0; row < rows; ++row)
     std::memcpy(packed + row * rowBytes, grabSurfaceBits_ + row * grabSurfaceStride_, rowBytes);
-  return true;
 }
 
 bool FrameMgr::HoldGrabSurface(int32_t width, int32_t height) {

@@ -54,7 +54,8 @@ class FrameMgr : public CompressionMgr {
   // Grabs a rectangle of the capture area (frame coordinates) into the
   // scratch buffer; false leaves the frame untouched. With `changed`, also
   // gives the rows where the grab differs from the frame (empty when it
-  // equals the frame exactly; the whole rectangle when it is not inside it).
+  // equals the frame exactly; the whole rectangle when it is not inside it),
+  // and the scratch buffer is sure to hold those rows only.
   bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
             RowSpan* changed = nullptr);
   // Keep the top-left part of the picture across a change of frame size.
@@ -110,8 +111,14 @@ class FrameMgr : public CompressionMgr {
 
  private:
   bool QueueFullFrame(uint32_t pixels);
-  bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows, uint8_t* packed);
-  void WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+  // Grabs rows of the capture area into the bottom of the grab surface.
+  bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows);
+  // Within the virtual screen: nothing of it is left for the grey fill.
+  static bool OnScreen(int32_t left, int32_t top, int32_t width, int32_t height);
+  void CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const;
+  // False when the packed strip equals the frame; otherwise widens
+  // `differing` by its first and last differing rows.
+  bool WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
                             const uint8_t* packed, RowSpan* differing) const;
   // Keeps only rows [changed.top, changed.bottom) of the grab and of `clip`.
   void NarrowGrabTo(const RowSpan& changed, Rect* clip);

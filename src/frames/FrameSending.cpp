@@ -27,14 +27,16 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   Rect clip = Intersect(Rect{left, top, right, bottom},
                         Rect{0, 0, frameWidth, std::min(frameHeight, captureHeight)});
   if (clip.IsEmpty() || !frameBuffer_) return false;
-  RowSpan changed;
-  if (!Grab(clip.left, clip.top, clip.right, clip.bottom, &changed)) return false;
-  if (captureFormat_.PixelCount() == 0) return false;
   // With a run-length stage, rows equal to the reference make no stream, so
   // only the rows between the first and the last that changed are
   // compressed and sent, and a still screen costs the grab's comparison.
   // With none, every grab is sent whole, as before.
-  if (HasRunLengthStage()) {
+  const bool narrow = HasRunLengthStage();
+  RowSpan changed;
+  if (!Grab(clip.left, clip.top, clip.right, clip.bottom, narrow ? &changed : nullptr))
+    return false;
+  if (captureFormat_.PixelCount() == 0) return false;
+  if (narrow) {
     if (changed.top == changed.bottom) return true;
     NarrowGrabTo(changed, &clip);
   }
