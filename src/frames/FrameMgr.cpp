@@ -195,25 +195,15 @@ bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows)
   // The strip goes to the bottom rows of the bottom-up surface, which come
   // first in its memory, in the order the scratch buffer wants them.
   const int32_t y = grabSurfaceHeight_ - rows;
-  const int32_t screenLeft = captureRect_.left + left, screenTop = captureRect_.top + top;
   // Whatever the screen cannot supply stays grey.
-  if (!OnScreen(screenLeft, screenTop, width, rows)) {
-    RECT area = {0, y, width, grabSurfaceHeight_};
-    FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-  }
-  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, screenLeft, screenTop, SRCCOPY);
+  RECT area = {0, y, width, grabSurfaceHeight_};
+  FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, captureRect_.left + left,
+                       captureRect_.top + top, SRCCOPY);
   SelectObject(memoryDC_, previous);
   if (!copied) return false;
   GdiFlush();
   return true;
-}
-
-bool FrameMgr::OnScreen(int32_t left, int32_t top, int32_t width, int32_t height) {
-  const int32_t screenLeft = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  const int32_t screenTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  return left >= screenLeft && top >= screenTop &&
-         left + width <= screenLeft + GetSystemMetrics(SM_CXVIRTUALSCREEN) &&
-         top + height <= screenTop + GetSystemMetrics(SM_CYVIRTUALSCREEN);
 }
 
 void FrameMgr::CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const {

@@ -113,8 +113,6 @@ class FrameMgr : public CompressionMgr {
   bool QueueFullFrame(uint32_t pixels);
   // Grabs rows of the capture area into the bottom of the grab surface.
   bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows);
-  // Within the virtual screen: nothing of it is left for the grey fill.
-  static bool OnScreen(int32_t left, int32_t top, int32_t width, int32_t height);
   void CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const;
   // False when the packed strip equals the frame; otherwise widens
   // `differing` by its first and last differing rows.
