@@ -61,6 +61,8 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
     send leave-annotation
   fi
   wait $content || true
+  # How often the presenter looked and sent: the default profile of zkhost.
+  wine "$bin/zkhost.exe" send present-5905 profile > profile.txt 2>&1 || true
   # A second program, shared by title once the first has gone, and typed
   # into through its see-through frame.
   wine notepad.exe >/dev/null 2>&1 &
@@ -78,6 +80,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
 
 echo "== presenter (zkhost present)"
 grep -v '^figures' "$out/present.txt" || true
+echo "profile: $(tr -d '\r' < "$out/profile.txt")"
 echo "== viewer (zkhost view)"
 grep -v '^figures' "$out/view.txt" || true
 echo "== content and what the viewer showed (zkcontent)"

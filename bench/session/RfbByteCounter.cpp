@@ -7,7 +7,10 @@
 //   rfb_byte_counter HOST PORT
 //
 // Prints "ready" once the first whole-screen update has arrived, then after
-// every update a line "rfb seconds=T bytes=B updates=U" with running totals.
+// every update a line "rfb seconds=T bytes=B updates=U" with running totals
+// and a line "update at=U rects=X,Y,W,H;..." with the wall-clock time (Unix
+// seconds) at which the update had arrived whole and the rectangles it
+// covered, from which a script times each change on screen.
 // Runs until the server closes the connection or the process is ended.
 
 #include <arpa/inet.h>
@@ -19,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -128,17 +132,22 @@ bool RequestUpdate(Connection& c, bool incremental, uint16_t width, uint16_t hei
 }
 
 // Reads one server message; false when the stream ends or cannot be followed.
-bool ReadMessage(Connection& c, bool* wasUpdate) {
+// The rectangles of an update are listed in `rects` as "X,Y,W,H;" each.
+bool ReadMessage(Connection& c, bool* wasUpdate, std::string* rectList) {
   uint8_t type = c.U8();
   *wasUpdate = false;
+  rectList->clear();
   switch (type) {
     case 0: {  // FramebufferUpdate
       c.U8();
       uint16_t rects = c.U16();
       for (uint16_t i = 0; i < rects && c.ok; ++i) {
-        c.U16(), c.U16();
+        uint32_t x = c.U16(), y = c.U16();
         uint32_t w = c.U16(), h = c.U16();
         int32_t encoding = static_cast<int32_t>(c.U32());
+        if (encoding != kEncodingDesktopSize)
+          *rectList += std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) +
+                       "," + std::to_string(h) + ";";
         if (encoding == kEncodingRaw) c.Skip(uint64_t(w) * h * kBytesPerPixel);
         else if (encoding == kEncodingCopyRect) c.Skip(4);
         else if (encoding == kEncodingZRLE) c.Skip(c.U32());
@@ -178,7 +187,10 @@ int main(int argc, char** argv) {
   bool ready = false;
   for (;;) {
     bool wasUpdate = false;
-    if (!ReadMessage(c, &wasUpdate)) break;
+    std::string rects;
+    if (!ReadMessage(c, &wasUpdate, &rects)) break;
+    double arrived =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     if (!wasUpdate) continue;
     ++updates;
     if (!ready) {
@@ -187,6 +199,7 @@ int main(int argc, char** argv) {
       ready = true;
     }
     if (!RequestUpdate(c, true, width, height)) break;
+    std::printf("update at=%.4f rects=%s\n", arrived, rects.c_str());
     std::printf("rfb seconds=%.2f bytes=%llu updates=%llu\n",
                 std::chrono::duration<double>(Clock::now() - start).count(),
                 static_cast<unsigned long long>(c.received),

@@ -8,37 +8,14 @@ set -uo pipefail
 out=$1 bin=$2 native=$3 corpus=$4
 wincorpus=$(winepath -w "$corpus")
 cd "$out"
-printf '[ZK]\nCaptureDesktop=1\n' > ZK.ini  # default polling, shared desktop
+printf '[ZK]\nCaptureDesktop=1\n' > ZK.ini  # zkhost's default profile, shared desktop
 wineserver -p
 wineboot >/dev/null 2>&1
 
 area=0,0,1920,1080
 content_args=(--rect "$area" --corpus "$wincorpus" --idle 10 --interval 3000 --timeout 3)
-ticks=$(getconf CLK_TCK)
 
-# CPU seconds used so far by a process (user and system).
-cpu_seconds() {
-  [ "$1" -gt 0 ] 2>/dev/null || { echo 0; return; }
-  awk -v t="$ticks" '{ sub(/.*\) /, ""); split($0, f, " "); printf "%.2f", (f[12] + f[13]) / t }' \
-    "/proc/$1/stat" 2>/dev/null || echo 0
-}
-# The Linux process of a running Wine program, found by its command line.
-wine_pid() {
-  local pid
-  for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-    { tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null | grep -q "$1" && { echo "$pid"; return; }
-  done
-}
-# This prefix's wineserver: it works in a folder named after the prefix's
-# device and inode (other prefixes may have servers running too).
-wineserver_pid() {
-  local id pid
-  id=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-  for pid in $(pgrep wineserver); do
-    case "$(readlink "/proc/$pid/cwd")" in */"$id") echo "$pid"; return ;; esac
-  done
-  echo 0
-}
+source "$(dirname "$0")/processes.sh"
 # Follows zkcontent's output; at each phase mark records the time, the CPU of
 # the sharing process and of wineserver, and the bytes sent so far.
 sample_phases() {

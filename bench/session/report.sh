@@ -18,19 +18,28 @@ for side in zk vnc; do
   read -r ${side}_change_s ${side}_change_cpu ${side}_change_ws ${side}_change_bps < <(rates "$out/$side-samples.txt" changing end)
 done
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
-latency=$(grep '^figures latency' "$out/zk-content.txt" | tail -1 || true)
+# Change on screen to the viewer: ours as zkcontent saw the viewer's window
+# show it; the VNC side's to the first framebuffer update that covered it.
+zk_latency=$(grep '^figures latency' "$out/zk-content.txt" | tail -1 || true)
+vnc_latency=$(python3 "$(dirname "$0")/update_latency.py" "$out/vnc-content.txt" "$out/rfb.txt" || true)
+figure() { echo "$1" | sed -n "s/.*$2=\([0-9]*\).*/\1/p"; }
 
-printf '\nSession benchmark: 1920 x 1080 shared area, default polling, Xvfb 24-bit under Wine\n'
+printf '\nSession benchmark: 1920 x 1080 shared area, the default profile of zkhost, Xvfb 24-bit under Wine\n'
 printf '%-40s %14s %14s %10s\n' "" "ZK (zkhost)" "VNC (X0tigervnc)" "VNC / ZK"
 row() { printf '%-40s %14s %14s %10s\n' "$1" "$2" "$3" "$(ratio "$3" "$2")"; }
 row "CPU s per s, screen still ($zk_still_s s)" "$zk_still_cpu" "$vnc_still_cpu"
 row "CPU s per s, sequences playing" "$zk_change_cpu" "$vnc_change_cpu"
 row "bytes per s, screen still" "$zk_still_bps" "$vnc_still_bps"
 row "bytes per s, sequences playing" "$zk_change_bps" "$vnc_change_bps"
+row "latency, median ms" "$(figure "$zk_latency" latency_median_ms)" \
+  "$(figure "$vnc_latency" latency_median_ms)"
+row "latency, max ms" "$(figure "$zk_latency" latency_max_ms)" \
+  "$(figure "$vnc_latency" latency_max_ms)"
 printf '%-40s %14s %14s\n' "wineserver CPU s per s (still/playing)" "$zk_still_ws/$zk_change_ws" \
   "$vnc_still_ws/$vnc_change_ws"
 echo
-echo "ZK, change on screen to the viewer's paint: ${latency#figures }"
+echo "ZK, change on screen to the viewer's paint: ${zk_latency#figures }"
+echo "VNC, change on screen to the first update covering it: ${vnc_latency#figures }"
 echo "CPU: the sharing process alone (zkhost present; X0tigervnc). wineserver serves every"
 echo "Wine program of the run, the content player and the viewer included. The VNC client"
 echo "counts bytes without painting."

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Session benchmark, one run: a presenter (zkhost present, default polling)
+# Session benchmark, one run: a presenter (zkhost present, its default profile)
 # shares a 1920 x 1080 area of a virtual display under Wine while the screen
 # first stays still and then plays the corpus sequences; a viewer beside it
 # shows what it receives. Measured: the presenter's CPU per second in both
 # parts, bytes sent per second, and the time from a change on screen to the
 # viewer's paint. Then the same content again, shared by a VNC server from
 # Debian (X0tigervnc, the scraping server) to a byte-counting RFB client
-# asking for 16-bit pixels: its CPU and bytes, as ratios to ours.
+# asking for 16-bit pixels: its CPU and bytes, as ratios to ours, and the
+# time from each change to the framebuffer update that completes it.
 #
 # Build folders: ZK_BUILD_DIR (Win32, default build/win32) and ZK_BENCH_BUILD
 # (native, default build/bench-release). Output: out/bench-session/.

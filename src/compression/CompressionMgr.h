@@ -41,6 +41,8 @@ class CompressionMgr {
   int32_t GetLZMaxSearch() const { return lzMaxSearch_; }
   // 8-bit mode: the presenter sends palettes and 3-3-2 pixels.
   bool Is8BitMode() const { return (stageFlags_ & STAGE_RLE332) != 0; }
+  // With a run-length stage, a region equal to its reference makes no stream.
+  bool HasRunLengthStage() const { return (stageFlags_ & (STAGE_RLE565 | STAGE_RLE332)) != 0; }
 
   // Writes the stream of pixelCount pixels (bytesPerPixel is 3) at bitsOut,
   // which holds CompressBound(pixelCount) bytes. reference is what the

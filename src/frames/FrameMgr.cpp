@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/Trace.h"
 #include "frames/PixelRoutines.h"
 
 namespace {
 constexpr uint32_t kSpareBytes = 1024;
+// Grabs go in strips of about this many bytes, which stay in the cache
+// between the copy out of the grab surface and the comparison with the frame.
+constexpr size_t kStripBytes = 512 * 1024;
+constexpr size_t kMinStripRows = 16;
 // A format costs about five images at once: the frame, scratch and work
 // buffers, and the compressor's two work buffers when it decodes a whole
 // frame. Together they stay within this bound inside a 32-bit host, which a
@@ -75,10 +80,7 @@ void FrameMgr::Release() {
     DeleteDC(memoryDC_);
     memoryDC_ = nullptr;
   }
-  if (captureBitmap_) {
-    DeleteObject(captureBitmap_);
-    captureBitmap_ = nullptr;
-  }
+  ReleaseGrabSurface();
   FreeAndForget(&scratch_, &scratchBytes_);
   FreeAndForget(&frameBuffer_, &frameBytes_);
   FreeAndForget(&work_, &workBytes_);
@@ -117,29 +119,122 @@ void FrameMgr::SetCaptureFormat(int32_t width, int32_t height) {
     captureFormat_ = format;
 }
 
-bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+bool FrameMgr::Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
+                    RowSpan* changed) {
   GdiFlush();
   captureFormat_.Set(right - left, bottom - top);
+  if (changed) *changed = RowSpan{top, bottom};
   if (captureFormat_.ImageSize() > scratchBytes_) return false;
   if (captureFormat_.PixelCount() == 0) return true;
 
-  int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
-  if (captureBitmap_) DeleteObject(captureBitmap_);
-  captureBitmap_ = CreateCompatibleBitmap(screenDC_, width, height);
-  if (!captureBitmap_) return false;
+  const int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  const int32_t stripRows =
+      static_cast<int32_t>(std::max<size_t>(kStripBytes / rowBytes, kMinStripRows));
+  if (!HoldGrabSurface(width, std::min(height, stripRows))) return false;
+  const bool compare = changed && frameBuffer_ && left + width <= frameFormat_.Width() &&
+                       top + height <= frameFormat_.Height();
+  // Strip by strip, each compared with the frame while it is still in the
+  // cache: a large rectangle costs half as much as in one piece. A strip as
+  // wide as the surface lies packed in it and is compared there; one equal
+  // to the frame is not copied (the frame has its pixels).
+  const bool comparedInSurface = compare && grabSurfaceStride_ == rowBytes;
+  RowSpan differing{bottom, top};  // empty until a row differs
+  std::vector<RowSpan> notCopied;
+  for (int32_t stripTop = top; stripTop < bottom; stripTop += stripRows) {
+    const int32_t rows = std::min(stripRows, bottom - stripTop);
+    // Bottom-up: the rectangle's lower rows come first in the scratch buffer.
+    uint8_t* packed = scratch_ + static_cast<size_t>(bottom - stripTop - rows) * rowBytes;
+    if (!GrabStrip(left, stripTop, width, rows)) return false;
+    if (comparedInSurface) {
+      if (WidenByDifferingRows(left, stripTop, width, rows, grabSurfaceBits_, &differing))
+        CopyStrip(width, rows, packed);
+      else
+        notCopied.push_back(RowSpan{stripTop, stripTop + rows});
+      continue;
+    }
+    CopyStrip(width, rows, packed);
+    if (compare) WidenByDifferingRows(left, stripTop, width, rows, packed, &differing);
+  }
+  if (!compare) return true;
+  if (differing.top >= differing.bottom) {
+    *changed = RowSpan{top, top};
+    return true;
+  }
+  *changed = differing;
+  // The rows between the first and the last that changed are all wanted.
+  for (const RowSpan& strip : notCopied)
+    ExtractRect(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, left, strip.top,
+                width, strip.bottom - strip.top,
+                scratch_ + static_cast<size_t>(bottom - strip.bottom) * rowBytes);
+  return true;
+}
+
+bool FrameMgr::WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+                                    const uint8_t* packed, RowSpan* differing) const {
+  const int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
+  if (RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top, width, rows, packed))
+    return false;
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  // Row y of the strip (from its top) is packed row rows - 1 - y.
+  auto rowDiffers = [&](int32_t y) {
+    return !RectEquals(3, frameWidth, frameHeight, frameBuffer_, left, top + y, width, 1,
+                       packed + static_cast<size_t>(rows - 1 - y) * rowBytes);
+  };
+  int32_t first = 0, last = rows - 1;
+  while (!rowDiffers(first)) ++first;
+  while (!rowDiffers(last)) --last;
+  differing->top = std::min(differing->top, top + first);
+  differing->bottom = std::max(differing->bottom, top + last + 1);
+  return true;
+}
+
+bool FrameMgr::GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows) {
   HGDIOBJ previous = SelectObject(memoryDC_, captureBitmap_);
   if (!previous) return false;
+  // The strip goes to the bottom rows of the bottom-up surface, which come
+  // first in its memory, in the order the scratch buffer wants them.
+  const int32_t y = grabSurfaceHeight_ - rows;
   // Whatever the screen cannot supply stays grey.
-  RECT all = {0, 0, width, height};
-  FillRect(memoryDC_, &all, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
-  BOOL copied = BitBlt(memoryDC_, 0, 0, width, height, screenDC_, captureRect_.left + left,
+  RECT area = {0, y, width, grabSurfaceHeight_};
+  FillRect(memoryDC_, &area, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+  BOOL copied = BitBlt(memoryDC_, 0, y, width, rows, screenDC_, captureRect_.left + left,
                        captureRect_.top + top, SRCCOPY);
   SelectObject(memoryDC_, previous);
   if (!copied) return false;
-  // Rows come bottom-up and unpadded (the width is a multiple of 4).
-  BITMAPINFO* info = reinterpret_cast<BITMAPINFO*>(&captureFormat_.header);
-  return GetDIBits(memoryDC_, captureBitmap_, 0, height, scratch_, info, DIB_RGB_COLORS) ==
-         height;
+  GdiFlush();
+  return true;
+}
+
+void FrameMgr::CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const {
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int32_t row = 0; row < rows; ++row)
+    std::memcpy(packed + row * rowBytes, grabSurfaceBits_ + row * grabSurfaceStride_, rowBytes);
+}
+
+bool FrameMgr::HoldGrabSurface(int32_t width, int32_t height) {
+  // Kept from grab to grab: a new bitmap for every band costs an allocation
+  // of its size and a conversion pass more than the copy itself.
+  if (captureBitmap_ && width <= grabSurfaceWidth_ && height <= grabSurfaceHeight_) return true;
+  ReleaseGrabSurface();
+  FrameFormat surface;
+  surface.Set(std::max(width, frameFormat_.Width()), height);
+  void* bits = nullptr;
+  captureBitmap_ = CreateDIBSection(memoryDC_, surface.Info(), DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!captureBitmap_) return false;
+  grabSurfaceBits_ = static_cast<uint8_t*>(bits);
+  grabSurfaceWidth_ = surface.Width();
+  grabSurfaceHeight_ = surface.Height();
+  grabSurfaceStride_ = static_cast<size_t>(grabSurfaceWidth_) * 3;
+  return true;
+}
+
+void FrameMgr::ReleaseGrabSurface() {
+  if (captureBitmap_) DeleteObject(captureBitmap_);
+  captureBitmap_ = nullptr;
+  grabSurfaceBits_ = nullptr;
+  grabSurfaceWidth_ = grabSurfaceHeight_ = 0;
+  grabSurfaceStride_ = 0;
 }
 
 void FrameMgr::SaveOverlap(int32_t width, int32_t height) {

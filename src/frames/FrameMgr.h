@@ -47,9 +47,17 @@ class FrameMgr : public CompressionMgr {
   bool SetFrameFormat(int32_t width, int32_t height);
   // The size of what is grabbed or decoded; scratch and work buffers follow.
   void SetCaptureFormat(int32_t width, int32_t height);
+  // Rows top to bottom (exclusive) of the frame; empty when top == bottom.
+  struct RowSpan {
+    int32_t top, bottom;
+  };
   // Grabs a rectangle of the capture area (frame coordinates) into the
-  // scratch buffer; false leaves the frame untouched.
-  bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // scratch buffer; false leaves the frame untouched. With `changed`, also
+  // gives the rows where the grab differs from the frame (empty when it
+  // equals the frame exactly; the whole rectangle when it is not inside it),
+  // and the scratch buffer is sure to hold those rows only.
+  bool Grab(int32_t left, int32_t top, int32_t right, int32_t bottom,
+            RowSpan* changed = nullptr);
   // Keep the top-left part of the picture across a change of frame size.
   void SaveOverlap(int32_t width, int32_t height);
   void RestoreOverlap(int32_t width, int32_t height);
@@ -91,6 +99,8 @@ class FrameMgr : public CompressionMgr {
   void SetPalettePending(bool pending) { palettePending_ = pending; }
   const FrameFormat& GetFrameFormat() const { return frameFormat_; }
   const uint8_t* GetFrameBuffer() const { return frameBuffer_; }
+  // The last grab, packed bottom-up in the capture format.
+  const uint8_t* GetCaptureBuffer() const { return scratch_; }
   void SetCaptureRect(const RECT& r) { captureRect_ = r; }
   void SetScrollPosition(int32_t x, int32_t y) { scrollX_ = x, scrollY_ = y; }
   void SetMargin(int32_t x, int32_t y) { marginX_ = x, marginY_ = y; }
@@ -101,6 +111,17 @@ class FrameMgr : public CompressionMgr {
 
  private:
   bool QueueFullFrame(uint32_t pixels);
+  // Grabs rows of the capture area into the bottom of the grab surface.
+  bool GrabStrip(int32_t left, int32_t top, int32_t width, int32_t rows);
+  void CopyStrip(int32_t width, int32_t rows, uint8_t* packed) const;
+  // False when the packed strip equals the frame; otherwise widens
+  // `differing` by its first and last differing rows.
+  bool WidenByDifferingRows(int32_t left, int32_t top, int32_t width, int32_t rows,
+                            const uint8_t* packed, RowSpan* differing) const;
+  // Keeps only rows [changed.top, changed.bottom) of the grab and of `clip`.
+  void NarrowGrabTo(const RowSpan& changed, Rect* clip);
+  bool HoldGrabSurface(int32_t width, int32_t height);
+  void ReleaseGrabSurface();
   bool DrawFrameRect(HDC dc, const Rect& frame, int32_t destX, int32_t destY);
   bool ApplyWholeFrame(const uint8_t* stream, uint32_t length);
   bool ApplyPartial(int32_t left, int32_t top, int32_t width, int32_t height,
@@ -109,7 +130,13 @@ class FrameMgr : public CompressionMgr {
   EventMgr* owner_ = nullptr;
   HDC screenDC_ = nullptr;
   HDC memoryDC_ = nullptr;
+  // The surface grabs land in, one strip at a time: a 24-bit bottom-up DIB
+  // section at least as wide as the frame, whose rows are a multiple of 4
+  // pixels wide.
   HBITMAP captureBitmap_ = nullptr;
+  uint8_t* grabSurfaceBits_ = nullptr;
+  int32_t grabSurfaceWidth_ = 0, grabSurfaceHeight_ = 0;
+  size_t grabSurfaceStride_ = 0;
   FrameFormat captureFormat_ = {};
   FrameFormat frameFormat_ = {};
   uint8_t* scratch_ = nullptr;

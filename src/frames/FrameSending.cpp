@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "common/Trace.h"
@@ -26,12 +27,22 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
   Rect clip = Intersect(Rect{left, top, right, bottom},
                         Rect{0, 0, frameWidth, std::min(frameHeight, captureHeight)});
   if (clip.IsEmpty() || !frameBuffer_) return false;
-  if (!Grab(clip.left, clip.top, clip.right, clip.bottom)) return false;
+  // With a run-length stage, rows equal to the reference make no stream, so
+  // only the rows between the first and the last that changed are
+  // compressed and sent, and a still screen costs the grab's comparison.
+  // With none, every grab is sent whole, as before.
+  const bool narrow = HasRunLengthStage();
+  RowSpan changed;
+  if (!Grab(clip.left, clip.top, clip.right, clip.bottom, narrow ? &changed : nullptr))
+    return false;
+  if (captureFormat_.PixelCount() == 0) return false;
+  if (narrow) {
+    if (changed.top == changed.bottom) return true;
+    NarrowGrabTo(changed, &clip);
+  }
   uint32_t pixels = captureFormat_.PixelCount();
-  if (pixels == 0) return false;
   int32_t width = captureFormat_.Width(), height = captureFormat_.Height();
   if (workBytes_ < kReferenceOffset + CompressBound(pixels)) return false;
-
   const uint8_t* reference = frameBuffer_;
   if (width != frameWidth || height != frameHeight) {
     ExtractRect(3, frameWidth, frameHeight, frameBuffer_, clip.left, clip.top, width, height,
@@ -51,6 +62,18 @@ bool FrameMgr::SendRect(int32_t left, int32_t top, int32_t right, int32_t bottom
     SendPalette();
   }
   return true;
+}
+
+void FrameMgr::NarrowGrabTo(const RowSpan& changed, Rect* clip) {
+  if (changed.top == clip->top && changed.bottom == clip->bottom) return;
+  const size_t rowBytes = static_cast<size_t>(captureFormat_.Width()) * 3;
+  // Bottom-up: the rows kept start after those below them.
+  const size_t below = static_cast<size_t>(clip->bottom - changed.bottom);
+  const int32_t rows = changed.bottom - changed.top;
+  std::memmove(scratch_, scratch_ + below * rowBytes, rows * rowBytes);
+  captureFormat_.Set(captureFormat_.Width(), rows);
+  clip->top = changed.top;
+  clip->bottom = changed.bottom;
 }
 
 bool FrameMgr::SendFullFrame() {

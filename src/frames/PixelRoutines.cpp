@@ -34,6 +34,21 @@ void ExtractRect(uint32_t bytesPerPixel, int32_t frameWidth, int32_t frameHeight
   }
 }
 
+bool RectEquals(uint32_t bytesPerPixel, int32_t frameWidth, int32_t frameHeight,
+                const uint8_t* frame, int32_t x, int32_t y, int32_t w, int32_t h,
+                const uint8_t* packed) {
+  if (h < 1 || w < 1) return true;
+  const size_t frameStride = static_cast<size_t>(frameWidth) * bytesPerPixel;
+  const size_t rowBytes = static_cast<size_t>(w) * bytesPerPixel;
+  const uint8_t* row = frame + static_cast<size_t>(frameHeight - y - h) * frameStride +
+                       static_cast<size_t>(x) * bytesPerPixel;
+  // A band as wide as the frame is one run of memory in both.
+  if (rowBytes == frameStride) return std::memcmp(packed, row, rowBytes * h) == 0;
+  for (int32_t i = 0; i < h; ++i, packed += rowBytes, row += frameStride)
+    if (std::memcmp(packed, row, rowBytes) != 0) return false;
+  return true;
+}
+
 void InsertRect(uint32_t bytesPerPixel, int32_t x, int32_t y, int32_t w, int32_t h,
                 const uint8_t* packed, int32_t frameWidth, int32_t frameHeight,
                 uint8_t* frame) {

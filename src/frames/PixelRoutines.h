@@ -24,6 +24,13 @@ void ExtractRect(uint32_t bytesPerPixel, int32_t frameWidth, int32_t frameHeight
                  const uint8_t* frame, int32_t x, int32_t y, int32_t w, int32_t h,
                  uint8_t* packed);
 
+// True when the packed w x h picture equals the same rectangle of the frame
+// (laid out as for ExtractRect): what a grab is compared with before anything
+// is compressed. No clipping: the rectangle must lie inside the frame.
+bool RectEquals(uint32_t bytesPerPixel, int32_t frameWidth, int32_t frameHeight,
+                const uint8_t* frame, int32_t x, int32_t y, int32_t w, int32_t h,
+                const uint8_t* packed);
+
 // The inverse of ExtractRect: writes a packed w x h picture into the frame.
 void InsertRect(uint32_t bytesPerPixel, int32_t x, int32_t y, int32_t w, int32_t h,
                 const uint8_t* packed, int32_t frameWidth, int32_t frameHeight,

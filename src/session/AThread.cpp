@@ -147,6 +147,14 @@ void AThread::LeaveOnItsOwn() {
   ExitThread(0);
 }
 
+void AThread::WaitForMessagesOrStop() {
+  HANDLE stop = stopEvent_;
+  DWORD woken =
+      MsgWaitForMultipleObjectsEx(1, &stop, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  // The stop event resets as it wakes us: set it again for RunLoop.
+  if (woken == WAIT_OBJECT_0) SetEvent(stop);
+}
+
 bool AThread::RunLoop() {
   while (WaitForSingleObject(stopEvent_, 0) != WAIT_OBJECT_0) {
     if (!loop_(context_)) return false;

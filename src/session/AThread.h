@@ -39,6 +39,12 @@ class AThread {
   // process is exiting), waiting for nothing.
   void Forget();
 
+  // Worker thread, from the loop routine: returns once a message arrives in
+  // the thread's queue (window, posted or timer message) or the thread is
+  // asked to stop; a stop request stays pending for the loop to see. A loop
+  // routine that pumps messages waits here instead of polling its queue.
+  void WaitForMessagesOrStop();
+
   bool IsRunning() const { return thread_ != INVALID_HANDLE_VALUE; }
   // True when a thread was started and has since finished by itself.
   bool HasEnded() const {

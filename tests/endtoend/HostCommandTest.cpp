@@ -91,6 +91,16 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   Sent nothing = Run("send " + present + " unshare");
   EXPECT_EQ(nothing.code, 1u);
   EXPECT_EQ(nothing.output, "error: nothing is shared\n");
+  // The frequencies in force: zkhost's default profile, which may change
+  // while the session runs; the library's own settings only at the start.
+  Sent profile = Run("send " + present + " profile");
+  EXPECT_EQ(profile.output.rfind("ok live: ", 0), 0u) << profile.output;
+  Sent library = Run("send " + present + " profile library");
+  EXPECT_EQ(library.code, 1u);
+  EXPECT_EQ(library.output.rfind("error: the library's settings apply from the start only", 0),
+            0u)
+      << library.output;
+  EXPECT_EQ(Run("send " + present + " profile quick").output, "error: unknown profile quick\n");
   Sent nobody = Run("send nobody-here help");
   EXPECT_EQ(nobody.code, 1u);
   EXPECT_NE(nobody.output.find("no zkhost is named nobody-here"), std::string::npos);
@@ -111,8 +121,9 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   Sent viewerHelp = Run("send viewer-one help");
   EXPECT_EQ(viewerHelp.output,
             "ok help [COMMAND], stop, annotation on|off, highlight, marker [RRGGBB], clear-marks, "
-            "leave-annotation, control [SECONDS], release-control\n")
+            "leave-annotation, control [SECONDS], release-control, profile [NAME]\n")
       << "sharing is the presenter's, control the viewer's";
+  EXPECT_EQ(Run("send viewer-one profile live").output.rfind("ok live: ", 0), 0u);
   Sent early = Run("send viewer-one highlight");
   EXPECT_EQ(early.code, 1u);
   EXPECT_EQ(early.output, "error: annotation is off here; run annotation on first\n");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -105,6 +106,57 @@ TEST_F(FrameMgrTest, WhatTheQueueRefusedIsSentOnceItTakesEventsAgain) {
       10000);
   EXPECT_TRUE(formatSent) << "the viewers were never told the frame's size";
   EXPECT_TRUE(bandSent) << "the refused bands went into the reference all the same";
+}
+
+// A poll compares what it grabbed with the reference: only the rows between
+// the first and the last that changed are compressed and sent.
+TEST_F(FrameMgrTest, OnlyTheRowsThatChangedAreSent) {
+  WriteConfig("[ZK]\nCaptureDesktop=1\nPollInterval=50\n");
+  PutBlackUnderTheCaptureArea();
+  HWND window = Show();
+  PostMessageA(window, WM_ZK_ENABLECAPTURE, 1, 5);
+  // The entry frame is grey; once the reference (what the viewers hold) is
+  // as dark as the window under it around rows 100 to 109, their band has
+  // gone out.
+  auto referenceIsDark = [] {
+    const FrameFormat& format = Session().GetFrameFormat();
+    const uint8_t* frame = Session().GetFrameBuffer();
+    if (!frame || format.Width() != 320 || format.Height() != 240) return false;
+    const size_t stride = 320 * 3;
+    const uint8_t* first = frame + (240 - 130) * stride;  // bottom-up: row 129 comes first
+    const uint8_t dark = first[0];
+    return dark < 128 &&
+           std::all_of(first, first + 40 * stride, [dark](uint8_t b) { return b == dark; });
+  };
+  bool formatSent = false;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        TakeUpdates(&formatSent);  // a full queue would hold the rest back
+        return referenceIsDark();
+      },
+      20000))
+      << "the dark area was never sent";
+  TakeUpdates(&formatSent);
+
+  // Rows 100 to 109 of the capture area turn white, within one band.
+  HWND white = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "STATIC", "",
+                               WS_POPUP | WS_VISIBLE | SS_WHITERECT, 150, 200, 40, 10, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(white, nullptr);
+  DisplayUpdateMessage found = {};
+  bool sent = PumpUntil(
+      [&] {
+        for (const DisplayUpdateMessage& u : TakeUpdates(&formatSent))
+          if (u.top < 110 && u.top + u.height > 100) found = u;
+        return found.height != 0;
+      },
+      10000);
+  DestroyWindow(white);
+  ASSERT_TRUE(sent) << "the change was never sent";
+  EXPECT_EQ(found.top, 100);
+  EXPECT_EQ(found.height, 10);
+  EXPECT_EQ(found.left, 0);
+  EXPECT_EQ(found.width, 320);
 }
 
 // A display format from a peer may claim up to 65535 x 65535 pixels: the

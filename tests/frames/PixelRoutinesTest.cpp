@@ -159,3 +159,28 @@ TEST(Palette, ReceivedEntriesDriveTheExpansion) {
 }
 
 }  // namespace
+
+TEST(PixelRoutinesTest, RectEqualsComparesTheRectangleOnly) {
+  const int32_t W = 12, H = 6, x = 4, y = 1, w = 4, h = 3;
+  std::vector<uint8_t> frame(W * H * 3);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7);
+  std::vector<uint8_t> packed(w * h * 3);
+  ExtractRect(3, W, H, frame.data(), x, y, w, h, packed.data());
+  EXPECT_TRUE(RectEquals(3, W, H, frame.data(), x, y, w, h, packed.data()));
+
+  frame[0] ^= 1;  // outside the rectangle
+  EXPECT_TRUE(RectEquals(3, W, H, frame.data(), x, y, w, h, packed.data()));
+  packed[packed.size() - 1] ^= 1;  // the rectangle's top-right byte
+  EXPECT_FALSE(RectEquals(3, W, H, frame.data(), x, y, w, h, packed.data()));
+}
+
+TEST(PixelRoutinesTest, RectEqualsOnAFullWidthBand) {
+  const int32_t W = 8, H = 5;
+  std::vector<uint8_t> frame(W * H * 3);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i);
+  std::vector<uint8_t> band(W * 2 * 3);
+  ExtractRect(3, W, H, frame.data(), 0, 2, W, 2, band.data());
+  EXPECT_TRUE(RectEquals(3, W, H, frame.data(), 0, 2, W, 2, band.data()));
+  band[0] ^= 0x80;
+  EXPECT_FALSE(RectEquals(3, W, H, frame.data(), 0, 2, W, 2, band.data()));
+}

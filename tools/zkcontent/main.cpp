@@ -16,7 +16,9 @@
 // the end; --hold: seconds the last picture stays after that, announced by
 // the line "phase held", so that a script can act on the still content (the
 // demo annotates it). Lines starting with "phase" mark when the content
-// starts to stay still and to change, for scripts that measure each part.
+// starts to stay still and to change, for scripts that measure each part; a
+// line "change" gives each change's wall-clock time (Unix seconds) and the
+// box that changed, for scripts that time another viewer of the same screen.
 // --grab saves a PNG of a rectangle of the screen as it is now.
 
 #include <windows.h>
@@ -87,6 +89,21 @@ bool Parse(int argc, char** argv, Options* o) {
   return argc % 2 == 1 && !o->corpus.empty() && o->width % 4 == 0;
 }
 
+// Wall-clock time in Unix seconds: the clock that a native process beside
+// this one reads too.
+double UnixSeconds() {
+  constexpr uint64_t kUnixEpochIn100ns = 116444736000000000ull;
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+  return static_cast<double>(ticks - kUnixEpochIn100ns) / 1e7;
+}
+
+void PrintChange(size_t scene, double when, const PictureBox& box) {
+  std::printf("change %zu at=%.4f box=%d,%d,%d,%d\n", scene, when, static_cast<int>(box.left),
+              static_cast<int>(box.top), static_cast<int>(box.right), static_cast<int>(box.bottom));
+}
+
 double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
@@ -154,10 +171,12 @@ Latencies Play(const Options& o, ContentWindow& window, const std::vector<Scene>
   for (size_t i = 0; i < scenes.size(); ++i) {
     window.Show(scenes[i].picture);
     Clock::time_point changed = Clock::now();
+    double changedAt = UnixSeconds();
+    // The first picture is compared whole: the viewer starts from grey.
+    PictureBox box = i ? DifferenceBox(scenes[i - 1].picture, scenes[i].picture)
+                       : PictureBox{0, 0, o.width, o.height};
+    if (i > 0 && box.right > box.left) PrintChange(i, changedAt, box);
     if (o.watch) {
-      // The first picture is compared whole: the viewer starts from grey.
-      PictureBox box = i ? DifferenceBox(scenes[i - 1].picture, scenes[i].picture)
-                         : PictureBox{0, 0, o.width, o.height};
       double shown =
           WaitForViewer(o, scenes[i].picture, box, changed, i ? o.timeoutSeconds : kFirstTimeout);
       if (shown < 0)

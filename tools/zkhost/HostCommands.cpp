@@ -18,6 +18,20 @@ std::string Stop(HostSession& session, const CommandWordList& arguments) {
   return OkReply("stopping");
 }
 
+std::string Profile(HostSession& session, const CommandWordList& arguments) {
+  if (arguments.size() > 1) return ErrorReply("usage: profile [NAME]");
+  if (arguments.empty()) return OkReply(DescribeSessionProfile(*session.profile));
+  const SessionProfile* profile = FindSessionProfile(arguments[0]);
+  if (!profile) return ErrorReply("unknown profile " + arguments[0]);
+  // The library reads its settings once, as the session starts.
+  if (!profile->setsFrequencies)
+    return ErrorReply("the library's settings apply from the start only (--profile " +
+                      std::string(profile->name) + ")");
+  if (!ApplySessionProfile(session.zk, *profile)) return ErrorReply("the library refused it");
+  session.profile = profile;
+  return OkReply(DescribeSessionProfile(*profile));
+}
+
 std::string Signature(const HostCommand& command) {
   return *command.arguments ? std::string(command.word) + " " + command.arguments : command.word;
 }
@@ -86,8 +100,18 @@ const std::vector<HostCommand>& HostCommands() {
        kInViewer, RunControl},
       {"release-control", "", "give input control back to the presenter", kInViewer,
        RunReleaseControl},
+      {"profile", "[NAME]",
+       "show the poll, update and input frequencies in force, or switch to profile NAME",
+       kInBoth, Profile},
   };
   return commands;
+}
+
+bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile) {
+  if (!profile.setsFrequencies) return true;
+  return zk.SetPollFrequency(profile.pollIntervalMs, 0, profile.pollBands) &&
+         zk.SetUpdateFrequency(profile.updateIntervalMs) &&
+         zk.SetInputUpdateFrequency(profile.inputIntervalMs);
 }
 
 std::string RunHostCommand(HostSession& session, const std::string& line) {

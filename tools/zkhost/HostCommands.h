@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "SessionProfile.h"
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
@@ -33,7 +34,13 @@ struct HostSession {
   bool annotationEnabled = false;
   // The viewer's connection to its presenter; null in a presenter.
   ViewerHost* viewer = nullptr;
+  // The frequencies in force (ApplySessionProfile).
+  const SessionProfile* profile = &DefaultSessionProfile();
 };
+
+// Sets the profile's frequencies through the library's exports (a running
+// session); a profile that leaves the library's settings sets nothing.
+bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile);
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };
 

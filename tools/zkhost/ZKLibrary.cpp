@@ -22,7 +22,10 @@ bool ZKLibrary::Load() {
          Find(ClickToShare, "ZK_ClickToShare") && Find(EnableAnnotation, "ZK_EnableAnnotation") &&
          Find(AddHighlight, "ZK_AddHighlight") && Find(AddMarker, "ZK_AddMarker") &&
          Find(ClearAnnotation, "ZK_ClearAnnotation") &&
-         Find(EnableInputControl, "ZK_EnableInputControl");
+         Find(EnableInputControl, "ZK_EnableInputControl") &&
+         Find(SetPollFrequency, "ZK_SetPollFrequency") &&
+         Find(SetUpdateFrequency, "ZK_SetUpdateFrequency") &&
+         Find(SetInputUpdateFrequency, "ZK_SetInputUpdateFrequency");
 }
 
 ZKLibrary::~ZKLibrary() {

@@ -35,6 +35,10 @@ class ZKLibrary {
   uint8_t(__cdecl* AddMarker)(uint32_t colour) = nullptr;
   uint8_t(__cdecl* ClearAnnotation)() = nullptr;
   uint8_t(__cdecl* EnableInputControl)(uint32_t enable, uint32_t token) = nullptr;
+  uint8_t(__cdecl* SetPollFrequency)(uint32_t intervalMs, uint32_t exclusive,
+                                     uint32_t bands) = nullptr;
+  uint8_t(__cdecl* SetUpdateFrequency)(uint32_t intervalMs) = nullptr;
+  uint8_t(__cdecl* SetInputUpdateFrequency)(uint32_t intervalMs) = nullptr;
 
  private:
   template <typename Function>

@@ -36,12 +36,20 @@
 namespace {
 constexpr DWORD kCommandWaitMs = 50;
 
+std::string ProfileUsage() {
+  std::string text;
+  for (const SessionProfile& profile : SessionProfiles())
+    text += "  " + DescribeSessionProfile(profile) + "\n";
+  return text;
+}
+
 std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
          "                      [--name NAME] [--share TITLE] [--click-to-share] [--stats]\n"
+         "                      [--profile P]\n"
          "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
-         "                   [--control]\n"
+         "                   [--control] [--profile P]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
@@ -54,7 +62,9 @@ std::string Usage() {
          "--control runs the command control once the viewer runs. The presenter hands out\n"
          "input control: each request gets a higher token, and the newest holds control.\n"
          "--stats shows the statistics window. --desktop and --stats hold for this session\n"
-         "only: .\\ZK.ini is left as it was.\n" +
+         "only: .\\ZK.ini is left as it was.\n"
+         "--profile sets how often the session polls the screen, sends and reports input\n"
+         "(default " + std::string(DefaultSessionProfile().name) + "):\n" + ProfileUsage() +
          HostCommandUsage();
 }
 
@@ -78,6 +88,7 @@ struct CommandLine {
   bool connectGiven = false;
   std::string name;
   std::string share;
+  const SessionProfile* profile = &DefaultSessionProfile();
   CommandWordList words;  // send: the command and its arguments
 };
 
@@ -122,6 +133,9 @@ bool ParseOptions(int argc, char** argv, CommandLine* line) {
       if (!CommandChannel::IsValidName(line->name)) return false;
     } else if (name == "--share") {
       line->share = value;
+    } else if (name == "--profile") {
+      line->profile = FindSessionProfile(value);
+      if (!line->profile) return false;
     } else {
       return false;
     }
@@ -190,6 +204,7 @@ int RunPresent(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
+  ApplySessionProfile(zk, *line.profile);
   // The frame is placed and shown 200 ms later, once the host stops moving it.
   zk.SetPosition(line.x, line.y, line.width, line.height, 1);
   zk.EnableCapture(1, line.token);
@@ -212,6 +227,7 @@ int RunPresent(const CommandLine& line) {
   host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
+  session.profile = line.profile;
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   char started[160];
@@ -264,8 +280,10 @@ int RunView(const CommandLine& line) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
+  ApplySessionProfile(zk, *line.profile);
   HostSession session{zk, false, [&host] { host.Stop(); }};
   session.viewer = &host;
+  session.profile = line.profile;
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
             " as " + name);

@@ -1,0 +1,28 @@
+#include "SessionProfile.h"
+
+const std::vector<SessionProfile>& SessionProfiles() {
+  static const std::vector<SessionProfile> profiles = {
+      {"live", "changes reach viewers within a few tenths of a second", true, 250, 0, 20, 50},
+      {"library", "the library's settings: .\\ZK.ini, or its defaults", false, 0, 0, 0, 0},
+  };
+  return profiles;
+}
+
+const SessionProfile* FindSessionProfile(const std::string& name) {
+  for (const SessionProfile& profile : SessionProfiles())
+    if (name == profile.name) return &profile;
+  return nullptr;
+}
+
+const SessionProfile& DefaultSessionProfile() { return SessionProfiles().front(); }
+
+std::string DescribeSessionProfile(const SessionProfile& profile) {
+  std::string text = std::string(profile.name) + ": " + profile.description;
+  if (!profile.setsFrequencies) return text;
+  std::string poll = profile.pollBands
+                         ? "one of " + std::to_string(profile.pollBands) + " bands every "
+                         : "the whole area every ";
+  return text + " (poll " + poll + std::to_string(profile.pollIntervalMs) + " ms, update every " +
+         std::to_string(profile.updateIntervalMs) + " ms, input every " +
+         std::to_string(profile.inputIntervalMs) + " ms)";
+}
