@@ -289,9 +289,27 @@ class RemoteControl : public ::testing::Test {
         kArriveSeconds);
   }
 
+  // The viewer at viewerY shows the edit's first line as the presenter's
+  // screen does. A click the viewer takes before its picture arrives lands
+  // nowhere on the presenter, which a cold Wine on the second display makes
+  // likely.
+  bool ViewerShowsTheEdit(int viewerY) {
+    RECT edit;
+    GetWindowRect(Control(kEditId), &edit);
+    return WaitUntil(
+        [&] {
+          Picture presenter, viewer;
+          return GrabScreen(edit.left, edit.top, kLineWidth, kLineHeight, &presenter) &&
+                 GrabFirstLine(viewerY, &viewer) &&
+                 Compare565(presenter, viewer).mismatched <= kCaretPixels;
+        },
+        kArriveSeconds);
+  }
+
   // Types "hello, world" through the viewer at viewerY; the program holds
   // it and the viewer shows it.
   void TypeHelloWorld(int viewerY) {
+    ASSERT_TRUE(ViewerShowsTheEdit(viewerY)) << "the viewer never showed the program";
     Picture before;
     ASSERT_TRUE(GrabFirstLine(viewerY, &before));
     TypeThroughViewer(viewerY, "hello, world");
@@ -311,8 +329,8 @@ class RemoteControl : public ::testing::Test {
 };
 
 TEST_F(RemoteControl, TypingInTheViewerWritesInTheSharedProgram) {
-  StartPresenting("");
   StartSecondDisplay();
+  StartPresenting("");
   StartViewer("viewer-one", kViewerY, "--control");
   ASSERT_TRUE(AwaitViewer("viewer-one", "zkhost: control: ok control with token"))
       << second_->Output("viewer-one");
@@ -321,8 +339,8 @@ TEST_F(RemoteControl, TypingInTheViewerWritesInTheSharedProgram) {
 }
 
 TEST_F(RemoteControl, LightInputControlPostsTheViewersInputToTheProgram) {
-  StartPresenting("UseLightInputControl=1");
   StartSecondDisplay();
+  StartPresenting("UseLightInputControl=1");
   StartViewer("viewer-one", kViewerY, "--control");
   ASSERT_TRUE(AwaitViewer("viewer-one", "zkhost: control: ok control with token"))
       << second_->Output("viewer-one");
@@ -330,8 +348,8 @@ TEST_F(RemoteControl, LightInputControlPostsTheViewersInputToTheProgram) {
   TypeHelloWorld(kViewerY);
 }
 TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
-  StartPresenting("");
   StartSecondDisplay();
+  StartPresenting("");
   StartViewer("viewer-one", kViewerY, "--control");
   StartViewer("viewer-two", kSecondViewerY);
   ASSERT_TRUE(AwaitViewer("viewer-one", "ok control with token"));
@@ -368,8 +386,8 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
 class RemoteDoubleClick : public RemoteControl, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(RemoteDoubleClick, ADoubleClickInTheViewerOpensAListItem) {
-  StartPresenting(GetParam() ? "UseLightInputControl=1" : "");
   StartSecondDisplay();
+  StartPresenting(GetParam() ? "UseLightInputControl=1" : "");
   StartViewer("viewer-one", kViewerY, "--control");
   ASSERT_TRUE(AwaitViewer("viewer-one", "ok control with token"));
 
@@ -534,8 +552,8 @@ TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAl
 }
 
 TEST_F(RemoteControl, EveryViewerDrawsThePresentersPointerWhereItIs) {
-  StartPresenting("");
   StartSecondDisplay();
+  StartPresenting("");
   StartViewer("viewer-one", kViewerY);
   StartViewer("viewer-two", kSecondViewerY);
 
