@@ -24,31 +24,8 @@ constexpr double kStillSeconds = 0.3;
 const char kMarkerColour[] = "FF00FF";
 constexpr uint8_t kMarkerBlue = 0xFF, kMarkerGreen = 0x00, kMarkerRed = 0xFF;
 
-struct SessionWindowSearch {
-  DWORD process;
-  HWND found;
-};
-
-BOOL CALLBACK KeepSessionWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<SessionWindowSearch*>(context);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  char className[64] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (process != search->process || lstrcmpA(className, "Morvane Zenkast") != 0) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// The session window of a viewer process.
-HWND SessionWindowOf(const HostProcess& viewer) {
-  SessionWindowSearch search = {viewer.ProcessId(), nullptr};
-  EnumWindows(KeepSessionWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 HWND CancelButtonOf(const HostProcess& viewer) {
-  HWND window = SessionWindowOf(viewer);
+  HWND window = viewer.SessionWindow();
   HWND dialog = window ? FindWindowExA(window, nullptr, "#32770", nullptr) : nullptr;
   return dialog ? GetDlgItem(dialog, 1001) : nullptr;
 }
@@ -62,7 +39,7 @@ bool ShowsCancelButton(const HostProcess& viewer) {
 
 POINT ClientOrigin(const HostProcess& viewer) {
   POINT origin = {0, 0};
-  ClientToScreen(SessionWindowOf(viewer), &origin);
+  ClientToScreen(viewer.SessionWindow(), &origin);
   return origin;
 }
 

@@ -52,17 +52,6 @@ std::string EditText(HWND program) {
   return text;
 }
 
-// The session window of another process ("Morvane Zenkast"), or null.
-HWND SessionWindowOf(DWORD process) {
-  for (HWND w = FindWindowExA(nullptr, nullptr, "Morvane Zenkast", nullptr); w;
-       w = FindWindowExA(nullptr, w, "Morvane Zenkast", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == process) return w;
-  }
-  return nullptr;
-}
-
 bool HasRegion(HWND window) {
   HRGN region = CreateRectRgn(0, 0, 0, 0);
   bool has = GetWindowRgn(window, region) != ERROR;
@@ -226,7 +215,7 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
       kFirstShowSeconds);
   EXPECT_TRUE(matched) << report.mismatched << " of " << report.pixels << " pixels differ";
 
-  const HWND session = SessionWindowOf(presenter.ProcessId());
+  const HWND session = presenter.SessionWindow();
   const HWND shared = notepad.Window();
   ASSERT_TRUE(notepad.Close());
   char gone[64];

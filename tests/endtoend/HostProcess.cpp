@@ -76,3 +76,13 @@ std::string HostProcess::Output() const {
   text << in.rdbuf();
   return text.str();
 }
+
+HWND HostProcess::SessionWindow() const {
+  for (HWND w = FindWindowExA(nullptr, nullptr, "Morvane Zenkast", nullptr); w;
+       w = FindWindowExA(nullptr, w, "Morvane Zenkast", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == process_.dwProcessId) return w;
+  }
+  return nullptr;
+}

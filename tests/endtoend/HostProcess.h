@@ -25,6 +25,8 @@ class HostProcess {
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
   DWORD ProcessId() const { return process_.dwProcessId; }
+  // Its session window ("Morvane Zenkast"), or null before it has one.
+  HWND SessionWindow() const;
   std::string Output() const;
 
  private:
