@@ -7,11 +7,20 @@ namespace {
 constexpr int32_t kPointerBandHalf = 32;
 constexpr int32_t kPointerBandHeight = 64;
 constexpr int kPassesPerPalette = 4;
+// A report comes as a window starts to paint, or before the platform has put
+// its drawing on the screen (which it may defer by tens of milliseconds).
+// What the first look missed, the second finds: after the reports have
+// stopped for this long, or at the latest this long after the first one.
+constexpr uint32_t kRecheckDelayMs = 100;
+constexpr uint32_t kRecheckLimitMs = 400;
 
 // Where the progressive poll stands: the next band and the passes counted at
 // their middle band (the palette is rebuilt every fourth pass).
 int g_pollBand = 0;
 int g_halfPasses = 0;
+
+// Tick counts wrap after 49 days; their difference does not.
+bool TicksBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
 
 Rect ClientRect(HWND window) {
   RECT r;
@@ -53,8 +62,20 @@ void ZKWindow::OnScreenChanged(WPARAM topLeft, LPARAM bottomRight) {
   Rect client = ScreenClientRect();
   Rect inside = Intersect(changed, client);
   if (inside.IsEmpty() || pollExclusive_ || !AcceptsRect(inside)) return;
-  RectList::Add(inside.left - client.left, inside.top - client.top, inside.right - client.left,
-                inside.bottom - client.top);
+  Rect local{inside.left - client.left, inside.top - client.top, inside.right - client.left,
+             inside.bottom - client.top};
+  RectList::Add(local);
+  uint32_t now = GetTickCount();
+  if (recheck_.IsEmpty()) recheckSince_ = now;
+  recheck_.Add(local);
+  uint32_t latest = recheckSince_ + kRecheckLimitMs;
+  recheckDue_ = TicksBefore(now + kRecheckDelayMs, latest) ? now + kRecheckDelayMs : latest;
+}
+
+void ZKWindow::TakeDueRechecks() {
+  if (recheck_.IsEmpty() || TicksBefore(GetTickCount(), recheckDue_)) return;
+  Rect r;
+  while (recheck_.TakeHead(&r)) RectList::Add(r);
 }
 
 bool ZKWindow::AcceptsRect(const Rect& r) const {
@@ -67,6 +88,7 @@ bool ZKWindow::AcceptsRect(const Rect& r) const {
 }
 
 bool ZKWindow::SendPendingUpdates() {
+  TakeDueRechecks();
   if (IsFullFrameOwed() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) SendFullFrame();
   Rect r;
   while (!RectList::IsEmpty() && !paused_ && GetQueuedBytes() < GetMaxQueueSize()) {

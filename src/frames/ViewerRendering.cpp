@@ -253,6 +253,7 @@ void ZKWindow::OnSize(UINT sizeType) {
     // The reference frame follows the same overlap rule as the viewers'
     // frames on a display format, so both stay equal without a full update.
     RectList::Clear();
+    recheck_.Clear();
     ChangeFrameSize(roundedWidth, client.bottom);
     SendDisplayFormat(GetFrameFormat().Width(), GetFrameFormat().Height());
     if (!pollExclusive_) PostMessageA(window_, WM_ZK_POLL, 0, 0);

@@ -1,6 +1,7 @@
 #include "hooks/HookThread.h"
 
 #include "hooks/DesktopHooks.h"
+#include "hooks/DrawingHooks.h"
 #include "hooks/InputHooks.h"
 
 namespace zkhooks {
@@ -53,7 +54,10 @@ void HookThread::Stop() {
 
 bool HookThread::InstallHooks(HINSTANCE module) {
   if (!InstallInputHooks(module)) return false;
-  if (InstallDesktopHooks(module)) return true;
+  if (InstallDesktopHooks(module)) {
+    if (InstallDrawingHooks(module)) return true;
+    RemoveDesktopHooks();
+  }
   RemoveInputHooks();
   return false;
 }
@@ -68,6 +72,7 @@ DWORD WINAPI HookThread::Run(void* self) {
     SetEvent(owner->ready_);
     // owner may be written by Stop from here on; only the queue is used.
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    RemoveDrawingHooks();
     RemoveDesktopHooks();
     RemoveInputHooks();
   }

@@ -17,6 +17,10 @@
 
 // Reports posted to the session window.
 enum ZKHookReport : UINT {
+  // Something was, or is about to be, drawn there: wParam left | top << 16,
+  // lParam right | bottom << 16, screen coordinates, unsigned. The engine's
+  // own paint posts the same message.
+  WM_ZKHOOK_DRAWN = 0x0800,
   WM_ZKHOOK_MOUSE = 0x0801,      // wParam mouse message, lParam client point (x low, y high, signed)
   WM_ZKHOOK_KEY = 0x0803,        // wParam key message, lParam the key message's lParam
   WM_ZKHOOK_CLICKED = 0x0804,    // wParam top-level window clicked after ZKHooks_ClickToShare

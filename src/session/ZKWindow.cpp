@@ -268,6 +268,7 @@ bool ZKWindow::Destroy() {
     windowRegion_ = nullptr;
   }
   RectList::Clear();
+  recheck_.Clear();
   SharedWindowTracker::Clear();
   FrameMgr::Release();
   ZKHooks_UnSetHooks(window_);

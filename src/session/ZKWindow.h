@@ -130,6 +130,7 @@ class ZKWindow : public EventMgr,
   void OnScreenChanged(WPARAM topLeft, LPARAM bottomRight);
   bool AcceptsRect(const Rect& r) const;
   bool SendPendingUpdates();
+  void TakeDueRechecks();
   Rect ScreenClientRect() const;
 
   // Application sharing (sharing/ClickToShare.cpp, sharing/HostWindowHole.cpp).
@@ -230,6 +231,11 @@ class ZKWindow : public EventMgr,
   ICONINFO arrowInfo_ = {};
   uint32_t localMouseOverride_ = 0;
   uint32_t dynamicUpdateThreshold_ = 0;
+  // Where screen-change reports pointed, to be looked at once more: a report
+  // may come before the drawing it announces has reached the screen.
+  RectList recheck_;
+  uint32_t recheckSince_ = 0;
+  uint32_t recheckDue_ = 0;
   CriticalSection positionLock_;
   RECT requestedPosition_ = {};
   uint8_t requestedVisible_ = 0;

@@ -2,7 +2,7 @@
 
 const std::vector<SessionProfile>& SessionProfiles() {
   static const std::vector<SessionProfile> profiles = {
-      {"live", "changes reach viewers within a few tenths of a second", true, 250, 0, 20, 50},
+      {"live", "changes reach viewers within a few tenths of a second", true, 2000, 0, 20, 50},
       {"library", "the library's settings: .\\ZK.ini, or its defaults", false, 0, 0, 0, 0},
   };
   return profiles;

@@ -6,7 +6,9 @@
 #include <utility>
 
 namespace {
-constexpr int kCancelCheckMs = 50;
+// Data and connections wake a wait at once; its end only looks for a cancel,
+// and each wake-up costs an idle session CPU under Wine.
+constexpr int kCancelCheckMs = 250;
 
 std::string LastError(const char* step) {
   return std::string(step) + " failed (Winsock error " + std::to_string(WSAGetLastError()) + ")";

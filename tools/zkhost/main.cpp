@@ -34,7 +34,9 @@
 #include "ZKLibrary.h"
 
 namespace {
-constexpr DWORD kCommandWaitMs = 50;
+// Commands and window messages wake the wait at once; its end only looks for
+// the session's end.
+constexpr DWORD kCommandWaitMs = 250;
 
 std::string ProfileUsage() {
   std::string text;

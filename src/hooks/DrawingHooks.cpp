@@ -1,0 +1,140 @@
+#include "hooks/DrawingHooks.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "hooks/ReportSink.h"
+#include "hooks/ZKHooks.h"
+
+namespace zkhooks {
+namespace {
+
+HHOOK g_getMessageHook = nullptr;
+HHOOK g_callWndProcRetHook = nullptr;
+
+// Hover effects are drawn near the pointer: a move reports this far around
+// it rather than its whole window, which may cover the screen.
+constexpr LONG kHoverReach = 64;
+// A process that moves the pointer or repaints in a tight loop reports the
+// same place at most this often; the presenter looks there on its next tick
+// anyway.
+constexpr DWORD kRepeatIntervalMs = 30;
+
+// Per process (this is not the shared section): what this process last
+// reported, to drop repeats. Races between its threads cost at most a
+// duplicate report.
+RECT g_lastReported = {};
+DWORD g_lastReportTicks = 0;
+
+bool Contains(const RECT& outer, const RECT& inner) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+// Screen coordinates travel as four unsigned 16-bit fields.
+uint32_t PackCorner(LONG x, LONG y) {
+  auto field = [](LONG v) { return static_cast<uint32_t>(std::clamp<LONG>(v, 0, 0xFFFF)); };
+  return field(x) | field(y) << 16;
+}
+
+void ReportDrawn(HWND window, RECT screen) {
+  if (IsRectEmpty(&screen) || !IsWindowVisible(window)) return;
+  DWORD now = GetTickCount();
+  if (Contains(g_lastReported, screen) && now - g_lastReportTicks < kRepeatIntervalMs) return;
+  PendingReport pending;
+  // The session window reports its own paints; its private messages would
+  // otherwise echo every report back.
+  if (!pending.Target() || pending.Target() == window) return;
+  g_lastReported = screen;
+  g_lastReportTicks = now;
+  pending.Post(WM_ZKHOOK_DRAWN, PackCorner(screen.left, screen.top),
+               PackCorner(screen.right, screen.bottom));
+}
+
+void ReportWindow(HWND window) {
+  RECT r;
+  if (GetWindowRect(window, &r)) ReportDrawn(window, r);
+}
+
+void ReportUpdateRegion(HWND window) {
+  RECT r;
+  if (!GetUpdateRect(window, &r, FALSE)) return;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  ReportDrawn(window, r);
+}
+
+void ReportAroundPointer(HWND window, POINT pointer) {
+  RECT box = {pointer.x - kHoverReach, pointer.y - kHoverReach, pointer.x + kHoverReach,
+               pointer.y + kHoverReach};
+  RECT bounds, both;
+  if (GetWindowRect(window, &bounds) && IntersectRect(&both, &box, &bounds)) {
+    ReportDrawn(window, both);
+  }
+}
+
+bool IsKeyOrClick(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_LBUTTONDOWN && message <= WM_MOUSELAST) ||
+         (message >= WM_NCLBUTTONDOWN && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// A queued message is seen as it is taken, before its window handles it: the
+// presenter looks again a little later for what was drawn after the report.
+LRESULT CALLBACK GetMessageProc(int code, WPARAM removal, LPARAM data) {
+  if (code == HC_ACTION && removal == PM_REMOVE) {
+    const auto* message = reinterpret_cast<const MSG*>(data);
+    if (message->hwnd) {
+      if (message->message == WM_PAINT) {
+        ReportUpdateRegion(message->hwnd);
+      } else if (message->message == WM_MOUSEMOVE || message->message == WM_NCMOUSEMOVE) {
+        ReportAroundPointer(message->hwnd, message->pt);
+      } else if (IsKeyOrClick(message->message)) {
+        ReportWindow(message->hwnd);
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, removal, data);
+}
+
+bool DrawsWhenSent(UINT message) {
+  switch (message) {
+    case WM_PAINT:  // UpdateWindow and RedrawWindow paint through SendMessage
+    case WM_NCPAINT:
+    case WM_SETTEXT:
+    case WM_WINDOWPOSCHANGED:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A sent message is seen once its window has handled it: what it drew is
+// there to be grabbed.
+LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
+  if (code == HC_ACTION) {
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(data);
+    if (call->hwnd && DrawsWhenSent(call->message)) ReportWindow(call->hwnd);
+  }
+  return CallNextHookEx(nullptr, code, fromThisThread, data);
+}
+
+}  // namespace
+
+bool InstallDrawingHooks(HINSTANCE module) {
+  g_getMessageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageProc, module, 0);
+  g_callWndProcRetHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndProcRet, module, 0);
+  if (g_getMessageHook && g_callWndProcRetHook) return true;
+  RemoveDrawingHooks();
+  return false;
+}
+
+void RemoveDrawingHooks() {
+  if (g_getMessageHook) UnhookWindowsHookEx(g_getMessageHook);
+  if (g_callWndProcRetHook) UnhookWindowsHookEx(g_callWndProcRetHook);
+  g_getMessageHook = nullptr;
+  g_callWndProcRetHook = nullptr;
+}
+
+}  // namespace zkhooks

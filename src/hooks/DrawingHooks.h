@@ -1,0 +1,15 @@
+#pragma once
+
+// Hooks that tell the session where the desktop is about to change or has
+// just changed, so that the presenter can look there at once instead of
+// waiting for its next poll. A report is a hint, not a promise: drawing that
+// no message announces (a video, a caret blinking) is still found by polling.
+
+#include <windows.h>
+
+namespace zkhooks {
+
+bool InstallDrawingHooks(HINSTANCE module);
+void RemoveDrawingHooks();
+
+}  // namespace zkhooks
