@@ -24,11 +24,13 @@ class LifecycleLock {
 
 // Reports posted before the hooks went away may still wait in the session
 // window's queue. Only its own thread can take them out; the engine removes
-// the hooks on that thread, so "no report afterwards" holds for it.
+// the hooks on that thread, so "no report afterwards" holds for it. (A
+// drawing report the engine posted itself goes too: it only matters while
+// capturing, and the engine removes the hooks as capture ends.)
 void DiscardQueuedReports(HWND session) {
   if (!session || GetWindowThreadProcessId(session, nullptr) != GetCurrentThreadId()) return;
   MSG message;
-  while (PeekMessageW(&message, session, WM_ZKHOOK_MOUSE, WM_ZKHOOK_ACTIVATED, PM_REMOVE)) {
+  while (PeekMessageW(&message, session, WM_ZKHOOK_DRAWN, WM_ZKHOOK_ACTIVATED, PM_REMOVE)) {
   }
 }
 

@@ -6,6 +6,7 @@
 #include "EndToEndFixture.h"
 #include "ScreenGrab.h"
 #include "events/ProtocolTypes.h"
+#include "session/SessionMessages.h"
 
 namespace {
 std::string Describe(const MatchReport& r) {
@@ -32,6 +33,28 @@ TEST_F(SessionEndToEnd, ViewerShowsTheScreenUnderTheFrameAndFollowsItsChanges) {
   // Changes travel as display updates, not as new full updates.
   EXPECT_EQ(Host().Figures().fullUpdates, 1u);
   EXPECT_GT(Host().Figures().displayUpdates, 0u);
+}
+
+TEST_F(SessionEndToEnd, WithoutPollingWhatAWindowPaintsStillReachesTheViewer) {
+  // Nothing looks at the screen unless the desktop's hooks say where it drew.
+  WriteConfig("EnablePolling=0\n");
+  ASSERT_NO_FATAL_FAILURE(StartPresenter());
+  StartViewer(kViewerX, kViewerY);
+  // Under Wine a thread learns of hooks set since it last took a message only
+  // with its next one: until then its own paints pass them by. The hooks are
+  // set by the time the presenter captures.
+  ASSERT_TRUE(WaitUntil([] { return PresenterDisplayMode() == ZKM_CAPTURE; }, kChangeSeconds));
+  ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0));
+  PumpFor(0.05);
+  Picture photo = Photo(kAreaWidth, kAreaHeight);
+  ShowContent(photo);
+  MatchReport report;
+  ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, photo, kFirstShowSeconds, &report))
+      << Describe(report);
+  Picture notepad = Notepad(kAreaWidth, kAreaHeight);
+  ShowContent(notepad);
+  EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, notepad, kChangeSeconds, &report))
+      << Describe(report);
 }
 
 TEST_F(SessionEndToEnd, EightBitViewerShowsThePresentersPaletteColours) {

@@ -10,7 +10,7 @@ constexpr UINT kFlushMarker = WM_APP + 0x77;
 const char kXdotoolPath[] = "Z:\\usr\\bin\\xdotool";
 
 bool Logged(UINT message) {
-  if (message >= WM_ZKHOOK_MOUSE && message <= WM_ZKHOOK_ACTIVATED) return true;
+  if (message >= WM_ZKHOOK_DRAWN && message <= WM_ZKHOOK_ACTIVATED) return true;
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:

@@ -28,7 +28,7 @@ bool HookedDesktop::AwaitReport(HWND window, UINT report, WPARAM wParam) {
 
 size_t HookedDesktop::CountReports(HWND window) const {
   return log_.Count([&](const Seen& seen) {
-    return seen.window == window && seen.message >= WM_ZKHOOK_MOUSE &&
+    return seen.window == window && seen.message >= WM_ZKHOOK_DRAWN &&
            seen.message <= WM_ZKHOOK_ACTIVATED;
   });
 }

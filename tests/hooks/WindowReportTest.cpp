@@ -110,6 +110,26 @@ TEST_F(HooksWindowReports, NothingIsReportedAfterUnSetHooks) {
   EXPECT_EQ(CountReports(Session()), 0u);
 }
 
+TEST_F(HooksWindowReports, APaintInAnotherProcessIsReportedWhereItDraws) {
+  HWND edit = FindWindowExW(notepad_, nullptr, L"Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  RECT client;
+  ASSERT_TRUE(GetClientRect(edit, &client));
+  MapWindowPoints(edit, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  ASSERT_TRUE(SyncWithNotepad());
+  log_.Clear();
+  InvalidateRect(edit, nullptr, TRUE);
+  auto coversEdit = [&](const Seen& seen) {
+    if (seen.window != Session() || seen.message != WM_ZKHOOK_DRAWN) return false;
+    RECT drawn = {LOWORD(seen.wParam), HIWORD(seen.wParam), LOWORD(seen.lParam),
+                  HIWORD(seen.lParam)};
+    RECT both;
+    return IntersectRect(&both, &drawn, &client) && EqualRect(&both, &client);
+  };
+  EXPECT_TRUE(PumpUntil([&] { return log_.Find(coversEdit) != nullptr; }))
+      << "no drawing report covering notepad's edit area";
+}
+
 TEST_F(HooksWindowReports, FocusedWindowIsFoundInAnotherProcess) {
   SetForegroundWindow(notepad_);
   ASSERT_TRUE(SyncWithNotepad());
