@@ -10,10 +10,11 @@
 // the library's own defaults (or .\ZK.ini) apply only under "library".
 //
 // "live" is zkhost's default, chosen from the session benchmark's stage
-// costs (bench/README.md): the screen's pixels cost the same to grab in one
-// poll as in bands, but a change then waits for the next poll (125 ms on
-// average) instead of a pass of eleven bands; the 20 ms update tick sends
-// what a poll found, and dispatches what a viewer received, at once.
+// costs (bench/README.md). The presenter's hooks report where windows draw,
+// and the library looks there on its next update tick (20 ms); the poll,
+// every 2 s over the whole area, is the safety net for drawing that no
+// message announces. Polling fast instead costs a whole-area grab (about
+// 10 ms of CPU under Wine) at every poll, still screen or not.
 struct SessionProfile {
   const char* name;
   const char* description;
@@ -28,5 +29,5 @@ const std::vector<SessionProfile>& SessionProfiles();
 // The profile of that name, or null.
 const SessionProfile* FindSessionProfile(const std::string& name);
 const SessionProfile& DefaultSessionProfile();
-// "live (whole area every 300 ms, ...)" for replies and the usage text.
+// "live: ... (poll the whole area every 2000 ms, ...)" for replies and the usage text.
 std::string DescribeSessionProfile(const SessionProfile& profile);
