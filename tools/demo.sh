@@ -7,7 +7,9 @@
 # viewer annotates it (one highlight dragged and one marker clicked with
 # xdotool, as a user would) and the marks are saved as seen on both sides.
 # Then Wine's notepad is shared the same way once the first program ends, and
-# text is typed into it with a real keyboard (xdotool). At the end it prints
+# text is typed into it with a real keyboard (xdotool); a second viewer, on a
+# display and Wine of its own as on another machine, takes input control and
+# types into notepad through its window. At the end it prints
 # the figures (updates and bytes sent, compression ratio, time from a change
 # to the viewer showing it, how closely the viewer matches) and saves PNGs of
 # the presenter's shared area and of the viewer's window, for the content,
@@ -25,12 +27,13 @@ ninja -C "$build" ZK ZKHooks zkhost zkcontent >/dev/null
 out="$root/out/demo"
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/*.txt "$out/ZK.ini"
+rm -rf "$out/remote"
 corpus=$(cd "$root/../shared/corpus" && pwd)
 
 # Presenter's area and viewer's window side by side on the 1280 x 1024
 # display, never overlapping: the presenter must not capture its viewer.
 "$root/tools/wine-session.sh" bash -c '
-  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1")
+  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4
   cd "$out"   # both sessions read .\ZK.ini from here
   wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --share zkcontent > present.txt 2>&1 &
   presenter=$!
@@ -74,9 +77,29 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   sleep 3
   import -window root -crop 624x600+0+0 +repage notepad-presenter.png || true
   import -window root -crop 624x600+648+0 +repage notepad-viewer.png || true
+  # A viewer on a machine of its own (a second display and Wine) takes input
+  # control and types into the same notepad through its window.
+  remote="$out/remote"
+  if "$second" start "$remote" && [ -f "$remote/ready" ]; then
+    "$second" run "$remote" controller "$bin/zkhost.exe" view --connect 127.0.0.1:5905 \
+      --at 0,0 --control --name demo-controller &
+    for _ in $(seq 120); do
+      grep -q "control: ok control" "$remote/controller.out" 2>/dev/null && break
+      sleep 0.5
+    done
+    sleep 2   # the viewer shows notepad before it is clicked
+    "$second" xdotool "$remote" typed mousemove 300 360 click 1 key ctrl+End Return \
+      type --delay 80 "Typed on a viewer that took control."
+    sleep 3
+    import -window root -crop 624x600+0+0 +repage notepad-remote-presenter.png || true
+    "$second" grab "$remote" controller-window 0 0 640 640
+    cp "$remote/controller-window.png" notepad-remote-viewer.png 2>/dev/null || true
+  fi
   kill $notepad 2>/dev/null || true
   wine "$bin/zkhost.exe" stop --port 5905 || true
-  wait $presenter $viewer || true' bash "$out" "$build/bin" "$corpus"
+  wait $presenter $viewer || true
+  "$second" stop "$remote" 2>/dev/null || true' \
+  bash "$out" "$build/bin" "$corpus" "$root/tests/endtoend/second-display.sh"
 
 echo "== presenter (zkhost present)"
 grep -v '^figures' "$out/present.txt" || true
@@ -94,6 +117,10 @@ echo "With the viewer's marks: $out/presenter-marks.png $out/viewer-marks.png"
 echo "Notepad shared and typed into: $out/notepad-presenter.png, $out/notepad-viewer.png"
 echo "== notepad shared by title"
 cat "$out/notepad.txt" 2>/dev/null || true
+echo "== remote control from a viewer on a second display"
+grep -E "control|taken|cancel" "$out/remote/controller.out" 2>/dev/null | tr -d '\r' ||
+  echo "(the second display did not start)"
+echo "Typed by the viewer in control: $out/notepad-remote-presenter.png, $out/notepad-remote-viewer.png"
 echo "Logs: $out/present.txt $out/view.txt $out/content.txt $out/marks.txt"
 [ -f "$out/presenter.png" ] && [ -f "$out/viewer.png" ] &&
   [ -f "$out/presenter-marks.png" ] && [ -f "$out/viewer-marks.png" ]

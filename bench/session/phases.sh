@@ -39,7 +39,10 @@ wine "$bin/zkhost.exe" present --port 5911 --rect "$area" --desktop --report-eve
   > present.txt 2>&1 &
 wine "$bin/zkhost.exe" view --connect 127.0.0.1:5911 --at 1940,0 > view.txt 2>&1 &
 for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
-wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 2>&1 | sample_phases zk "$presenter" zk_bytes
+# zkhost prints its figures every 0.25 s: the first picture's last bytes may
+# show a moment after the viewer shows it, so the still part starts 1 s later.
+wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 2>&1 |
+  sample_phases zk "$presenter" zk_bytes
 wine "$bin/zkhost.exe" stop --port 5911
 wait
 

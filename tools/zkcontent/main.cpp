@@ -11,7 +11,7 @@
 // --rect: where the content goes (the presenter's shared area); --watch: the
 // top-left corner of the viewer's window, of the same size; --idle: seconds
 // the first picture stays unchanged once the viewer shows it (without
-// --watch: once --settle seconds have passed); --interval:
+// --watch: once it is drawn), after --settle seconds; --interval:
 // milliseconds each picture stays at least; --save: PNGs of both areas at
 // the end; --hold: seconds the last picture stays after that, announced by
 // the line "phase held", so that a script can act on the still content (the
@@ -189,7 +189,9 @@ Latencies Play(const Options& o, ContentWindow& window, const std::vector<Scene>
       if (i > 0 && shown >= 0) latencies.seconds.push_back(shown);
     }
     if (i == 0 && o.idleSeconds > 0) {
-      if (!o.watch) HoldUntil(changed, o.settleSeconds);
+      // What the first picture cost (its last bytes may be counted a moment
+      // after the viewer shows it) stays out of the still part.
+      HoldUntil(o.watch ? Clock::now() : changed, o.settleSeconds);
       std::printf("phase still\n");
       std::fflush(stdout);
       HoldUntil(Clock::now(), o.idleSeconds);
