@@ -1,5 +1,6 @@
 #include "hooks/DesktopHooks.h"
 
+#include "hooks/HookPair.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
@@ -8,8 +9,7 @@ namespace {
 
 // Set in the installing process only; CallNextHookEx ignores the handle, so
 // procedures in other processes pass null.
-HHOOK g_cbtHook = nullptr;
-HHOOK g_callWndProcHook = nullptr;
+HookPair g_hooks;
 
 bool IsTopLevel(HWND window) {
   return window && !(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
@@ -73,18 +73,9 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 bool InstallDesktopHooks(HINSTANCE module) {
-  g_cbtHook = SetWindowsHookExW(WH_CBT, CbtProc, module, 0);
-  g_callWndProcHook = SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, module, 0);
-  if (g_cbtHook && g_callWndProcHook) return true;
-  RemoveDesktopHooks();
-  return false;
+  return g_hooks.Install(module, {WH_CBT, CbtProc}, {WH_CALLWNDPROC, CallWndProc});
 }
 
-void RemoveDesktopHooks() {
-  if (g_cbtHook) UnhookWindowsHookEx(g_cbtHook);
-  if (g_callWndProcHook) UnhookWindowsHookEx(g_callWndProcHook);
-  g_cbtHook = nullptr;
-  g_callWndProcHook = nullptr;
-}
+void RemoveDesktopHooks() { g_hooks.Remove(); }
 
 }  // namespace zkhooks

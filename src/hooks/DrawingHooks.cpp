@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "hooks/HookPair.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
 namespace zkhooks {
 namespace {
 
-HHOOK g_getMessageHook = nullptr;
-HHOOK g_callWndProcRetHook = nullptr;
+HookPair g_hooks;
 
 // Hover effects are drawn near the pointer: a move reports this far around
 // it rather than its whole window, which may cover the screen.
@@ -123,18 +123,10 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
 }  // namespace
 
 bool InstallDrawingHooks(HINSTANCE module) {
-  g_getMessageHook = SetWindowsHookExW(WH_GETMESSAGE, GetMessageProc, module, 0);
-  g_callWndProcRetHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndProcRet, module, 0);
-  if (g_getMessageHook && g_callWndProcRetHook) return true;
-  RemoveDrawingHooks();
-  return false;
+  return g_hooks.Install(module, {WH_GETMESSAGE, GetMessageProc},
+                         {WH_CALLWNDPROCRET, CallWndProcRet});
 }
 
-void RemoveDrawingHooks() {
-  if (g_getMessageHook) UnhookWindowsHookEx(g_getMessageHook);
-  if (g_callWndProcRetHook) UnhookWindowsHookEx(g_callWndProcRetHook);
-  g_getMessageHook = nullptr;
-  g_callWndProcRetHook = nullptr;
-}
+void RemoveDrawingHooks() { g_hooks.Remove(); }
 
 }  // namespace zkhooks

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "hooks/ClickToShareMode.h"
+#include "hooks/HookPair.h"
 #include "hooks/KeyMessageParam.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
@@ -10,8 +11,7 @@
 namespace zkhooks {
 namespace {
 
-HHOOK g_mouseHook = nullptr;
-HHOOK g_keyboardHook = nullptr;
+HookPair g_hooks;
 volatile LONG g_lastLocalMouseTicks = 0;
 // Which virtual keys are held, to tell a first press from auto-repeat.
 // Touched by the keyboard hook only, hence by the hook thread only.
@@ -62,18 +62,11 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM message, LPARAM data) {
 }  // namespace
 
 bool InstallInputHooks(HINSTANCE module) {
-  g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, MouseProc, module, 0);
-  g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, module, 0);
-  if (g_mouseHook && g_keyboardHook) return true;
-  RemoveInputHooks();
-  return false;
+  return g_hooks.Install(module, {WH_MOUSE_LL, MouseProc}, {WH_KEYBOARD_LL, KeyboardProc});
 }
 
 void RemoveInputHooks() {
-  if (g_mouseHook) UnhookWindowsHookEx(g_mouseHook);
-  if (g_keyboardHook) UnhookWindowsHookEx(g_keyboardHook);
-  g_mouseHook = nullptr;
-  g_keyboardHook = nullptr;
+  g_hooks.Remove();
   for (bool& held : g_keyHeld) held = false;
 }
 

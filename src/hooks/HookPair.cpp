@@ -1,0 +1,20 @@
+#include "hooks/HookPair.h"
+
+namespace zkhooks {
+
+bool HookPair::Install(HINSTANCE module, HookSpec first, HookSpec second) {
+  hooks_[0] = SetWindowsHookExW(first.id, first.procedure, module, 0);
+  hooks_[1] = SetWindowsHookExW(second.id, second.procedure, module, 0);
+  if (hooks_[0] && hooks_[1]) return true;
+  Remove();
+  return false;
+}
+
+void HookPair::Remove() {
+  for (HHOOK& hook : hooks_) {
+    if (hook) UnhookWindowsHookEx(hook);
+    hook = nullptr;
+  }
+}
+
+}  // namespace zkhooks

@@ -1,0 +1,25 @@
+#pragma once
+
+// Two hooks that only make sense together, installed both or neither.
+// Installed and removed on the hook thread.
+
+#include <windows.h>
+
+namespace zkhooks {
+
+struct HookSpec {
+  int id;
+  HOOKPROC procedure;
+};
+
+class HookPair {
+ public:
+  // False, with neither left installed, when either cannot be set.
+  bool Install(HINSTANCE module, HookSpec first, HookSpec second);
+  void Remove();
+
+ private:
+  HHOOK hooks_[2] = {};
+};
+
+}  // namespace zkhooks
