@@ -21,8 +21,8 @@ constexpr LONG kHoverReach = 64;
 constexpr DWORD kRepeatIntervalMs = 30;
 
 // Per process (this is not the shared section): what this process last
-// reported, to drop repeats. Races between its threads cost at most a
-// duplicate report.
+// reported, to drop repeats; its threads take turns.
+SRWLOCK g_lastLock = SRWLOCK_INIT;
 RECT g_lastReported = {};
 DWORD g_lastReportTicks = 0;
 
@@ -37,16 +37,24 @@ uint32_t PackCorner(LONG x, LONG y) {
   return field(x) | field(y) << 16;
 }
 
+bool IsRepeat(const RECT& screen) {
+  DWORD now = GetTickCount();
+  AcquireSRWLockExclusive(&g_lastLock);
+  bool repeat = Contains(g_lastReported, screen) && now - g_lastReportTicks < kRepeatIntervalMs;
+  if (!repeat) {
+    g_lastReported = screen;
+    g_lastReportTicks = now;
+  }
+  ReleaseSRWLockExclusive(&g_lastLock);
+  return repeat;
+}
+
 void ReportDrawn(HWND window, RECT screen) {
   if (IsRectEmpty(&screen) || !IsWindowVisible(window)) return;
-  DWORD now = GetTickCount();
-  if (Contains(g_lastReported, screen) && now - g_lastReportTicks < kRepeatIntervalMs) return;
   PendingReport pending;
   // The session window reports its own paints; its private messages would
   // otherwise echo every report back.
-  if (!pending.Target() || pending.Target() == window) return;
-  g_lastReported = screen;
-  g_lastReportTicks = now;
+  if (!pending.Target() || pending.Target() == window || IsRepeat(screen)) return;
   pending.Post(WM_ZKHOOK_DRAWN, PackCorner(screen.left, screen.top),
                PackCorner(screen.right, screen.bottom));
 }
