@@ -123,6 +123,7 @@ class ZKWindow : public EventMgr,
   uint32_t TimerInterval(UINT_PTR timerId) const;
   static uint32_t TimerBit(UINT_PTR timerId);
   void DispatchReceivedEvents();
+  void RunStarvedUpdateTick();
   void ApplyPosition();
 
   // Capture polling (frames/CapturePolling.cpp).
@@ -221,6 +222,10 @@ class ZKWindow : public EventMgr,
   uint8_t pendingMoveSent_ = 1;
   uint8_t lightInputControl_ = 0;
   std::atomic<uint32_t> updateInterval_{200};
+  // When the update tick last ran; it counts as ticking once it has run.
+  uint32_t lastUpdateTick_ = 0;
+  bool updateTicking_ = false;
+  bool inUpdateTick_ = false;
   std::atomic<uint32_t> inputInterval_{0};
   std::atomic<uint32_t> pollInterval_{0};
   // Timers (one bit each) whose restart a host thread has posted to the

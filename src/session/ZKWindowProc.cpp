@@ -38,7 +38,9 @@ LRESULT ZKWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
   bool handled = false;
   LRESULT result = HandleStandardMessage(window, message, wParam, lParam, &handled);
   if (handled) return result;
-  return HandlePrivateMessage(message, wParam, lParam, &handled);
+  result = HandlePrivateMessage(message, wParam, lParam, &handled);
+  if (handled) RunStarvedUpdateTick();
+  return result;
 }
 
 LRESULT ZKWindow::HandleStandardMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

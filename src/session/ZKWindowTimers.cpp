@@ -5,6 +5,12 @@ namespace {
 // A host-requested position is applied once the host has stopped moving the
 // window for this long.
 constexpr uint32_t kPositionSettleMs = 200;
+// A timer message comes only when no posted message waits: a host that keeps
+// the worker's queue full (full-update requests in a loop) would hold back
+// the update tick, and with it every received event, for as long as it
+// posts. After this many intervals without one, the next private message
+// runs it.
+constexpr uint32_t kStarvedTicks = 2;
 }  // namespace
 
 uint32_t ZKWindow::TimerInterval(UINT_PTR timerId) const {
@@ -75,14 +81,26 @@ void ZKWindow::DispatchReceivedEvents() {
   DispatchEvents();
 }
 
+void ZKWindow::RunStarvedUpdateTick() {
+  const uint32_t interval = updateInterval_;
+  // Not from inside a tick: a decoder's message box pumps messages.
+  if (updateTicking_ && !inUpdateTick_ &&
+      GetTickCount() - lastUpdateTick_ >= kStarvedTicks * interval)
+    OnTimer(TIMER_UPDATE);
+}
+
 void ZKWindow::OnTimer(UINT_PTR timerId) {
   switch (timerId) {
     case TIMER_UPDATE:
       // Each interval runs from the end of one tick to the start of the next.
       KillTimer(window_, TIMER_UPDATE);
+      lastUpdateTick_ = GetTickCount();
+      updateTicking_ = true;
+      inUpdateTick_ = true;
       ForgetEndedSharedWindows();
       if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
       DispatchReceivedEvents();
+      inUpdateTick_ = false;
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
       break;
     case TIMER_POLL:
