@@ -16,28 +16,27 @@ zkcontent prints its own viewer's latency.
 import sys
 
 
-def read_changes(path):
-    changes = []
+def values_of(path, keyword, count):
+    """The values of the "name=value" words of each line that starts with
+    `keyword` and has `count` words in all."""
     with open(path, errors="replace") as f:
         for line in f:
             words = line.split()
-            if len(words) == 4 and words[0] == "change":
-                at = float(words[2].split("=")[1])
-                box = [int(v) for v in words[3].split("=")[1].split(",")]
-                changes.append((at, box))
-    return changes
+            if len(words) == count and words[0] == keyword:
+                yield [word.split("=", 1)[1] for word in words[count - 2:]]
+
+
+def numbers(text):
+    return [int(v) for v in text.split(",")]
+
+
+def read_changes(path):
+    return [(float(at), numbers(box)) for at, box in values_of(path, "change", 4)]
 
 
 def read_updates(path):
-    updates = []
-    with open(path, errors="replace") as f:
-        for line in f:
-            words = line.split()
-            if len(words) == 3 and words[0] == "update":
-                at = float(words[1].split("=")[1])
-                rects = [[int(v) for v in r.split(",")] for r in words[2].split("=")[1].split(";") if r]
-                updates.append((at, rects))
-    return updates
+    return [(float(at), [numbers(r) for r in rects.split(";") if r])
+            for at, rects in values_of(path, "update", 3)]
 
 
 def intersects(rect, box):

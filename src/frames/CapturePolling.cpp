@@ -19,9 +19,6 @@ constexpr uint32_t kRecheckLimitMs = 400;
 int g_pollBand = 0;
 int g_halfPasses = 0;
 
-// Tick counts wrap after 49 days; their difference does not.
-bool TicksBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
-
 Rect ClientRect(HWND window) {
   RECT r;
   GetClientRect(window, &r);
@@ -65,15 +62,16 @@ void ZKWindow::OnScreenChanged(WPARAM topLeft, LPARAM bottomRight) {
   Rect local{inside.left - client.left, inside.top - client.top, inside.right - client.left,
              inside.bottom - client.top};
   RectList::Add(local);
-  uint32_t now = GetTickCount();
+  const uint32_t now = GetTickCount();
   if (recheck_.IsEmpty()) recheckSince_ = now;
   recheck_.Add(local);
-  uint32_t latest = recheckSince_ + kRecheckLimitMs;
-  recheckDue_ = TicksBefore(now + kRecheckDelayMs, latest) ? now + kRecheckDelayMs : latest;
+  recheckLastReport_ = now;
 }
 
 void ZKWindow::TakeDueRechecks() {
-  if (recheck_.IsEmpty() || TicksBefore(GetTickCount(), recheckDue_)) return;
+  if (recheck_.IsEmpty()) return;
+  const uint32_t now = GetTickCount();
+  if (now - recheckLastReport_ < kRecheckDelayMs && now - recheckSince_ < kRecheckLimitMs) return;
   Rect r;
   while (recheck_.TakeHead(&r)) RectList::Add(r);
 }

@@ -240,7 +240,7 @@ class ZKWindow : public EventMgr,
   // may come before the drawing it announces has reached the screen.
   RectList recheck_;
   uint32_t recheckSince_ = 0;
-  uint32_t recheckDue_ = 0;
+  uint32_t recheckLastReport_ = 0;
   CriticalSection positionLock_;
   RECT requestedPosition_ = {};
   uint8_t requestedVisible_ = 0;
