@@ -12,10 +12,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
-  # Without a window manager, every hide or destroy waits 2 s unless Wine
-  # manages the frames itself.
+fi
+# Without a window manager, every hide or destroy waits 2 s, and keys reach a
+# window only while the pointer is over it, unless Wine manages the frames
+# itself. Looked at on every run: a prefix once made without it ran the whole
+# suite that way.
+if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
+  grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" ||
+    { echo "wine-session.sh: could not set Wine's X11 Driver Managed=N in $WINEPREFIX" >&2; exit 1; }
 fi
 
 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '

@@ -8,10 +8,10 @@ constexpr UINT kFrameRefresh =
 constexpr UINT kRaiseWithFrameChange = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED;
 
 // Raises a window above every other non-topmost window without leaving it
-// topmost: a trip to the topmost band and back.
-void BringToTop(HWND window, bool activate) {
+// topmost (a trip to the topmost band and back), and without taking the keyboard.
+void BringToTop(HWND window) {
   if (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) return;
-  UINT flags = SWP_NOMOVE | SWP_NOSIZE | (activate ? 0 : SWP_NOACTIVATE);
+  constexpr UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
   SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
   SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
 }
@@ -42,7 +42,7 @@ void ZKWindow::EnterDisplay() {
   displayMode_ = ZKM_DISPLAY;
   UpdateScrollBars();
   SetFollowing(false);
-  BringToTop(window_, false);
+  BringToTop(window_);
   UpdateScrollOffsets();
   UpdateCaptureRegion();
   AskHostForHole();

@@ -40,15 +40,38 @@ class HostCommands : public EndToEndFixture {
   int runs_ = 0;
 };
 
+HWND EditOf(HWND program) { return FindWindowExA(program, nullptr, "Edit", nullptr); }
+
 // The text of a program's edit control (another process's control answers
 // only WM_GETTEXT).
 std::string EditText(HWND program) {
-  HWND edit = FindWindowExA(program, nullptr, "Edit", nullptr);
+  HWND edit = EditOf(program);
   char text[256] = {};
   DWORD_PTR result = 0;
   if (!edit || !SendMessageTimeoutA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                                     SMTO_NORMAL, 5000, &result))
     return "";
+  return text;
+}
+
+HWND KeyboardFocusOf(HWND program) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(program, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+// Where typed keys would go now, for failure messages.
+std::string KeyboardState(HWND program) {
+  POINT pointer = {};
+  GetCursorPos(&pointer);
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "foreground %p, program %p, its edit %p, its thread's focus %p; pointer at "
+                "%ld,%ld over %p",
+                static_cast<void*>(GetForegroundWindow()), static_cast<void*>(program),
+                static_cast<void*>(EditOf(program)), static_cast<void*>(KeyboardFocusOf(program)),
+                pointer.x, pointer.y, static_cast<void*>(WindowFromPoint(pointer)));
   return text;
 }
 
@@ -191,14 +214,32 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
                                std::to_string(kViewerY) + " --connect 127.0.0.1:" +
                                std::to_string(kPort),
                            "view-share.txt"));
+  ASSERT_TRUE(AwaitOutput(viewer, "zkhost: viewing")) << viewer.Output();
 
   SetForegroundWindow(notepad.Window());
-  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == notepad.Window(); }, 10));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        return GetForegroundWindow() == notepad.Window() &&
+               KeyboardFocusOf(notepad.Window()) == EditOf(notepad.Window());
+      },
+      10))
+      << KeyboardState(notepad.Window());
+  // Until the program's process gives its window the display's keyboard focus
+  // (it does so in its own time), keys go to the window under the pointer, and
+  // nowhere when that is no window: type with the pointer over the program.
+  RECT edit = {};
+  GetWindowRect(EditOf(notepad.Window()), &edit);
+  const std::string overTheEdit = std::to_string((edit.left + edit.right) / 2) + " " +
+                                  std::to_string((edit.top + edit.bottom) / 2);
   // One word: xdotool gets its arguments split at spaces, unquoted.
-  ASSERT_TRUE(hooktest::RunXdotool("type --delay 40 typedfortheviewer"));
+  ASSERT_TRUE(
+      hooktest::RunXdotool("mousemove " + overTheEdit + " type --delay 40 typedfortheviewer"));
   ASSERT_TRUE(WaitUntil([&] { return EditText(notepad.Window()) == "typedfortheviewer"; },
                         kChangeSeconds))
-      << "the keys never reached the program: \"" << EditText(notepad.Window()) << "\"";
+      << "the keys never reached the program: \"" << EditText(notepad.Window()) << "\"; "
+      << KeyboardState(notepad.Window());
+  // Viewers draw the presenter's pointer: park it away from the frame again.
+  MovePointer(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
 
   // The program's window is what the frame shows; the viewer shows the same
   // within 5-6-5 precision (the text caret blinks: compare both at once).

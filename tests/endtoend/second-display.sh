@@ -45,6 +45,9 @@ case "$command" in
       # viewers of the first test.
       DISPLAY= wineboot -i >/dev/null 2>&1
       DISPLAY= wineserver -w
+    fi
+    # As tools/wine-session.sh: looked at on every start.
+    if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
       DISPLAY= wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
       DISPLAY= wineserver -w
     fi
