@@ -70,6 +70,13 @@ bool HostProcess::IsRunning() const {
   return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+bool HostProcess::ControlProcess(const char* ntdllFunction) {
+  using ProcessControl = LONG(WINAPI*)(HANDLE);
+  auto control = reinterpret_cast<ProcessControl>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), ntdllFunction)));
+  return control && process_.hProcess && control(process_.hProcess) >= 0;
+}
+
 std::string HostProcess::Output() const {
   std::ifstream in(outputFile_);
   std::stringstream text;

@@ -24,12 +24,18 @@ class HostProcess {
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool IsRunning() const;
+  // Holds every thread of the process still until Resume: what it has not
+  // answered yet stays unanswered meanwhile.
+  bool Suspend() { return ControlProcess("NtSuspendProcess"); }
+  bool Resume() { return ControlProcess("NtResumeProcess"); }
   DWORD ProcessId() const { return process_.dwProcessId; }
   // Its session window ("Morvane Zenkast"), or null before it has one.
   HWND SessionWindow() const;
   std::string Output() const;
 
  private:
+  bool ControlProcess(const char* ntdllFunction);
+
   PROCESS_INFORMATION process_ = {};
   HANDLE input_ = nullptr;
   std::string outputFile_;

@@ -370,6 +370,9 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
   // Given back, control goes to whoever asks next, with a higher token still.
   ASSERT_TRUE(second_->Command("viewer-two", "release-control"));
   ASSERT_TRUE(AwaitViewer("viewer-two", "ok control given back"));
+  // The viewer answers before its presenter hears it; a request from the other
+  // viewer could overtake the release.
+  ASSERT_TRUE(AwaitPresenter("viewer 2 gave control back")) << presenter_.Output();
   const size_t before = second_->Output("viewer-one").size();
   ASSERT_TRUE(second_->Command("viewer-one", "control"));
   ASSERT_TRUE(WaitUntil([&] { return TokenIn(second_->Output("viewer-one"), before) != 0; },
@@ -380,7 +383,27 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
   TypeThroughViewer(kViewerY, " and one", {40, 20});
   EXPECT_TRUE(EditHolds("two and one")) << "the edit holds \"" << Text(Control(kEditId)) << "\"";
   EXPECT_TRUE(AwaitPresenter("viewer 1 takes control with token " + std::to_string(first)));
-  EXPECT_TRUE(AwaitPresenter("viewer 2 gave control back"));
+
+  // A grant that comes after its request stopped waiting still makes its
+  // viewer the holder; one that holds no control gives it straight back
+  // rather than keep it unused. The presenter is held still until the
+  // request has timed out.
+  const size_t presenterBefore = presenter_.Output().size();
+  ASSERT_TRUE(presenter_.Suspend());
+  ASSERT_TRUE(second_->Command("viewer-two", "control 0.5"));
+  const bool timedOut = AwaitViewer("viewer-two", "error: the presenter granted no control");
+  ASSERT_TRUE(presenter_.Resume());
+  ASSERT_TRUE(timedOut) << second_->Output("viewer-two");
+  EXPECT_TRUE(AwaitViewer("viewer-two",
+                          "a control grant came after its request had timed out: given back"))
+      << second_->Output("viewer-two");
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return presenter_.Output().find("viewer 2 gave control back", presenterBefore) !=
+               std::string::npos;
+      },
+      kStartSeconds))
+      << presenter_.Output();
 }
 
 class RemoteDoubleClick : public RemoteControl, public ::testing::WithParamInterface<bool> {};

@@ -96,7 +96,8 @@ const std::vector<HostCommand>& HostCommands() {
        kInBoth, RunLeaveAnnotation},
       {"control", "[SECONDS]",
        "take input control: ask the presenter's token service for a token, waiting up to "
-       "SECONDS (10); mouse and keys in this window then work the presenter's desktop",
+       "SECONDS (10; a token that comes later is given back); mouse and keys in this window "
+       "then work the presenter's desktop",
        kInViewer, RunControl},
       {"release-control", "", "give input control back to the presenter", kInViewer,
        RunReleaseControl},

@@ -87,9 +87,24 @@ void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
 void ViewerHost::OnGrant(const uint8_t* payload, uint32_t size) {
   ControlGrantMessage grant;
   if (!ParseMessage(payload, size, &grant) || grant.token == 0) return;
-  std::lock_guard<std::mutex> lock(controlMutex_);
-  grantedToken_ = grant.token;
-  granted_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(controlMutex_);
+    if (unansweredRequests_ > 0) --unansweredRequests_;
+    // An older request's answer: the newer one's grant follows and replaces it.
+    if (unansweredRequests_ > 0) return;
+    if (requestWaiting_) {
+      grantedToken_ = grant.token;
+      granted_.notify_all();
+      return;
+    }
+    if (controlToken_ != 0) {
+      controlToken_ = grant.token;
+      zk_.EnableInputControl(1, grant.token);
+      return;
+    }
+  }
+  Send(*MakeMessageFrame(ZKH_RELEASECONTROL, ControlReleaseMessage{}));
+  if (notice_) notice_("a control grant came after its request had timed out: given back");
 }
 
 void ViewerHost::OnCancel() {
@@ -107,10 +122,12 @@ bool ViewerHost::RequestControl(double seconds, uint32_t* token) {
   std::unique_lock<std::mutex> lock(controlMutex_);
   grantedToken_ = 0;
   if (!Send(*MakeMessageFrame(ZKH_REQUESTCONTROL, ControlRequestMessage{}))) return false;
+  ++unansweredRequests_;
+  requestWaiting_ = true;
   const auto wait = std::chrono::duration<double>(seconds);
-  if (!granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || stop_; }) ||
-      grantedToken_ == 0)
-    return false;
+  granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || stop_; });
+  requestWaiting_ = false;
+  if (grantedToken_ == 0) return false;
   controlToken_ = *token = grantedToken_;
   grantedToken_ = 0;
   zk_.EnableInputControl(1, *token);

@@ -33,7 +33,10 @@ struct ViewerFigures {
 // Input control comes from the presenter's token service: RequestControl
 // asks for a token and, once granted, lets the library send its input under
 // it; a cancel from the presenter (a newer grant took control, or input was
-// refused) ends it, as ReleaseControl does.
+// refused) ends it, as ReleaseControl does. A grant that comes after its
+// request stopped waiting makes this viewer the holder all the same: one
+// that holds control carries on under the new token, any other gives it
+// straight back, so that control never rests with a viewer that sends none.
 //
 // Threads: Connect and Run on one host thread, which receives; Run starts
 // one thread that drains the library's queue, sends, and keeps the time.
@@ -87,5 +90,8 @@ class ViewerHost {
   std::mutex controlMutex_;
   std::condition_variable granted_;
   uint32_t grantedToken_ = 0;  // the last grant not yet taken up
+  // Requests sent and not answered yet; the presenter answers in order.
+  uint32_t unansweredRequests_ = 0;
+  bool requestWaiting_ = false;  // RequestControl waits for the next grant
   std::atomic<uint32_t> controlToken_{0};
 };
