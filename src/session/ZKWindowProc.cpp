@@ -55,9 +55,11 @@ LRESULT ZKWindow::HandleStandardMessage(HWND window, UINT message, WPARAM wParam
       return 0;
     case WM_MOVE:
       OnMove();
+      if (showStatistics_) statistics_.KeepClearOfOwner();
       return 0;
     case WM_SIZE:
       OnSize(static_cast<UINT>(wParam));
+      if (showStatistics_) statistics_.KeepClearOfOwner();
       return 0;
     case WM_PAINT:
       OnPaint();

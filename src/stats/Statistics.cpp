@@ -15,6 +15,27 @@ constexpr uint32_t kOneSecond = 1000;
 // mark fallen behind catches up over the following ticks.
 bool g_refreshMarked = false;
 DWORD g_refreshMark = 0;
+
+LONG Clamp(LONG value, LONG low, LONG high) { return value < low ? low : value > high ? high : value; }
+
+// Where a window of `size` can stand beside `area` within `work`: right of
+// it, else left, else below, else above; false when no side has room.
+bool PlaceBeside(const RECT& area, SIZE size, const RECT& work, POINT* at) {
+  const LONG top = Clamp(area.top, work.top, work.bottom - size.cy);
+  const LONG left = Clamp(area.left, work.left, work.right - size.cx);
+  const POINT sides[] = {{area.right, top},
+                         {area.left - size.cx, top},
+                         {left, area.bottom},
+                         {left, area.top - size.cy}};
+  for (const POINT& side : sides) {
+    if (side.x >= work.left && side.y >= work.top && side.x + size.cx <= work.right &&
+        side.y + size.cy <= work.bottom) {
+      *at = side;
+      return true;
+    }
+  }
+  return false;
+}
 }  // namespace
 
 Statistics::Statistics() { StatReset(TickCountMs()); }
@@ -25,6 +46,7 @@ bool Statistics::Create(HINSTANCE instance, HWND owner) {
   dialog_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_STATISTICS), owner, DialogProc,
                                reinterpret_cast<LPARAM>(this));
   if (dialog_) {
+    KeepClearOfOwner();
     ShowWindow(dialog_, SW_SHOW);
     UpdateWindow(dialog_);
   }
@@ -60,6 +82,21 @@ void Statistics::RefreshPeriodically() {
   if (now - g_refreshMark > kRefreshMs) {
     Redraw();
     g_refreshMark += kRefreshMs;
+  }
+}
+
+void Statistics::KeepClearOfOwner() {
+  RECT dialog, owner, overlap;
+  if (!dialog_ || !IsWindowVisible(owner_) || !GetWindowRect(dialog_, &dialog) ||
+      !GetWindowRect(owner_, &owner) || !IntersectRect(&overlap, &dialog, &owner))
+    return;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoA(MonitorFromWindow(owner_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const SIZE size = {dialog.right - dialog.left, dialog.bottom - dialog.top};
+  POINT at;
+  if (PlaceBeside(owner, size, monitor.rcWork, &at)) {
+    SetWindowPos(dialog_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

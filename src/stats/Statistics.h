@@ -27,6 +27,11 @@ class Statistics {
   void Redraw();
   // Redraws about once a second; called after every timer tick of the owner.
   void RefreshPeriodically();
+  // Moves the dialog beside its owner when the two overlap: over the
+  // presenter's frame it would hide the shared area and be captured with it.
+  // Called when the owner moves or changes size; a place the user chose
+  // beside the frame is kept.
+  void KeepClearOfOwner();
   HWND GetDialog() const { return dialog_; }
 
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

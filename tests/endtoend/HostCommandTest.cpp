@@ -169,10 +169,19 @@ TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly)
   ASSERT_TRUE(WaitUntil([&] { return GetDlgItemTextA(dialog, 1002, text, sizeof text) > 0; },
                         kChangeSeconds));
   EXPECT_EQ(std::string(text).rfind("Totals: ", 0), 0u) << text;
+  // It stands beside the frame: over it, it would hide the shared area and
+  // be sent with it.
+  const RECT area = {0, 0, kAreaWidth, kAreaHeight};
+  RECT shown = {}, overlap = {};
+  EXPECT_TRUE(WaitUntil(
+      [&] { return GetWindowRect(dialog, &shown) && !IntersectRect(&overlap, &shown, &area); },
+      kChangeSeconds))
+      << "the statistics window is at " << shown.left << "," << shown.top << " to " << shown.right
+      << "," << shown.bottom;
   // The setting held for that session: .\ZK.ini is as the test wrote it.
-  char shown[16] = {};
-  GetPrivateProfileStringA("ZK", "ShowStatistics", "absent", shown, sizeof shown, ".\\ZK.ini");
-  EXPECT_STREQ(shown, "absent");
+  char setting[16] = {};
+  GetPrivateProfileStringA("ZK", "ShowStatistics", "absent", setting, sizeof setting, ".\\ZK.ini");
+  EXPECT_STREQ(setting, "absent");
 
   EXPECT_EQ(Run("stop --port " + std::to_string(kPort)).code, 0u);
   DWORD code = 99;
