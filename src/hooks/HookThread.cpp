@@ -11,11 +11,34 @@ namespace {
 // milliseconds; a caller tearing a session down must not hang on either.
 constexpr DWORD kStartLimitMs = 10000;
 constexpr DWORD kStopLimitMs = 5000;
+// Once its hooks are gone the thread only has to end, which takes the loader
+// lock: a host unloading the library without releasing the session holds it
+// until the unload is over, so the thread is let go after this short wait
+// rather than waited for in vain (it ends when the unload has finished).
+constexpr DWORD kEndLimitMs = 250;
 
 void CloseAndClear(HANDLE& handle) {
   if (handle) CloseHandle(handle);
   handle = nullptr;
 }
+
+// A copy of an event for the thread, which closes it itself: Stop may have
+// given up on the thread and closed its own by the time the thread uses it.
+HANDLE CopyForThread(HANDLE event) {
+  HANDLE copy = nullptr;
+  if (!event || !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE,
+                                 DUPLICATE_SAME_ACCESS))
+    return nullptr;
+  return copy;
+}
+
+// What the thread is handed: its events are its own.
+struct ThreadStart {
+  HookThread* owner;
+  HMODULE module;
+  HANDLE stop;     // set by Stop
+  HANDLE removed;  // set by the thread once its hooks are gone
+};
 
 }  // namespace
 
@@ -23,16 +46,24 @@ bool HookThread::Start() {
   if (thread_) return true;
   // The thread holds its own reference on the DLL, so unloading it while
   // hooks are set cannot pull the code from under the running loop.
+  HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<LPCWSTR>(&HookThread::Run), &module_)) {
+                          reinterpret_cast<LPCWSTR>(&HookThread::Run), &module)) {
     return false;
   }
   ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (ready_) thread_ = CreateThread(nullptr, 0, &HookThread::Run, this, 0, &threadId_);
+  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  removed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  auto* start = new ThreadStart{this, module, CopyForThread(stop_), CopyForThread(removed_)};
+  if (ready_ && start->stop && start->removed) {
+    thread_ = CreateThread(nullptr, 0, &HookThread::Run, start, 0, nullptr);
+  }
   if (!thread_) {
-    CloseAndClear(ready_);
-    FreeLibrary(module_);
-    module_ = nullptr;
+    CloseAndClear(start->stop);
+    CloseAndClear(start->removed);
+    delete start;
+    CloseEvents();
+    FreeLibrary(module);
     return false;
   }
   HANDLE waits[] = {ready_, thread_};
@@ -45,11 +76,18 @@ bool HookThread::Start() {
 
 void HookThread::Stop() {
   if (!thread_) return;
-  PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-  WaitForSingleObject(thread_, kStopLimitMs);
+  SetEvent(stop_);
+  if (WaitForSingleObject(removed_, kStopLimitMs) == WAIT_OBJECT_0) {
+    WaitForSingleObject(thread_, kEndLimitMs);
+  }
+  CloseEvents();
   CloseAndClear(thread_);
-  threadId_ = 0;
-  module_ = nullptr;  // released by the thread on its way out
+}
+
+void HookThread::CloseEvents() {
+  CloseAndClear(ready_);
+  CloseAndClear(stop_);
+  CloseAndClear(removed_);
 }
 
 bool HookThread::InstallHooks(HINSTANCE module) {
@@ -62,21 +100,34 @@ bool HookThread::InstallHooks(HINSTANCE module) {
   return false;
 }
 
-DWORD WINAPI HookThread::Run(void* self) {
-  auto* owner = static_cast<HookThread*>(self);
-  HMODULE module = owner->module_;
+void HookThread::PumpUntilStopped(HANDLE stop) {
   MSG message;
-  // Create the queue before anyone may post WM_QUIT to it.
+  // The stop is an event, not a message: while a host unloads the library
+  // it holds the loader lock, and every hook call on a message taken here
+  // waits for that lock. The event comes first when both are there.
+  while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+}
+
+DWORD WINAPI HookThread::Run(void* argument) {
+  const ThreadStart start = *static_cast<ThreadStart*>(argument);
+  delete static_cast<ThreadStart*>(argument);
+  MSG message;
+  // Low-level hooks are called through this thread's queue: make it first.
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-  if (owner->InstallHooks(module)) {
-    SetEvent(owner->ready_);
-    // owner may be written by Stop from here on; only the queue is used.
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+  if (start.owner->InstallHooks(start.module)) {
+    SetEvent(start.owner->ready_);
+    // The owner may be changed by Stop from here on; it is not touched again.
+    PumpUntilStopped(start.stop);
     RemoveDrawingHooks();
     RemoveDesktopHooks();
     RemoveInputHooks();
   }
-  FreeLibraryAndExitThread(module, 0);
+  SetEvent(start.removed);
+  CloseHandle(start.removed);
+  CloseHandle(start.stop);
+  FreeLibraryAndExitThread(start.module, 0);
 }
 
 }  // namespace zkhooks

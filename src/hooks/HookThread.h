@@ -16,18 +16,21 @@ class HookThread {
   // Starts the thread and returns once every hook is installed; false (and no
   // thread) when a hook cannot be installed. True at once when running.
   bool Start();
-  // Removes the hooks and joins the thread. Harmless when not running.
+  // Removes the hooks and lets the thread end (waiting for its end only
+  // briefly: under the loader lock it cannot end). Harmless when not running.
   void Stop();
   bool IsRunning() const { return thread_ != nullptr; }
 
  private:
-  static DWORD WINAPI Run(void* self);
+  static DWORD WINAPI Run(void* argument);
+  static void PumpUntilStopped(HANDLE stop);
   bool InstallHooks(HINSTANCE module);
+  void CloseEvents();
 
   HANDLE thread_ = nullptr;
-  DWORD threadId_ = 0;
-  HANDLE ready_ = nullptr;
-  HMODULE module_ = nullptr;
+  HANDLE ready_ = nullptr;    // set by the thread once its hooks are installed
+  HANDLE stop_ = nullptr;     // tells the thread to remove them and end
+  HANDLE removed_ = nullptr;  // set by the thread once its hooks are gone
 };
 
 }  // namespace zkhooks
