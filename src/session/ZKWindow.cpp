@@ -90,6 +90,7 @@ void ZKWindow::ResetMembers() {
   pendingMoveSent_ = 1;
   updateInterval_ = 200;
   restartsPosted_ = 0;  // any still marked went to the last session's window
+  setterPollPosted_ = false;
 }
 
 bool ZKWindow::Release() {

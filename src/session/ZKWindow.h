@@ -231,6 +231,8 @@ class ZKWindow : public EventMgr,
   // Timers (one bit each) whose restart a host thread has posted to the
   // worker and the worker has not yet made.
   std::atomic<uint32_t> restartsPosted_{0};
+  // A poll posted by SetPollFrequency that the worker has not yet taken.
+  std::atomic<bool> setterPollPosted_{false};
   uint8_t showStatistics_ = 0;
   uint32_t inputControlToken_ = 0;
   ICONINFO arrowInfo_ = {};

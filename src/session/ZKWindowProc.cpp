@@ -168,6 +168,7 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
       ClearAnnotation();
       break;
     case WM_ZK_POLL:
+      setterPollPosted_ = false;  // before the settings are read: a newer setter posts again
       OnPoll(static_cast<int>(wParam));
       break;
     case WM_ZK_RESTARTTIMER:

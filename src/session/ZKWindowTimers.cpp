@@ -68,8 +68,10 @@ bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t ba
   pollExclusive_ = intervalMs && exclusive;
   pollProgressive_ = intervalMs ? bands : 0;
   RestartTimerOnWorker(TIMER_POLL);
+  // As for the restarts: one poll on its way reads the newest settings.
   HWND window = window_;
-  if (window) PostMessageA(window, WM_ZK_POLL, 0, 0);
+  if (window && !setterPollPosted_.exchange(true) && !PostMessageA(window, WM_ZK_POLL, 0, 0))
+    setterPollPosted_ = false;
   return true;
 }
 

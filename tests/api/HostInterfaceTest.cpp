@@ -20,6 +20,7 @@ constexpr UINT kEnableInputControl = 0x1404;
 constexpr UINT kAddHighlight = 0x1405;
 constexpr UINT kAddMarker = 0x1406;
 constexpr UINT kClearAnnotation = 0x1407;
+constexpr UINT kPoll = 0x1408;
 constexpr UINT kEnableAnnotation = 0x2400;
 constexpr UINT_PTR kUpdateTimer = 1000;
 constexpr UINT_PTR kInputTimer = 1001;
@@ -285,6 +286,31 @@ TEST_F(HostInterface, ClickToShareRefusesADestroyedWindowAndPostsANullOne) {
   ASSERT_TRUE(spy_.Fence());
   std::vector<Posted> expected = {{kClickToShare, 0, 2}};
   EXPECT_EQ(HostMessagesTaken(spy_), expected);
+}
+
+// A host that sets the poll frequency in a loop must not queue a poll pass
+// per call: the worker would grab the screen for each, and Release wait
+// behind them.
+TEST_F(HostInterface, SettingThePollFrequencyInALoopQueuesOnePoll) {
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(zk().SetPollFrequency(kHour, 0, 0), 1);  // no tick falls due meanwhile
+  ASSERT_TRUE(spy_.Fence());
+  spy_.Clear();
+  // The worker is held still, so every call finds the first one's poll queued.
+  HANDLE worker = OpenThread(THREAD_SUSPEND_RESUME, FALSE, spy_.WorkerThreadId());
+  ASSERT_NE(worker, nullptr);
+  ASSERT_NE(SuspendThread(worker), static_cast<DWORD>(-1));
+  for (int call = 0; call < 1000; ++call) zk().SetPollFrequency(kHour, 0, 0);
+  ResumeThread(worker);
+  CloseHandle(worker);
+  ASSERT_TRUE(spy_.Fence());
+  const auto polls = spy_.Taken([](const SessionSpy::Record& r) { return r.message == kPoll; });
+  EXPECT_EQ(polls.size(), 1u);
+  // Once taken, the next call polls again.
+  spy_.Clear();
+  zk().SetPollFrequency(kHour, 0, 0);
+  ASSERT_TRUE(spy_.Fence());
+  EXPECT_EQ(spy_.Taken([](const SessionSpy::Record& r) { return r.message == kPoll; }).size(), 1u);
 }
 
 TEST_F(HostInterface, ZeroFrequenciesAreRefusedAndTheRunningTimersKeepTheirPeriods) {
