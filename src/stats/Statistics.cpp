@@ -16,6 +16,7 @@ constexpr uint32_t kOneSecond = 1000;
 bool g_refreshMarked = false;
 DWORD g_refreshMark = 0;
 
+// Not std::clamp: a dialog taller or wider than the work area makes high < low.
 LONG Clamp(LONG value, LONG low, LONG high) { return value < low ? low : value > high ? high : value; }
 
 // Where a window of `size` can stand beside `area` within `work`: right of
