@@ -24,8 +24,38 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
 echo "setup: installing ${missing[*]}" >&2
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-$sudo apt-get update -qq
+
+# A mirror in the middle of a sync serves an index whose size does not match
+# its Release file; a later try usually finds it whole. When it stays broken,
+# the indexes that did load are used.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+updated=false
+for attempt in 1 2 3; do
+  if $sudo apt-get update -qq 2>"$errors"; then
+    updated=true
+    break
+  fi
+  sleep $((attempt * 5))
+done
+$updated || echo "setup: some package indexes failed to download three times; going on with those that loaded ($(grep -m1 -o 'Failed to fetch [^ ]*' "$errors" || echo 'see apt-get update'))" >&2
+
 # The JDK's post-install links its manual pages into a folder that slim
 # images leave out.
 $sudo mkdir -p /usr/share/man/man1
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_missing() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" \
+    "${missing[@]}" >/dev/null 2>"$errors"
+}
+if ! install_missing; then
+  # Without the security archive's 32-bit index, a 32-bit package cannot match
+  # its 64-bit twin's newer security version ("held broken packages"); the
+  # release's own versions of both do.
+  if grep -q 'held broken packages\|unmet dependencies' "$errors"; then
+    echo "setup: the resolver reported broken packages; installing with the release's own archive preferred (-t bookworm)" >&2
+    install_missing -t bookworm || { cat "$errors" >&2; exit 1; }
+  else
+    cat "$errors" >&2
+    exit 1
+  fi
+fi
