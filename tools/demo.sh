@@ -35,9 +35,18 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
 "$root/tools/wine-session.sh" bash -c '
   out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4
   cd "$out"   # both sessions read .\ZK.ini from here
-  wine "$bin/zkhost.exe" present --port 5905 --rect 0,0,624,600 --share zkcontent > present.txt 2>&1 &
+  # On a port the system chooses, so that the demo runs beside anything else.
+  wine "$bin/zkhost.exe" present --port 0 --name demo-presenter --rect 0,0,624,600 \
+    --share zkcontent > present.txt 2>&1 &
   presenter=$!
-  wine "$bin/zkhost.exe" view --connect 127.0.0.1:5905 --at 648,0 --name demo-viewer \
+  port=
+  for _ in $(seq 120); do
+    port=$(sed -n "s/.* on port \([0-9]*\) as .*/\1/p" present.txt 2>/dev/null | head -1)
+    [ -n "$port" ] && break
+    sleep 0.5
+  done
+  [ -n "$port" ] || { echo "the presenter did not start" >> present.txt; exit 1; }
+  wine "$bin/zkhost.exe" view --connect 127.0.0.1:$port --at 648,0 --name demo-viewer \
     > view.txt 2>&1 &
   viewer=$!
   wine "$bin/zkcontent.exe" --rect 0,0,624,600 --watch 648,0 --corpus "$corpus" \
@@ -50,6 +59,9 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   done
   if grep -q "^phase held" content.txt; then
     send() { echo "viewer: $* -> $(wine "$bin/zkhost.exe" send demo-viewer "$@")" >> marks.txt; }
+    # The presenter takes its viewers' marks only once it allows them.
+    echo "presenter: annotation on -> $(wine "$bin/zkhost.exe" send demo-presenter annotation on)" \
+      >> marks.txt
     send annotation on
     send highlight
     sleep 1   # the viewer arms the placement on its next turn
@@ -65,12 +77,12 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   fi
   wait $content || true
   # How often the presenter looked and sent: the default profile of zkhost.
-  wine "$bin/zkhost.exe" send present-5905 profile > profile.txt 2>&1 || true
+  wine "$bin/zkhost.exe" send demo-presenter profile > profile.txt 2>&1 || true
   # A second program, shared by title once the first has gone, and typed
   # into through its see-through frame.
   wine notepad.exe >/dev/null 2>&1 &
   notepad=$!
-  wine "$bin/zkhost.exe" send present-5905 share Notepad 20 > notepad.txt 2>&1 || true
+  wine "$bin/zkhost.exe" send demo-presenter share Notepad 20 > notepad.txt 2>&1 || true
   sleep 1
   xdotool mousemove 300 300 click 1
   xdotool type --delay 60 "Typed on the presenter, shown on the viewer."
@@ -81,7 +93,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   # control and types into the same notepad through its window.
   remote="$out/remote"
   if "$second" start "$remote" && [ -f "$remote/ready" ]; then
-    "$second" run "$remote" controller "$bin/zkhost.exe" view --connect 127.0.0.1:5905 \
+    "$second" run "$remote" controller "$bin/zkhost.exe" view --connect 127.0.0.1:$port \
       --at 0,0 --control --name demo-controller &
     for _ in $(seq 120); do
       grep -q "control: ok control" "$remote/controller.out" 2>/dev/null && break
@@ -96,7 +108,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
     cp "$remote/controller-window.png" notepad-remote-viewer.png 2>/dev/null || true
   fi
   kill $notepad 2>/dev/null || true
-  wine "$bin/zkhost.exe" stop --port 5905 || true
+  wine "$bin/zkhost.exe" send demo-presenter stop || true
   wait $presenter $viewer || true
   "$second" stop "$remote" 2>/dev/null || true' \
   bash "$out" "$build/bin" "$corpus" "$root/tests/endtoend/second-display.sh"

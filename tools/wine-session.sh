@@ -24,9 +24,22 @@ if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     { echo "wine-session.sh: could not set Wine's X11 Driver Managed=N in $WINEPREFIX" >&2; exit 1; }
 fi
 
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash -c '
-  # Start Wine'"'"'s services before the command, so that they do not inherit
-  # (and hold open) the pipes of whoever reads its output.
-  wineserver -p; wineboot >/dev/null 2>&1
-  rc=0; "$@" || rc=$?
-  wineserver -k; exit $rc' bash "$@"
+# The display is the X server's own choice of a free number (-displayfd), so
+# that two runs on one machine never pick the same one.
+ready=$(mktemp -u) log=$(mktemp)
+mkfifo "$ready"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >"$log" 2>&1 &
+xvfb=$!
+# Wine goes with the display, however the command ends.
+trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null; rm -f "$ready" "$log"' EXIT
+read -r number <"$ready" || true
+[ -n "$number" ] || { echo "wine-session.sh: Xvfb did not start:" >&2; cat "$log" >&2; exit 1; }
+export DISPLAY=":$number"
+
+# Start Wine's services before the command, so that they do not inherit (and
+# hold open) the pipes of whoever reads its output.
+wineserver -p || true
+wineboot >/dev/null 2>&1 || true
+rc=0
+"$@" || rc=$?
+exit $rc

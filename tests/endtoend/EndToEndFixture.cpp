@@ -142,6 +142,20 @@ void EndToEndFixture::StopPresenter() {
   zk_.Release();
 }
 
+bool EndToEndFixture::AwaitPresenting(const HostProcess& presenter, Presenting* out) {
+  auto listening = [&] {
+    const std::string output = presenter.Output();
+    size_t at = output.find(" on port ");
+    char name[128] = {};
+    if (at == std::string::npos ||
+        std::sscanf(output.c_str() + at, " on port %d as %127[^\r\n]", &out->port, name) != 2)
+      return false;
+    out->name = name;
+    return true;
+  };
+  return WaitUntil(listening, kFirstShowSeconds);
+}
+
 HostProcess& EndToEndFixture::StartViewer(int x, int y) {
   viewers_.push_back(std::make_unique<HostProcess>());
   char arguments[96];

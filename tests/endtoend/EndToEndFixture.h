@@ -43,6 +43,13 @@ class EndToEndFixture : public ::testing::Test {
   void PlaceContent(int x, int y, int width, int height);
 
   void StartPresenter(const PresenterOptions& options = PresenterOptions());
+  // A `zkhost present --port 0` process once it listens: the port the
+  // system chose and the name of its command channel.
+  struct Presenting {
+    int port = 0;
+    std::string name;
+  };
+  static bool AwaitPresenting(const HostProcess& presenter, Presenting* out);
   void StopPresenter();
   HostProcess& StartViewer(int x, int y);
 

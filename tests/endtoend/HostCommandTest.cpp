@@ -83,13 +83,15 @@ bool HasRegion(HWND window) {
 }
 
 TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
-  constexpr int kPort = 5933;
-  const std::string present = "present-" + std::to_string(kPort);
   HostProcess presenter, viewer;
-  ASSERT_TRUE(presenter.Start("present --desktop --port " + std::to_string(kPort) + " --rect 0,0," +
+  ASSERT_TRUE(presenter.Start("present --desktop --port 0 --rect 0,0," +
                                   std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight),
                               "present.txt"));
-  ASSERT_TRUE(AwaitOutput(presenter, "on port 5933 as " + present)) << presenter.Output();
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
+  const std::string port = std::to_string(presenting.port);
+  const std::string present = "present-" + port;
+  EXPECT_EQ(presenting.name, present) << "named after its port unless --name says otherwise";
 
   Sent help = Run("send " + present + " help");
   EXPECT_EQ(help.code, 0u);
@@ -121,12 +123,11 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   ASSERT_TRUE(presenter.WriteInput("help stop\n"));
   EXPECT_TRUE(AwaitOutput(presenter, "ok stop: end this zkhost")) << presenter.Output();
 
-  ASSERT_TRUE(viewer.Start("view --name viewer-one --at 640,0 --connect 127.0.0.1:" +
-                               std::to_string(kPort),
+  ASSERT_TRUE(viewer.Start("view --name viewer-one --at 640,0 --connect 127.0.0.1:" + port,
                            "view.txt"));
   ASSERT_TRUE(AwaitOutput(viewer, "as viewer-one")) << viewer.Output();
   // A second zkhost cannot take a name in use, and says so.
-  Sent taken = Run("view --name viewer-one --connect 127.0.0.1:" + std::to_string(kPort));
+  Sent taken = Run("view --name viewer-one --connect 127.0.0.1:" + port);
   EXPECT_EQ(taken.code, 1u);
   EXPECT_NE(taken.output.find("another zkhost is named viewer-one"), std::string::npos)
       << taken.output;
@@ -148,7 +149,7 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_NE(viewer.Output().find("viewer ended: stopped on request"), std::string::npos)
       << viewer.Output();
   // The old form stays: zkhost stop --port N asks present-N.
-  Sent stopped = Run("stop --port " + std::to_string(kPort));
+  Sent stopped = Run("stop --port " + port);
   EXPECT_EQ(stopped.code, 0u);
   EXPECT_EQ(stopped.output, "ok stopping\n");
   ASSERT_TRUE(presenter.WaitForExit(20000, &code));
@@ -156,12 +157,12 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   EXPECT_NE(presenter.Output().find("presenter ran"), std::string::npos) << presenter.Output();
 }
 TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly) {
-  constexpr int kPort = 5936;
   HostProcess presenter;
-  ASSERT_TRUE(presenter.Start("present --stats --port " + std::to_string(kPort) + " --rect 0,0," +
+  ASSERT_TRUE(presenter.Start("present --stats --port 0 --rect 0,0," +
                                   std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight),
                               "present-stats.txt"));
-  ASSERT_TRUE(AwaitOutput(presenter, "on port 5936")) << presenter.Output();
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
   HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (dialog = FindWindowA(nullptr, "ZK Statistics")) != nullptr; },
                         kFirstShowSeconds));
@@ -183,7 +184,7 @@ TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly)
   GetPrivateProfileStringA("ZK", "ShowStatistics", "absent", setting, sizeof setting, ".\\ZK.ini");
   EXPECT_STREQ(setting, "absent");
 
-  EXPECT_EQ(Run("stop --port " + std::to_string(kPort)).code, 0u);
+  EXPECT_EQ(Run("send " + presenting.name + " stop").code, 0u);
   DWORD code = 99;
   ASSERT_TRUE(presenter.WaitForExit(20000, &code));
   EXPECT_EQ(code, 0u);
@@ -192,8 +193,6 @@ TEST_F(HostCommands, PresentWithStatsShowsTheStatisticsWindowForThatSessionOnly)
 // keyboard (xdotool), shown on a viewer; then closed while it is shared.
 TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt) {
   if (!hooktest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
-  constexpr int kPort = 5934;
-  const std::string present = "present-" + std::to_string(kPort);
   // Capture follows the shared window only: not the desktop.
   FILE* config = std::fopen("ZK.ini", "w");
   ASSERT_NE(config, nullptr);
@@ -204,11 +203,13 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
   OtherProgram notepad;
   ASSERT_TRUE(notepad.Start());
   HostProcess presenter, viewer;
-  ASSERT_TRUE(presenter.Start("present --port " + std::to_string(kPort) + " --rect " +
-                                  std::to_string(kAreaX) + "," + std::to_string(kAreaY) + "," +
-                                  std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight) +
-                                  " --share Notepad",
+  ASSERT_TRUE(presenter.Start("present --port 0 --rect " + std::to_string(kAreaX) + "," +
+                                  std::to_string(kAreaY) + "," + std::to_string(kAreaWidth) + "," +
+                                  std::to_string(kAreaHeight) + " --share Notepad",
                               "present-share.txt"));
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
+  const std::string present = presenting.name;
   ASSERT_TRUE(AwaitOutput(presenter, "zkhost: share Notepad: ok shared")) << presenter.Output();
   RECT placed = {};
   EXPECT_TRUE(WaitUntil(
@@ -221,7 +222,7 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
       << "the shared program does not fill the frame";
   ASSERT_TRUE(viewer.Start("view --at " + std::to_string(kViewerX) + "," +
                                std::to_string(kViewerY) + " --connect 127.0.0.1:" +
-                               std::to_string(kPort),
+                               std::to_string(presenting.port),
                            "view-share.txt"));
   ASSERT_TRUE(AwaitOutput(viewer, "zkhost: viewing")) << viewer.Output();
 
@@ -290,16 +291,15 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
 // click-to-share from the command channel: the next click on a program's
 // window shares it, and the command answers with it.
 TEST_F(HostCommands, ClickToShareSharesTheProgramClickedNext) {
-  constexpr int kPort = 5935;
-  const std::string present = "present-" + std::to_string(kPort);
   OtherProgram notepad;
   ASSERT_TRUE(notepad.Start());
   ASSERT_TRUE(SetWindowPos(notepad.Window(), nullptr, 640, 600, 320, 240,
                            SWP_NOZORDER | SWP_NOACTIVATE));
   HostProcess presenter, send;
-  ASSERT_TRUE(presenter.Start("present --port " + std::to_string(kPort) + " --rect 0,0,400,300",
-                              "present-click.txt"));
-  ASSERT_TRUE(AwaitOutput(presenter, "as " + present)) << presenter.Output();
+  ASSERT_TRUE(presenter.Start("present --port 0 --rect 0,0,400,300", "present-click.txt"));
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
+  const std::string present = presenting.name;
   ASSERT_TRUE(send.Start("send " + present + " click-to-share 20", "send-click.txt"));
   // The command arms the pick on its own time: click until it answers.
   RECT r;
@@ -323,6 +323,41 @@ TEST_F(HostCommands, ClickToShareSharesTheProgramClickedNext) {
       kChangeSeconds))
       << "the clicked program does not fill the frame";
   EXPECT_EQ(Run("send " + present + " stop").output, "ok stopping\n");
+  DWORD code = 99;
+  EXPECT_TRUE(presenter.WaitForExit(20000, &code));
+}
+
+// The command channel answers only its own user's zkhost commands: a program
+// that took the pipe's name first does not get to answer in zkhost's place,
+// and a client that connects and says nothing holds up nobody.
+TEST_F(HostCommands, TheCommandPipeIsZkhostsOwnAndASilentClientHoldsUpNobody) {
+  const std::string squatted = "squatted-" + std::to_string(GetCurrentProcessId());
+  HANDLE squatter = CreateNamedPipeA(("\\\\.\\pipe\\zkhost." + squatted).c_str(),
+                                     PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, PIPE_UNLIMITED_INSTANCES,
+                                     4096, 4096, 0, nullptr);
+  ASSERT_NE(squatter, INVALID_HANDLE_VALUE);
+  Sent refused = Run("present --port 0 --seconds 5 --name " + squatted);
+  CloseHandle(squatter);
+  EXPECT_EQ(refused.code, 1u);
+  EXPECT_NE(refused.output.find("another program holds the pipe"), std::string::npos)
+      << refused.output;
+
+  HostProcess presenter;
+  ASSERT_TRUE(presenter.Start("present --port 0 --rect 0,0,400,300", "present-pipe.txt"));
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
+  const std::string pipe = "\\\\.\\pipe\\zkhost." + presenting.name;
+  HANDLE silent = CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(silent, INVALID_HANDLE_VALUE) << GetLastError();
+  Sent help = Run("send " + presenting.name + " help stop");
+  EXPECT_EQ(help.output.rfind("ok stop: ", 0), 0u) << help.output;
+  DWORD available = 0;
+  EXPECT_TRUE(PeekNamedPipe(silent, nullptr, 0, nullptr, &available, nullptr))
+      << "the reply waited until the silent client was let go (error " << GetLastError() << ")";
+  CloseHandle(silent);
+
+  EXPECT_EQ(Run("send " + presenting.name + " stop").output, "ok stopping\n");
   DWORD code = 99;
   EXPECT_TRUE(presenter.WaitForExit(20000, &code));
 }

@@ -164,19 +164,20 @@ TEST_F(NetworkFaults, ViewCommandEndsOnAMalformedOrTruncatedFrame) {
 }
 
 TEST_F(NetworkFaults, PresentCommandServesAViewerAndStopsOnRequest) {
-  constexpr int kPort = 5931;
   Picture notepad = Notepad(kAreaWidth, kAreaHeight);
   ShowContent(notepad);
   HostProcess present, view, stop;
-  ASSERT_TRUE(present.Start("present --port " + std::to_string(kPort) + " --desktop --rect 0,0," +
-                                std::to_string(kAreaWidth) + "," + std::to_string(kAreaHeight),
+  ASSERT_TRUE(present.Start("present --port 0 --desktop --rect 0,0," + std::to_string(kAreaWidth) +
+                                "," + std::to_string(kAreaHeight),
                             "present.txt"));
-  ASSERT_TRUE(view.Start("view --connect 127.0.0.1:" + std::to_string(kPort) + " --at 640,0",
-                         "view.txt"));
+  Presenting presenting;
+  ASSERT_TRUE(AwaitPresenting(present, &presenting)) << present.Output();
+  const std::string port = std::to_string(presenting.port);
+  ASSERT_TRUE(view.Start("view --connect 127.0.0.1:" + port + " --at 640,0", "view.txt"));
   MatchReport report;
   EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, notepad, kFirstShowSeconds, &report));
 
-  ASSERT_TRUE(stop.Start("stop --port " + std::to_string(kPort), "stop.txt"));
+  ASSERT_TRUE(stop.Start("stop --port " + port, "stop.txt"));
   DWORD code = 1;
   ASSERT_TRUE(present.WaitForExit(20000, &code));
   EXPECT_EQ(code, 0u);

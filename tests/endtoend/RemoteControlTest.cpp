@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "HostProcess.h"
 #include "InjectedInput.h"
 #include "PictureMatch.h"
+#include "RawPeer.h"
 #include "ScreenGrab.h"
 #include "SecondDisplay.h"
 #include "TcpSocket.h"
@@ -28,7 +30,6 @@
 #include "events/ProtocolMessages.h"
 
 namespace {
-constexpr int kPort = 5961;
 // The presenter's area on the test's display; the program fills it.
 constexpr int kAreaX = 0, kAreaY = 0, kAreaWidth = 400, kAreaHeight = 320;
 // Where viewers go on the second display.
@@ -74,87 +75,36 @@ uint32_t TokenIn(const std::string& output, size_t from = 0) {
   return at == std::string::npos ? 0 : std::strtoul(output.c_str() + at + key.size(), nullptr, 10);
 }
 
-// A peer that speaks the hosts' protocol by hand, as a hostile viewer would:
-// it sends whatever frames the test gives it and keeps what it receives.
-class RawViewer {
- public:
-  ~RawViewer() {
-    stop_ = true;
-    if (receiving_.joinable()) receiving_.join();
+// Pointer positions the presenter reported for a button message (a click
+// of its own pointer) at the given picture point.
+int ClicksReportedAt(RawPeer& peer, PackedPoint point) {
+  int count = 0;
+  for (const ReceivedEvent& event : peer.Events(ZKP_MOUSEPOSITION)) {
+    MouseMessage position;
+    if (ParseMessage(event.payload.data(), static_cast<uint32_t>(event.payload.size()),
+                     &position) &&
+        position.message == WM_LBUTTONDOWN && position.point.x == point.x &&
+        position.point.y == point.y)
+      ++count;
   }
-  bool Connect() {
-    std::string error;
-    socket_ = TcpSocket::Connect("127.0.0.1", kPort, &error);
-    if (!socket_.IsOpen()) return false;
-    receiving_ = std::thread([this] { ReceiveLoop(); });
-    return true;
-  }
-  template <typename Message>
-  bool Send(uint32_t type, const Message& message) {
-    WireFrame frame = MakeMessageFrame(type, message);
-    return socket_.SendAll(frame->data(), frame->size(), stop_);
-  }
-  int Count(uint32_t type) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int count = 0;
-    for (const ReceivedEvent& event : received_) count += event.type == type ? 1 : 0;
-    return count;
-  }
-  // Pointer positions the presenter reported for a button message (a click
-  // of its own pointer) at the given picture point.
-  int ClicksReportedAt(PackedPoint point) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    int count = 0;
-    for (const ReceivedEvent& event : received_) {
-      MouseMessage position;
-      if (event.type == ZKP_MOUSEPOSITION &&
-          ParseMessage(event.payload.data(), static_cast<uint32_t>(event.payload.size()),
-                       &position) &&
-          position.message == WM_LBUTTONDOWN && position.point.x == point.x &&
-          position.point.y == point.y)
-        ++count;
-    }
-    return count;
-  }
-  // Asks for control and returns the token granted, or 0.
-  uint32_t TakeControl() {
-    Send(ZKH_REQUESTCONTROL, ControlRequestMessage{});
-    uint32_t token = 0;
-    WaitUntil([&] { return (token = LastGrant()) != 0; }, kArriveSeconds);
-    return token;
-  }
+  return count;
+}
 
- private:
-  uint32_t LastGrant() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ControlGrantMessage grant = {0};
-    for (const ReceivedEvent& event : received_)
-      if (event.type == ZKH_GRANTCONTROL)
-        ParseMessage(event.payload.data(), static_cast<uint32_t>(event.payload.size()), &grant);
-    return grant.token;
-  }
-  void ReceiveLoop() {
-    FrameReader reader;
-    std::vector<uint8_t> buffer(64 * 1024);
-    std::vector<ReceivedEvent> events;
-    for (;;) {
-      int received = socket_.Receive(buffer.data(), static_cast<int>(buffer.size()), stop_);
-      if (received <= 0) return;
-      events.clear();
-      if (!reader.Feed(buffer.data(), static_cast<size_t>(received), &events)) return;
-      std::lock_guard<std::mutex> lock(mutex_);
-      for (ReceivedEvent& event : events)
-        if (event.type != ZKP_DISPLAYUPDATE && event.type != ZKP_FULLUPDATE)
-          received_.push_back(std::move(event));
-    }
-  }
+// The last token the presenter granted the peer, or 0.
+uint32_t LastGrant(RawPeer& peer) {
+  ControlGrantMessage grant = {0};
+  for (const ReceivedEvent& event : peer.Events(ZKH_GRANTCONTROL))
+    ParseMessage(event.payload.data(), static_cast<uint32_t>(event.payload.size()), &grant);
+  return grant.token;
+}
 
-  TcpSocket socket_;
-  std::atomic<bool> stop_{false};
-  std::thread receiving_;
-  std::mutex mutex_;
-  std::vector<ReceivedEvent> received_;
-};
+// Asks for control and returns the token granted, or 0.
+uint32_t TakeControl(RawPeer& peer) {
+  peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{});
+  uint32_t token = 0;
+  WaitUntil([&] { return (token = LastGrant(peer)) != 0; }, kArriveSeconds);
+  return token;
+}
 
 class RemoteControl : public ::testing::Test {
  protected:
@@ -194,10 +144,12 @@ class RemoteControl : public ::testing::Test {
     char rect[64];
     std::snprintf(rect, sizeof rect, "%d,%d,%d,%d", kAreaX, kAreaY, kAreaWidth, kAreaHeight);
     ASSERT_TRUE(presenter_.Start(
-        "present --share \"" + std::string(kTitle) + "\" --name present-rc --port " +
-            std::to_string(kPort) + " --rect " + rect,
+        "present --share \"" + std::string(kTitle) + "\" --name present-rc --port 0 --rect " +
+            rect,
         "presenter.txt"));
     ASSERT_TRUE(AwaitPresenter("as present-rc"));
+    const std::string output = presenter_.Output();
+    ASSERT_EQ(std::sscanf(output.c_str() + output.find(" on port "), " on port %d", &port_), 1);
     ASSERT_TRUE(AwaitPresenter(": ok shared")) << presenter_.Output();
     // Input is replayed once the frame stands over the area, capturing.
     ASSERT_TRUE(WaitUntil(
@@ -219,7 +171,7 @@ class RemoteControl : public ::testing::Test {
   // A viewer on the second display at (kViewerX, y); waits until its window
   // shows the picture.
   void StartViewer(const std::string& name, int y, const std::string& options = "") {
-    ASSERT_TRUE(second_->RunZkhost(name, "view --connect 127.0.0.1:" + std::to_string(kPort) +
+    ASSERT_TRUE(second_->RunZkhost(name, "view --connect 127.0.0.1:" + std::to_string(port_) +
                                              " --at " + std::to_string(kViewerX) + "," +
                                              std::to_string(y) + " --name " + name + " " +
                                              options));
@@ -324,6 +276,7 @@ class RemoteControl : public ::testing::Test {
 
   HostProcess program_;
   HostProcess presenter_;
+  int port_ = 0;  // the presenter's, chosen by the system
   HWND window_ = nullptr;
   std::unique_ptr<SecondDisplay> second_;
 };
@@ -431,9 +384,9 @@ INSTANTIATE_TEST_SUITE_P(InjectedAndLight, RemoteDoubleClick, ::testing::Bool())
 // out before a move, or long ago) is replayed whole: click, then press.
 TEST_F(RemoteControl, ALoneDoubleClickMessageIsReplayedAsAWholeDoubleClick) {
   StartPresenting("");
-  RawViewer peer;
-  ASSERT_TRUE(peer.Connect());
-  const uint32_t token = peer.TakeControl();
+  RawPeer peer;
+  ASSERT_TRUE(peer.Connect(port_));
+  const uint32_t token = TakeControl(peer);
   ASSERT_NE(token, 0u);
   HWND list = Control(kListId);
   const int itemHeight = static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
@@ -466,11 +419,11 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   StartPresenting(light ? "UseLightInputControl=1" : "");
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window_; }, kStartSeconds));
 
-  RawViewer stale, peer;
-  ASSERT_TRUE(stale.Connect());
-  ASSERT_TRUE(peer.Connect());
-  const uint32_t staleToken = stale.TakeControl();
-  const uint32_t token = peer.TakeControl();
+  RawPeer stale, peer;
+  ASSERT_TRUE(stale.Connect(port_));
+  ASSERT_TRUE(peer.Connect(port_));
+  const uint32_t staleToken = TakeControl(stale);
+  const uint32_t token = TakeControl(peer);
   ASSERT_NE(staleToken, 0u);
   ASSERT_GT(token, staleToken);
   EXPECT_TRUE(WaitUntil([&] { return stale.Count(ZKP_CANCELINPUTCONTROL) >= 1; }, kArriveSeconds))
@@ -537,9 +490,9 @@ INSTANTIATE_TEST_SUITE_P(InjectedAndLight, HostilePeer, ::testing::Bool());
 // put it, so its hooks report no click of its own there.
 TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAlone) {
   StartPresenting("LocalMouseOverride=60000");
-  RawViewer peer;
-  ASSERT_TRUE(peer.Connect());
-  const uint32_t token = peer.TakeControl();
+  RawPeer peer;
+  ASSERT_TRUE(peer.Connect(port_));
+  const uint32_t token = TakeControl(peer);
   ASSERT_NE(token, 0u);
   ASSERT_TRUE(hooktest::HaveXdotool());
   // The presenter's own mouse, over a window of the test's beside the area
@@ -570,8 +523,8 @@ TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAl
                                    std::to_string(local.y) + " click 1"));
   const PackedPoint localInPicture = {static_cast<int16_t>(local.x - kAreaX),
                                       static_cast<int16_t>(local.y - kAreaY)};
-  ASSERT_TRUE(WaitUntil([&] { return peer.ClicksReportedAt(localInPicture) > 0; }, kArriveSeconds));
-  EXPECT_EQ(peer.ClicksReportedAt(remote), 0) << "the remote click moved the presenter's pointer";
+  ASSERT_TRUE(WaitUntil([&] { return ClicksReportedAt(peer, localInPicture) > 0; }, kArriveSeconds));
+  EXPECT_EQ(ClicksReportedAt(peer, remote), 0) << "the remote click moved the presenter's pointer";
 }
 
 TEST_F(RemoteControl, EveryViewerDrawsThePresentersPointerWhereItIs) {

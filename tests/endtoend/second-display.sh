@@ -30,15 +30,17 @@ display() { cat "$dir/display"; }
 case "$command" in
   start)
     mkdir -p "$dir"
-    rm -f "$dir/ready" "$dir/display"
-    for n in $(seq 40 99); do
-      [ -e "/tmp/.X$n-lock" ] && continue
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
-      echo $! >"$dir/xvfb.pid"
-      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-      kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null && { echo ":$n" >"$dir/display"; break; }
-    done
-    [ -f "$dir/display" ] || exit 1
+    rm -f "$dir/ready" "$dir/display" "$dir/displayfd"
+    # The X server picks a free number itself (-displayfd): another run on
+    # this machine may be starting one at the same moment.
+    mkfifo "$dir/displayfd"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/displayfd" \
+      >"$dir/xvfb.log" 2>&1 &
+    echo $! >"$dir/xvfb.pid"
+    read -r n <"$dir/displayfd" || true
+    rm -f "$dir/displayfd"
+    [ -n "$n" ] || exit 1
+    echo ":$n" >"$dir/display"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       # Made off any display, as the presenter's prefix is: windows that
       # making a prefix opens on a display take the keyboard focus from the

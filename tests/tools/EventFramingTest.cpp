@@ -76,6 +76,39 @@ TEST(EventFraming, UnknownTypesAndHugeSizesAreMalformedAndStopTheReader) {
   EXPECT_TRUE(largestAllowed.Feed(header.data(), header.size(), &events));
 }
 
+TEST(EventFraming, APayloadIsHeldOnlyAsItsBytesArriveAndWithinTheConnectionsBound) {
+  // Twenty-four peers each announcing the largest frame once made a 32-bit
+  // presenter run out of memory before a single payload byte had come.
+  std::vector<ReceivedEvent> events;
+  std::vector<FrameReader> readers(24);
+  std::vector<uint8_t> header = Header(ZKP_ANNOTATION, kMaxFramePayload);
+  for (FrameReader& reader : readers) {
+    ASSERT_TRUE(reader.Feed(header.data(), header.size(), &events));
+    EXPECT_EQ(reader.HeldBytes(), 0u);
+  }
+  std::vector<uint8_t> some(1000, 7);
+  ASSERT_TRUE(readers[0].Feed(some.data(), some.size(), &events));
+  EXPECT_GE(readers[0].HeldBytes(), some.size());
+  EXPECT_LT(readers[0].HeldBytes(), 4 * some.size());
+  EXPECT_TRUE(events.empty());
+
+  // Never more than the frame announced, however the bytes come.
+  std::vector<uint8_t> frame = Frame(ZKP_DISPLAYUPDATE, std::vector<uint8_t>(5000, 1));
+  FrameReader reader;
+  for (size_t at = 0; at < frame.size(); at += 999)
+    ASSERT_TRUE(reader.Feed(frame.data() + at, std::min<size_t>(999, frame.size() - at), &events));
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].payload.capacity(), 5000u);
+
+  FrameReader bounded(1024);
+  std::vector<uint8_t> largest = Header(ZKP_ANNOTATION, 1024);
+  EXPECT_TRUE(bounded.Feed(largest.data(), largest.size(), &events));
+  FrameReader tooLong(1024);
+  std::vector<uint8_t> longer = Header(ZKP_ANNOTATION, 1025);
+  EXPECT_FALSE(tooLong.Feed(longer.data(), longer.size(), &events));
+  EXPECT_NE(tooLong.Error().find("1025"), std::string::npos);
+}
+
 TEST(EventFraming, TheHostsTokenServiceTypesTravelAndNothingBeyondThem) {
   std::vector<ReceivedEvent> events;
   FrameReader reader;

@@ -4,9 +4,16 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
+#include "PeerLimits.h"
 #include "PresenterHost.h"
+#include "RawPeer.h"
+#include "StandInLibrary.h"
+#include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -45,4 +52,189 @@ TEST(PresenterHostQueue, EventsWhoseSignalWasConsumedAreStillDrained) {
   serving.join();
   EXPECT_EQ(drained, 3);
   EXPECT_EQ(g_waiting, 0);
+}
+
+// What a hostile viewer can make the presenter's host hold or do, with the
+// host serving real connections and a stand-in for the library.
+namespace {
+class HostilePeers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static WinsockSession winsock;
+    ASSERT_TRUE(winsock.Started());
+    library_ = standin::Fresh();
+    options_.port = 0;
+  }
+  void TearDown() override {
+    if (host_) host_->Stop();
+    if (serving_.joinable()) serving_.join();
+  }
+  void Serve() {
+    host_ = std::make_unique<PresenterHost>(library_, options_);
+    std::string error;
+    ASSERT_TRUE(host_->Listen(&error)) << error;
+    serving_ = std::thread([this] { host_->Serve(0); });
+  }
+  // A raw viewer that has its full update and so takes the ordinary stream.
+  void Join(RawPeer& peer) {
+    ASSERT_TRUE(peer.Connect(host_->Port()));
+    ASSERT_TRUE(Await([&] { return peer.Count(ZKP_FULLUPDATE) == 1; }));
+  }
+  static bool Await(const std::function<bool()>& condition) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+      if (GetTickCount() - start > 20000) return false;
+      Sleep(10);  // polling an observable condition with a deadline
+    }
+    return true;
+  }
+  PresenterFigures Figures() { return host_->Figures(); }
+
+  ZKLibrary library_;
+  PresenterOptions options_;
+  std::unique_ptr<PresenterHost> host_;
+  std::thread serving_;
+};
+
+std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
+  std::vector<uint8_t> bytes(kEventHeaderSize);
+  WriteMessage(bytes.data(), EventHeader{type, size});
+  return bytes;
+}
+
+std::vector<uint8_t> Repeated(const WireFrame& frame, int times) {
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), frame->begin(), frame->end());
+  return bytes;
+}
+
+std::vector<uint8_t> Marker(int32_t x) {
+  return *MakeMessageFrame(ZKP_ANNOTATION, AnnotationMessage{kAnnotationMarker, 0, x, 10, x + 16,
+                                                             26, 0xFF});
+}
+}  // namespace
+
+TEST_F(HostilePeers, FramesAnnouncedButNotSentCostNothingAndTooLongOnesAreRefused) {
+  Serve();
+  RawPeer viewer;
+  Join(viewer);
+  // Twenty-four announced frames of the largest size once took a 32-bit
+  // presenter past its memory before a byte of them came.
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (int i = 0; i < 24; ++i) {
+    peers.push_back(std::make_unique<RawPeer>());
+    ASSERT_TRUE(peers.back()->Connect(host_->Port()));
+    ASSERT_TRUE(peers.back()->SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload)));
+  }
+  for (auto& peer : peers) EXPECT_TRUE(Await([&] { return peer->Ended(); })) << "not cut off";
+  // A frame within the bound is held only as it arrives: a viewer may be
+  // slow to send it.
+  RawPeer slow;
+  Join(slow);
+  ASSERT_TRUE(slow.SendBytes(Header(ZKP_ANNOTATION, kMaxViewerFramePayload)));
+  standin::Queue(ZKP_MOUSEPOSITION, std::vector<uint8_t>(kMouseMessageSize));
+  EXPECT_TRUE(Await([&] { return viewer.Count(ZKP_MOUSEPOSITION) == 1; }));
+  EXPECT_FALSE(slow.Ended());
+  EXPECT_FALSE(viewer.Ended());
+}
+
+TEST_F(HostilePeers, ConnectionsBeyondTheBoundAreClosedAtOnce) {
+  Serve();
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (size_t i = 0; i < kMaxViewerConnections; ++i) {
+    peers.push_back(std::make_unique<RawPeer>());
+    Join(*peers.back());
+  }
+  RawPeer beyond;
+  ASSERT_TRUE(beyond.Connect(host_->Port()));
+  EXPECT_TRUE(Await([&] { return beyond.Ended(); }));
+  EXPECT_EQ(Figures().refusedConnections, 1u);
+  EXPECT_EQ(beyond.Count(ZKP_FULLUPDATE), 0);
+  // A place that frees up is taken again.
+  peers.front()->Close();
+  RawPeer next;
+  EXPECT_TRUE(Await([&] {
+    if (Figures().viewersConnected >= kMaxViewerConnections) return false;
+    Join(next);
+    return true;
+  }));
+  EXPECT_FALSE(next.Ended());
+}
+
+TEST_F(HostilePeers, RefusedInputIsAnsweredOnceUntilControlIsGranted) {
+  Serve();
+  RawPeer peer;
+  Join(peer);
+  WireFrame input = MakeMessageFrame(ZKP_MOUSEUPDATE, MouseMessage{5, 0x200, 0, {1, 1}});
+  ASSERT_TRUE(peer.SendBytes(Repeated(input, 200)));
+  EXPECT_TRUE(Await([&] { return Figures().refusedInput == 200; }));
+  // The host answers in order: once the grant is here, every cancel that
+  // was going to be sent for the refusals before it is here too.
+  ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
+  ASSERT_TRUE(Await([&] { return peer.Count(ZKH_GRANTCONTROL) == 1; }));
+  EXPECT_EQ(peer.Count(ZKP_CANCELINPUTCONTROL), 1);
+  EXPECT_EQ(standin::Posted(ZKP_MOUSEUPDATE), 0);
+  // Granted, then released: refused again, and told again, once.
+  ASSERT_TRUE(peer.Send(ZKH_RELEASECONTROL, ControlReleaseMessage{}));
+  ASSERT_TRUE(peer.SendBytes(Repeated(input, 50)));
+  ASSERT_TRUE(Await([&] { return Figures().refusedInput == 250; }));
+  ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
+  ASSERT_TRUE(Await([&] { return peer.Count(ZKH_GRANTCONTROL) == 2; }));
+  EXPECT_EQ(peer.Count(ZKP_CANCELINPUTCONTROL), 2);
+}
+
+TEST_F(HostilePeers, AViewerThatFloodsIsCutOffAndTheOthersGoOn) {
+  Serve();
+  RawPeer viewer, flood;
+  Join(viewer);
+  Join(flood);
+  WireFrame input = MakeMessageFrame(ZKP_KEYBOARDUPDATE, KeyboardMessage{1, 0x100, 'Q', 0});
+  flood.SendBytes(Repeated(input, 3 * static_cast<int>(kViewerEventBurst)));
+  EXPECT_TRUE(Await([&] { return flood.Ended(); }));
+  EXPECT_LE(Figures().refusedInput, static_cast<uint64_t>(kViewerEventBurst));
+  standin::Queue(ZKP_MOUSEPOSITION, std::vector<uint8_t>(kMouseMessageSize));
+  EXPECT_TRUE(Await([&] { return viewer.Count(ZKP_MOUSEPOSITION) == 1; }));
+}
+
+TEST(ViewerLinkAnswers, AViewerThatDoesNotReadItsAnswersIsCutOffAndTheyCountAsBacklog) {
+  ViewerLink link(TcpSocket(), 1, 1024, [](ViewerLink&, uint32_t, const std::vector<uint8_t>&) {});
+  // Not started: nothing leaves, as for a viewer that reads nothing.
+  WireFrame grant = MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{1});
+  link.Answer(grant);
+  EXPECT_EQ(link.OfferEvent(MakeWireFrame(ZKP_DISPLAYUPDATE, 1020, std::vector<uint8_t>(1020).data())),
+            ViewerLink::Offer::kOverflow)
+      << "the answer counts against the backlog";
+  for (size_t sent = grant->size(); sent <= kMaxAnswerBytes && !link.IsClosed(); sent += grant->size())
+    link.Answer(grant);
+  EXPECT_TRUE(link.IsClosed());
+  EXPECT_EQ(link.CloseReason(), "the viewer does not read its answers");
+}
+
+TEST_F(HostilePeers, MarksPassOnlyWhileAllowedAndInTheModeWithinTheirBounds) {
+  Serve();
+  RawPeer marking, watching;
+  Join(marking);
+  Join(watching);
+  // Forbidden: neither posted nor relayed.
+  ASSERT_TRUE(marking.Send(ZKP_ANNOTATIONMODE, AnnotationModeMessage{0, 1}));
+  ASSERT_TRUE(marking.SendBytes(Marker(0)));
+  EXPECT_TRUE(Await([&] { return Figures().refusedAnnotations == 2; }));
+
+  host_->AllowAnnotation(true);
+  // The mode request goes to the presenter's library alone, even under a
+  // token copied from the presenter.
+  ASSERT_TRUE(marking.Send(ZKP_ANNOTATIONMODE, AnnotationModeMessage{1, 1}));
+  EXPECT_TRUE(Await([&] { return standin::Posted(ZKP_ANNOTATIONMODE) == 1; }));
+  // Marks, one of them as large as a frame may be: only real marks pass.
+  std::vector<uint8_t> oversized = Marker(0);
+  oversized.resize(kEventHeaderSize + kMaxViewerFramePayload);
+  WriteMessage(oversized.data(), EventHeader{ZKP_ANNOTATION, kMaxViewerFramePayload});
+  ASSERT_TRUE(marking.SendBytes(oversized));
+  for (size_t i = 0; i < kMaxMarksPerViewer + 10; ++i) ASSERT_TRUE(marking.SendBytes(Marker(int32_t(i))));
+  const int passed = static_cast<int>(kMaxMarksPerViewer);
+  EXPECT_TRUE(Await([&] { return watching.Count(ZKP_ANNOTATION) == passed; }));
+  EXPECT_TRUE(Await([&] { return standin::Posted(ZKP_ANNOTATION) == passed; }));
+  EXPECT_TRUE(Await([&] { return Figures().refusedAnnotations == 2 + 1 + 10; }));
+  EXPECT_EQ(watching.Count(ZKP_ANNOTATIONMODE), 0);
+  EXPECT_FALSE(marking.Ended());
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "CommandWords.h"
+#include "PresenterHost.h"
 
 namespace {
 const char kSessionWindowClass[] = "Morvane Zenkast";
@@ -49,6 +50,8 @@ std::string RunAnnotation(HostSession& session, const CommandWordList& arguments
   const bool on = arguments[0] == "on";
   if (!session.zk.EnableAnnotation(on ? 1 : 0)) return ErrorReply("the library did not take it");
   session.annotationEnabled = on;
+  // A presenter's viewers annotate only while it allows annotation.
+  if (session.viewers) session.viewers->AllowAnnotation(on);
   return OkReply(on ? "annotation allowed" : "annotation forbidden");
 }
 

@@ -13,6 +13,8 @@ constexpr size_t kLongestLine = 64 * 1024;
 constexpr DWORD kClientRequestMs = 10000;
 constexpr DWORD kClientReplyMs = 5000;
 constexpr DWORD kConnectMs = 10000;
+// Clients served at once; one more waits to connect until a slot is free.
+constexpr LONG kClientSlots = 4;
 
 // The reply to one line from the pipe, handed from the command thread to the
 // pipe thread.
@@ -72,10 +74,20 @@ class Overlapped {
   OVERLAPPED io_ = {};
 };
 
-HANDLE CreateInstance(const std::string& pipeName) {
-  return CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                          PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, nullptr);
+HANDLE CreateInstance(const std::string& pipeName, bool first, SECURITY_ATTRIBUTES* access) {
+  return CreateNamedPipeA(
+      pipeName.c_str(),
+      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+      PIPE_UNLIMITED_INSTANCES, kPipeBuffer, kPipeBuffer, 0, access);
+}
+
+// Windows refuses a first instance of a name that another program serves
+// already; Wine does not, but it counts the instances.
+bool IsOnlyInstance(HANDLE pipe) {
+  DWORD instances = 0;
+  return GetNamedPipeHandleStateA(pipe, nullptr, &instances, nullptr, nullptr, nullptr, 0) &&
+         instances == 1;
 }
 
 void PrintReply(const std::string& reply) {
@@ -88,6 +100,39 @@ std::string TrimLineEnd(std::string line) {
   return line;
 }
 }  // namespace
+
+// The pipe's security: every right for this process's user, none for anyone
+// else.
+class CommandChannel::PipeAccess {
+ public:
+  bool Build() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user_.resize(size);
+    bool known = size > 0 && GetTokenInformation(token, TokenUser, user_.data(), size, &size);
+    CloseHandle(token);
+    if (!known) return false;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user_.data())->User.Sid;
+    acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+    ACL* acl = reinterpret_cast<ACL*>(acl_.data());
+    if (!InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) ||
+        !AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) ||
+        !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE))
+      return false;
+    attributes_ = {sizeof attributes_, &descriptor_, FALSE};
+    return true;
+  }
+  SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+
+ private:
+  std::vector<uint8_t> user_;  // TOKEN_USER, which the SID points into
+  std::vector<uint8_t> acl_;
+  SECURITY_DESCRIPTOR descriptor_ = {};
+  SECURITY_ATTRIBUTES attributes_ = {};
+};
 
 struct CommandChannel::Inbox {
   std::mutex mutex;
@@ -158,13 +203,27 @@ bool CommandChannel::Open(std::string* error) {
     *error = "another zkhost is named " + name_;
     return false;
   }
-  listening_ = CreateInstance(PipeName(name_));
+  access_ = std::make_unique<PipeAccess>();
+  if (!access_->Build()) {
+    *error = "cannot read this process's user (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  listening_ = CreateInstance(PipeName(name_), true, access_->Attributes());
+  if (listening_ != INVALID_HANDLE_VALUE && !IsOnlyInstance(listening_)) {
+    CloseHandle(listening_);
+    listening_ = INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_ACCESS_DENIED);
+  }
   if (listening_ == INVALID_HANDLE_VALUE) {
-    *error = "cannot open the pipe " + PipeName(name_) + " (error " +
-             std::to_string(GetLastError()) + ")";
+    DWORD code = GetLastError();
+    *error = code == ERROR_ACCESS_DENIED
+                 ? "another program holds the pipe " + PipeName(name_)
+                 : "cannot open the pipe " + PipeName(name_) + " (error " +
+                       std::to_string(code) + ")";
     return false;
   }
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  clientSlots_ = CreateSemaphoreA(nullptr, kClientSlots, kClientSlots, nullptr);
   pipeThread_ = std::thread(&CommandChannel::ServePipe, this);
   std::thread(&CommandChannel::ReadStandardInput, inbox_).detach();
   return true;
@@ -199,10 +258,16 @@ void CommandChannel::Close() {
   }
   if (stop_) SetEvent(stop_);
   if (pipeThread_.joinable()) pipeThread_.join();
+  {
+    std::unique_lock<std::mutex> lock(clientsMutex_);
+    clientsDone_.wait(lock, [this] { return activeClients_ == 0; });
+  }
   if (listening_ != INVALID_HANDLE_VALUE) CloseHandle(listening_);
   listening_ = INVALID_HANDLE_VALUE;
   if (stop_) CloseHandle(stop_);
   stop_ = nullptr;
+  if (clientSlots_) CloseHandle(clientSlots_);
+  clientSlots_ = nullptr;
   if (nameClaim_) CloseHandle(nameClaim_);
   nameClaim_ = nullptr;
 }
@@ -211,24 +276,37 @@ void CommandChannel::ServePipe() {
   HANDLE current = listening_;
   listening_ = INVALID_HANDLE_VALUE;
   Overlapped connect;
-  while (current != INVALID_HANDLE_VALUE) {
+  HANDLE slotOrStop[2] = {clientSlots_, stop_};
+  while (current != INVALID_HANDLE_VALUE &&
+         WaitForMultipleObjects(2, slotOrStop, FALSE, INFINITE) == WAIT_OBJECT_0) {
     OVERLAPPED* io = connect.Fresh();
     BOOL connected = ConnectNamedPipe(current, io);
     DWORD unused;
     bool client = connected || GetLastError() == ERROR_PIPE_CONNECTED ||
                   Finish(current, io, FALSE, INFINITE, stop_, &unused);
     if (!client) break;
-    // The next client can connect (and wait) while this one is served.
-    HANDLE next = CreateInstance(PipeName(name_));
-    ServeClient(current);
-    DisconnectNamedPipe(current);
-    CloseHandle(current);
+    // The next client can connect while this one is served.
+    HANDLE next = CreateInstance(PipeName(name_), false, access_->Attributes());
+    {
+      std::lock_guard<std::mutex> lock(clientsMutex_);
+      ++activeClients_;
+    }
+    std::thread(&CommandChannel::ServeClient, this, current).detach();
     current = next;
   }
   if (current != INVALID_HANDLE_VALUE) CloseHandle(current);
 }
 
-bool CommandChannel::ServeClient(HANDLE pipe) {
+void CommandChannel::ServeClient(HANDLE pipe) {
+  AnswerClient(pipe);
+  DisconnectNamedPipe(pipe);
+  CloseHandle(pipe);
+  ReleaseSemaphore(clientSlots_, 1, nullptr);
+  std::lock_guard<std::mutex> lock(clientsMutex_);
+  if (--activeClients_ == 0) clientsDone_.notify_all();
+}
+
+bool CommandChannel::AnswerClient(HANDLE pipe) {
   Overlapped io;
   std::string received;
   char chunk[512];

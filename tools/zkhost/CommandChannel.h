@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,11 +15,17 @@
 // scripts and tests, through `zkhost send`). Each line gets one reply line:
 // written back on the pipe, or printed on standard output.
 //
+// The pipe is this user's alone: it is created as the first instance of its
+// name (a program that took the name before cannot answer in zkhost's
+// place), open to this user only, and refuses clients on other machines.
+// Each client is served on its own, so one that connects and says nothing
+// holds up nobody else.
+//
 // Threads: the owner opens, serves and closes the channel on its command
 // thread, where every command runs, one at a time, in arrival order; the
-// pipe has a thread of its own, and standard input a reader thread that may
-// stay blocked in its read until the process ends (it never touches the
-// channel after Close).
+// pipe has a thread that accepts clients and one per client it serves, and
+// standard input a reader thread that may stay blocked in its read until the
+// process ends (it never touches the channel after Close).
 class CommandChannel {
  public:
   using Runner = std::function<std::string(const std::string& line)>;
@@ -42,18 +50,26 @@ class CommandChannel {
 
  private:
   struct Inbox;
+  class PipeAccess;
   static void ReadStandardInput(std::shared_ptr<Inbox> inbox);
   void ServePipe();
-  bool ServeClient(HANDLE pipe);
+  void ServeClient(HANDLE pipe);
+  bool AnswerClient(HANDLE pipe);
 
   const std::string name_;
   // Held while the channel is open: the pipe alone cannot tell that another
   // zkhost has the name everywhere it runs.
   HANDLE nameClaim_ = nullptr;
   std::shared_ptr<Inbox> inbox_;
+  std::unique_ptr<PipeAccess> access_;
   HANDLE listening_ = INVALID_HANDLE_VALUE;
   HANDLE stop_ = nullptr;
+  HANDLE clientSlots_ = nullptr;  // a semaphore: clients served at once
   std::thread pipeThread_;
+  // Client threads run detached; Close waits until none is left.
+  std::mutex clientsMutex_;
+  std::condition_variable clientsDone_;
+  int activeClients_ = 0;
 };
 
 // `zkhost send`: one line to the zkhost of that name and its reply. False

@@ -20,12 +20,10 @@ bool FrameReader::Feed(const uint8_t* data, size_t length, std::vector<ReceivedE
       filled_ += take, data += take, length -= take;
       if (filled_ < kEventHeaderSize || !TakeHeader()) continue;
     } else {
-      std::vector<uint8_t>& payload = current_.payload;
-      size_t take = std::min(length, payload.size() - filled_);
-      std::memcpy(payload.data() + filled_, data, take);
-      filled_ += take, data += take, length -= take;
+      size_t take = TakePayload(data, length);
+      data += take, length -= take;
     }
-    if (inPayload_ && filled_ == current_.payload.size()) {
+    if (inPayload_ && current_.payload.size() == announced_) {
       out->push_back(std::move(current_));
       current_ = ReceivedEvent();
       inPayload_ = false;
@@ -44,14 +42,24 @@ bool FrameReader::TakeHeader() {
     error_ = "malformed frame: unknown event type " + std::to_string(header.type);
     return false;
   }
-  if (header.size > kMaxFramePayload) {
+  if (header.size > maxPayload_) {
     malformed_ = true;
     error_ = "malformed frame: payload of " + std::to_string(header.size) + " bytes";
     return false;
   }
   current_.type = header.type;
-  current_.payload.assign(header.size, 0);
+  announced_ = header.size;
   inPayload_ = true;
   filled_ = 0;
   return true;
+}
+
+size_t FrameReader::TakePayload(const uint8_t* data, size_t length) {
+  std::vector<uint8_t>& payload = current_.payload;
+  size_t take = std::min(length, size_t{announced_} - payload.size());
+  size_t needed = payload.size() + take;
+  if (needed > payload.capacity())
+    payload.reserve(std::min<size_t>(announced_, std::max(needed, 2 * payload.capacity())));
+  payload.insert(payload.end(), data, data + take);
+  return take;
 }

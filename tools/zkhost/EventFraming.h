@@ -14,8 +14,9 @@
 //
 // Bytes from the network are untrusted: FrameReader refuses a type that
 // neither the protocol nor the hosts' token service (ControlTokenMessages.h)
-// has and a size beyond any real event, and tells a stream that ended inside
-// a frame from one that ended between frames.
+// has and a size beyond what its connection may carry, holds a payload only
+// as its bytes arrive (a header alone costs nothing), and tells a stream
+// that ended inside a frame from one that ended between frames.
 // Portable; one reader per connection, used by one thread.
 
 // A full update of a 4096 x 4096 frame stored raw stays below this.
@@ -42,6 +43,9 @@ struct ReceivedEvent {
 
 class FrameReader {
  public:
+  // Frames whose payload is longer than `maxPayload` are malformed.
+  explicit FrameReader(uint32_t maxPayload = kMaxFramePayload) : maxPayload_(maxPayload) {}
+
   // Consumes received bytes; every event completed by them is appended to
   // `out`. False once the stream is malformed: the reader then refuses all
   // further bytes and Error() says why.
@@ -51,12 +55,18 @@ class FrameReader {
   // now ended cleanly.
   bool AtFrameBoundary() const { return !malformed_ && filled_ == 0 && !inPayload_; }
   const std::string& Error() const { return error_; }
+  // Memory held for the frame under way.
+  size_t HeldBytes() const { return current_.payload.capacity(); }
 
  private:
   bool TakeHeader();
+  // Appends to the current payload, never reserving beyond its announced size.
+  size_t TakePayload(const uint8_t* data, size_t length);
 
+  const uint32_t maxPayload_;
   uint8_t header_[kEventHeaderSize] = {};
-  size_t filled_ = 0;  // bytes of the header or of the payload received so far
+  size_t filled_ = 0;  // bytes of the header received so far
+  uint32_t announced_ = 0;  // payload size of the current frame
   bool inPayload_ = false;
   ReceivedEvent current_;
   bool malformed_ = false;

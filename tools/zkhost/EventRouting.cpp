@@ -51,15 +51,11 @@ ViewerEventRoute RouteViewerEvent(uint32_t type, const uint8_t* payload, uint32_
     case ZKP_ANNOTATION:
     case ZKP_ENDANNOTATION:
     case ZKP_ANNOTATIONMODE:
-      return ViewerEventRoute::kToLibrary;
+      return ViewerEventRoute::kToAnnotation;
     case ZKH_REQUESTCONTROL:
     case ZKH_RELEASECONTROL:
       return ViewerEventRoute::kToTokenService;
     default:
       return ViewerEventRoute::kDropped;
   }
-}
-
-bool IsRelayedViewerEvent(uint32_t type) {
-  return type == ZKP_ANNOTATION || type == ZKP_ENDANNOTATION || type == ZKP_ANNOTATIONMODE;
 }

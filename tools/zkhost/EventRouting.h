@@ -14,6 +14,7 @@ bool FindFrameSize(uint32_t type, const uint8_t* payload, uint32_t size, uint16_
 
 enum class ViewerEventRoute {
   kToLibrary,       // posted into the presenter's library
+  kToAnnotation,    // marks, their end and the mode switch: the annotation gate decides
   kToTokenService,  // a request for control or its release
   kRefused,         // input from a viewer without control: dropped, and it is told so
   kDropped,         // nothing a viewer may send
@@ -26,8 +27,3 @@ enum class ViewerEventRoute {
 // the service hands out next.
 ViewerEventRoute RouteViewerEvent(uint32_t type, const uint8_t* payload, uint32_t size,
                                   uint32_t heldToken);
-
-// Viewer events that a presenter's host passes on to the other viewers:
-// annotations, their end and the mode switch. Viewers talk only to the
-// presenter, and the presenter's library sends no received mark again.
-bool IsRelayedViewerEvent(uint32_t type);

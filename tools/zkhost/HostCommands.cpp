@@ -80,7 +80,7 @@ const std::vector<HostCommand>& HostCommands() {
        kInPresenter, RunClickToShare},
       {"annotation", "on|off",
        "allow or forbid annotation here; while allowed, the Cancel Annotation button shows in "
-       "annotation mode",
+       "annotation mode; a presenter takes its viewers' marks only while it allows them",
        kInBoth, RunAnnotation},
       {"highlight", "",
        "enter annotation mode (everyone follows) and place one highlight: drag on the session "

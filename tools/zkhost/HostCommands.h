@@ -8,6 +8,7 @@
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
+class PresenterHost;
 class ViewerHost;
 
 // The commands of a running `zkhost present` or `zkhost view`: one table maps
@@ -34,6 +35,8 @@ struct HostSession {
   bool annotationEnabled = false;
   // The viewer's connection to its presenter; null in a presenter.
   ViewerHost* viewer = nullptr;
+  // The presenter's host of its viewers; null in a viewer.
+  PresenterHost* viewers = nullptr;
   // The frequencies in force (ApplySessionProfile).
   const SessionProfile* profile = &DefaultSessionProfile();
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "EventRouting.h"
+#include "PeerLimits.h"
 #include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
@@ -40,53 +41,93 @@ void PresenterHost::AcceptLoop() {
   while (!stop_) {
     TcpSocket socket = listener_.Accept(stop_);
     if (!socket.IsOpen()) continue;
-    socket.SetSendBuffer(options_.socketSendBuffer);
-    auto sink = [this](ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload) {
-      OnViewerEvent(from, type, payload);
-    };
-    std::shared_ptr<ViewerLink> link;
-    uint32_t tag;
-    {
-      std::lock_guard<std::mutex> lock(linksMutex_);
-      link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++,
-                                          options_.backlogBound, sink);
-      // Held back from the ordinary stream before the drain thread sees it.
-      tag = NewTag(*link);
-      link->AwaitFullUpdate(tag);
-      links_.push_back(link);
-    }
-    {
+    if (Links().size() >= kMaxViewerConnections) {
       std::lock_guard<std::mutex> lock(figuresMutex_);
-      ++figures_.viewersAccepted;
+      ++figures_.refusedConnections;
+      continue;  // closed as it goes
     }
-    link->Start();
-    zk_.RequestFullUpdate(tag);
+    Admit(std::move(socket));
   }
+}
+
+void PresenterHost::Admit(TcpSocket socket) {
+  socket.SetSendBuffer(options_.socketSendBuffer);
+  auto sink = [this](ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload) {
+    OnViewerEvent(from, type, payload);
+  };
+  std::shared_ptr<ViewerLink> link;
+  uint32_t tag;
+  {
+    std::lock_guard<std::mutex> lock(linksMutex_);
+    link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++, options_.backlogBound,
+                                        sink);
+    // Held back from the ordinary stream before the drain thread sees it.
+    tag = NewTag(*link);
+    link->AwaitFullUpdate(tag);
+    links_.push_back(link);
+  }
+  {
+    std::lock_guard<std::mutex> lock(figuresMutex_);
+    ++figures_.viewersAccepted;
+  }
+  link->Start();
+  zk_.RequestFullUpdate(tag);
 }
 
 void PresenterHost::OnViewerEvent(ViewerLink& link, uint32_t type,
                                   const std::vector<uint8_t>& payload) {
   const uint32_t size = static_cast<uint32_t>(payload.size());
-  std::lock_guard<std::mutex> lock(controlMutex_);
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  // Posted under the lock: input of a viewer that just lost control cannot
+  // follow the first input of the one that took it, and marks reach the
+  // library in the order the gate counted them.
   switch (RouteViewerEvent(type, payload.data(), size, control_.HeldToken(link.Id()))) {
-    case ViewerEventRoute::kToLibrary: {
-      // Posted under the lock: input of a viewer that just lost control
-      // cannot follow the first input of the one that took it.
-      Receive(link.Id(), type, payload);
+    case ViewerEventRoute::kToLibrary:
+      Receive(link.Id(), type, payload, false);
       break;
-    }
+    case ViewerEventRoute::kToAnnotation:
+      PassAnnotation(link, type, payload);
+      break;
     case ViewerEventRoute::kToTokenService:
       ServeControlRequest(link, type);
       break;
-    case ViewerEventRoute::kRefused: {
-      Cancel(link);
-      std::lock_guard<std::mutex> figures(figuresMutex_);
-      ++figures_.refusedInput;
+    case ViewerEventRoute::kRefused:
+      RefuseInput(link);
       break;
-    }
     case ViewerEventRoute::kDropped:
       break;
   }
+}
+
+void PresenterHost::PassAnnotation(ViewerLink& link, uint32_t type,
+                                   const std::vector<uint8_t>& payload) {
+  const uint32_t size = static_cast<uint32_t>(payload.size());
+  switch (annotation_.FromViewer(link.Id(), type, payload.data(), size)) {
+    case AnnotationGate::Verdict::kToEveryone:
+      return Receive(link.Id(), type, payload, true);
+    case AnnotationGate::Verdict::kToPresenter:
+      return Receive(link.Id(), type, payload, false);
+    case AnnotationGate::Verdict::kRefused: {
+      std::lock_guard<std::mutex> figures(figuresMutex_);
+      ++figures_.refusedAnnotations;
+      return;
+    }
+  }
+}
+
+void PresenterHost::RefuseInput(ViewerLink& link) {
+  {
+    std::lock_guard<std::mutex> figures(figuresMutex_);
+    ++figures_.refusedInput;
+  }
+  // Told once: a viewer that goes on sending learns nothing new from a
+  // cancel per event, and one that does not read would pile them up.
+  if (cancelled_.insert(link.Id()).second) Cancel(link);
+}
+
+void PresenterHost::AllowAnnotation(bool allowed) {
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  annotation_.SetAllowed(allowed);
 }
 
 void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
@@ -96,6 +137,7 @@ void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
     return;
   }
   ControlTokens::Grant grant = control_.Request(link.Id());
+  cancelled_.erase(link.Id());
   link.Answer(MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{grant.token}));
   if (std::shared_ptr<ViewerLink> previous = FindLink(grant.preempted)) Cancel(*previous);
   {
@@ -118,13 +160,14 @@ std::shared_ptr<ViewerLink> PresenterHost::FindLink(uint32_t id) const {
   return nullptr;
 }
 
-void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload) {
+void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload,
+                            bool relay) {
   ZKEvent event = {type, static_cast<uint32_t>(payload.size()),
                    const_cast<uint8_t*>(payload.data())};
   if (viewerObserver_) viewerObserver_(viewer, event);
-  // The others see a viewer's marks as it makes them; the presenter's
-  // library takes them like any received event and relays the mode itself.
-  if (IsRelayedViewerEvent(type)) Relay(viewer, MakeWireFrame(type, event.size, event.payload));
+  // The others see a viewer's marks as it makes them: the presenter's
+  // library sends no received mark again.
+  if (relay) Relay(viewer, MakeWireFrame(type, event.size, event.payload));
   zk_.PostEvent(&event);
 }
 
@@ -188,9 +231,13 @@ void PresenterHost::Distribute(const ZKEvent& event) {
   if (event.type == ZKP_CANCELINPUTCONTROL) {
     // The library refused input it was given, and only the holder's input
     // reaches it: the cancel is the holder's alone.
-    std::lock_guard<std::mutex> control(controlMutex_);
+    std::lock_guard<std::mutex> rules(rulesMutex_);
     if (std::shared_ptr<ViewerLink> holder = FindLink(control_.Holder())) Cancel(*holder);
     return;
+  }
+  if (event.type != ZKP_FULLUPDATE) {
+    std::lock_guard<std::mutex> rules(rulesMutex_);
+    annotation_.FromPresenter(event.type, event.payload, event.size);
   }
   WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
@@ -242,8 +289,10 @@ void PresenterHost::ReapClosedLinks() {
   for (auto& link : closed) {
     link->Close();
     {
-      std::lock_guard<std::mutex> lock(controlMutex_);
+      std::lock_guard<std::mutex> lock(rulesMutex_);
       control_.Release(link->Id());
+      cancelled_.erase(link->Id());
+      annotation_.ViewerLeft(link->Id());
     }
     std::fprintf(stderr, "viewer %u left: %s\n", link->Id(), link->CloseReason().c_str());
     std::lock_guard<std::mutex> lock(figuresMutex_);

@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "AnnotationGate.h"
 #include "ControlTokens.h"
 #include "TcpSocket.h"
 #include "ViewerLink.h"
@@ -28,6 +30,8 @@ struct PresenterFigures {
   uint64_t resyncs = 0;            // slow viewers given a new full update
   uint64_t controlGrants = 0;      // tokens handed out by the token service
   uint64_t refusedInput = 0;       // input events from viewers without control
+  uint64_t refusedAnnotations = 0; // annotation messages the gate kept out
+  uint64_t refusedConnections = 0; // connections beyond the bound, closed at once
   uint32_t viewersAccepted = 0;
   uint32_t viewersConnected = 0;
 };
@@ -45,12 +49,14 @@ struct PresenterOptions {
 // live viewer; each viewer that connects (or falls too far behind) gets its
 // own full update, requested with a tag that names it. Viewers talk only to
 // the presenter: what a viewer sends goes into the presenter's library, and
-// its annotations go on to the other viewers as well.
+// the marks that the annotation gate lets through go on to the other viewers
+// as well. What any viewer may make it hold is bounded (PeerLimits.h).
 //
 // It also runs the token service (ControlTokens): a viewer asks for input
 // control and gets a token; input goes to the library only from the viewer
 // that holds control, and a viewer whose input is refused, or that loses
-// control to a newer grant, is sent the cancel.
+// control to a newer grant, is sent the cancel, once until it is granted
+// control again.
 //
 // Threads: Listen and Serve on one host thread, Stop from any; one accept
 // thread; each viewer link runs two threads of its own. The session must have been
@@ -85,16 +91,24 @@ class PresenterHost {
   // link's thread). Set before Listen.
   using ViewerObserver = std::function<void(uint32_t viewer, const ZKEvent& event)>;
   void SetViewerObserver(ViewerObserver observer) { viewerObserver_ = std::move(observer); }
+  // Whether viewers may annotate (the presenter's `annotation on|off`);
+  // forbidden until allowed. Any thread.
+  void AllowAnnotation(bool allowed);
   PresenterFigures Figures() const;
 
  private:
   void AcceptLoop();
-  // A link's receiving thread: what its viewer sent.
+  void Admit(TcpSocket socket);
+  // A link's receiving thread: what its viewer sent. The rest below it run
+  // under rulesMutex_.
   void OnViewerEvent(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
+  void PassAnnotation(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
+  void RefuseInput(ViewerLink& link);
   void ServeControlRequest(ViewerLink& link, uint32_t type);
   void Cancel(ViewerLink& link);
   std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
-  void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
+  // Into the library and, when `relay`, on to the other viewers.
+  void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload, bool relay);
   void Relay(uint32_t from, const WireFrame& frame);
   void DrainOnce();
   void Distribute(const ZKEvent& event);
@@ -114,9 +128,13 @@ class PresenterHost {
   std::atomic<bool> paused_{false};
   Observer observer_;
   Notice notice_;
-  // Guards the token service; taken alone or before figuresMutex_.
-  std::mutex controlMutex_;
+  // Guards the session's rules (the token service, the viewers already told
+  // they lack control, the annotation gate); taken alone or before
+  // figuresMutex_.
+  std::mutex rulesMutex_;
   ControlTokens control_;
+  std::set<uint32_t> cancelled_;
+  AnnotationGate annotation_;
   ViewerObserver viewerObserver_;
   std::thread acceptor_;
 

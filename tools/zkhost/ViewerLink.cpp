@@ -1,7 +1,11 @@
 #include "ViewerLink.h"
 
+#include "PeerLimits.h"
+#include "RateBound.h"
+
 namespace {
-constexpr int kReceiveChunk = 64 * 1024;
+// A viewer sends small events; a chunk holds many of them.
+constexpr int kReceiveChunk = 16 * 1024;
 }  // namespace
 
 ViewerLink::ViewerLink(TcpSocket socket, uint32_t id, size_t backlogBound, EventSink sink)
@@ -33,7 +37,7 @@ bool ViewerLink::OfferContainer(uint32_t tag, const WireFrame& frame) {
 ViewerLink::Offer ViewerLink::OfferEvent(const WireFrame& frame) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (awaitedTag_ != 0) return Offer::kHeldBack;
-  if (backlogBytes_ + frame->size() > backlogBound_) {
+  if (backlogBytes_ + answerBytes_ + frame->size() > backlogBound_) {
     DropBacklog();
     return Offer::kOverflow;
   }
@@ -45,7 +49,10 @@ ViewerLink::Offer ViewerLink::OfferEvent(const WireFrame& frame) {
 
 void ViewerLink::Answer(const WireFrame& frame) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (answerBytes_ + frame->size() > kMaxAnswerBytes)
+    return FailLocked("the viewer does not read its answers");
   answers_.push_back(frame);
+  answerBytes_ += frame->size();
   wake_.notify_one();
 }
 
@@ -57,9 +64,7 @@ void ViewerLink::DropBacklog() {
 void ViewerLink::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closeReason_.empty()) closeReason_ = "closed by the presenter";
-    closed_ = true;
-    wake_.notify_all();
+    FailLocked("closed by the presenter");
   }
   if (sender_.joinable()) sender_.join();
   if (receiver_.joinable()) receiver_.join();
@@ -73,6 +78,10 @@ std::string ViewerLink::CloseReason() const {
 
 void ViewerLink::Fail(const std::string& reason) {
   std::lock_guard<std::mutex> lock(mutex_);
+  FailLocked(reason);
+}
+
+void ViewerLink::FailLocked(const std::string& reason) {
   if (closeReason_.empty()) closeReason_ = reason;
   closed_ = true;
   wake_.notify_all();
@@ -88,6 +97,7 @@ void ViewerLink::SendLoop() {
       if (!answers_.empty()) {
         frame = std::move(answers_.front());
         answers_.pop_front();
+        answerBytes_ -= frame->size();
       } else {
         // A frame leaves the backlog whole: dropping the backlog never cuts a
         // frame that is half sent.
@@ -105,7 +115,8 @@ void ViewerLink::SendLoop() {
 }
 
 void ViewerLink::ReceiveLoop() {
-  FrameReader reader;
+  FrameReader reader(kMaxViewerFramePayload);
+  RateBound rate(kViewerEventsPerSecond, kViewerEventBurst);
   std::vector<uint8_t> buffer(kReceiveChunk);
   std::vector<ReceivedEvent> events;
   for (;;) {
@@ -115,8 +126,10 @@ void ViewerLink::ReceiveLoop() {
       return Fail(reader.AtFrameBoundary() ? "closed by the viewer" : "truncated frame");
     events.clear();
     bool wellFormed = reader.Feed(buffer.data(), static_cast<size_t>(received), &events);
-    for (const ReceivedEvent& event : events)
+    for (const ReceivedEvent& event : events) {
+      if (!rate.Take()) return Fail("sent events faster than any person makes them");
       sink_(*this, event.type, event.payload);
+    }
     if (!wellFormed) return Fail(reader.Error());
   }
 }

@@ -20,8 +20,12 @@
 //
 // A viewer must start from a full update: until the container answering its
 // request tag arrives, ordinary events are not queued for it. When its
-// backlog passes the bound, the backlog is dropped and it waits for a new
-// full update (the host asks for one).
+// backlog (answers included) passes the bound, the stream's part is dropped
+// and it waits for a new full update (the host asks for one).
+//
+// What the viewer sends is held to PeerLimits.h: a frame longer than any a
+// viewer produces, events faster than any person makes them, or answers
+// left unread past their bound cut the viewer off.
 //
 // Threads: the host's drain thread calls Offer*, AwaitFullUpdate and the
 // getters; the link's own two threads send and receive. Close may be called
@@ -53,6 +57,9 @@ class ViewerLink {
   // thread but the link's sender.
   void Answer(const WireFrame& frame);
 
+  // Ends the link for a reason of the host's (a rule the viewer broke); the
+  // host reaps it as any closed link. Any thread.
+  void CutOff(const std::string& reason) { Fail(reason); }
   // Stops both threads and closes the socket.
   void Close();
   bool IsClosed() const { return closed_; }
@@ -64,6 +71,7 @@ class ViewerLink {
   void SendLoop();
   void ReceiveLoop();
   void Fail(const std::string& reason);
+  void FailLocked(const std::string& reason);  // under mutex_
   void DropBacklog();
 
   TcpSocket socket_;
@@ -76,6 +84,7 @@ class ViewerLink {
   std::deque<WireFrame> backlog_;
   std::deque<WireFrame> answers_;
   size_t backlogBytes_ = 0;
+  size_t answerBytes_ = 0;
   uint32_t awaitedTag_ = 0;  // 0: live, receiving the ordinary stream
   std::string closeReason_;
 

@@ -229,6 +229,7 @@ int RunPresent(const CommandLine& line) {
   host.SetObserver([&shared](const ZKEvent& event) { ObserveSharing(&shared, event); });
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   HostSession session{zk, true, [&host] { host.Stop(); }, &shared};
+  session.viewers = &host;
   session.profile = line.profile;
   g_presenter = &host;
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);

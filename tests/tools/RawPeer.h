@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EventFraming.h"
+#include "TcpSocket.h"
+
+// A peer that speaks the hosts' protocol by hand, as a hostile viewer would:
+// it sends whatever bytes or frames the test gives it and keeps what it
+// receives (display pixels are counted, not kept). One that does not read
+// leaves everything the presenter sends in the presenter's buffers. Test
+// thread; its own thread receives.
+class RawPeer {
+ public:
+  ~RawPeer();
+
+  // `reads` false: nothing is ever read. A receive buffer other than 0 bounds
+  // what the system takes in for a peer that does not read.
+  bool Connect(int port, bool reads = true, int receiveBuffer = 0);
+  bool SendBytes(const std::vector<uint8_t>& bytes);
+  template <typename Message>
+  bool Send(uint32_t type, const Message& message) {
+    return SendBytes(*MakeMessageFrame(type, message));
+  }
+  void Close();
+
+  int Count(uint32_t type);
+  std::vector<ReceivedEvent> Events(uint32_t type);
+  // The presenter closed the connection (or it failed).
+  bool Ended() const { return ended_; }
+
+ private:
+  void ReceiveLoop();
+
+  TcpSocket socket_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> ended_{false};
+  std::thread receiving_;
+  std::mutex mutex_;
+  std::vector<ReceivedEvent> received_;
+  std::vector<int> counts_;  // by type, display updates and containers included
+};

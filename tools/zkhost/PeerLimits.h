@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Every bound on what a peer can make the presenter's host hold or do, in one
+// place, each with the reason for its value. A viewer that exceeds one is cut
+// off or refused, never served without limit: these are the only reasons a
+// well-behaved viewer could ever be turned away, so each sits well above
+// what a person and the library produce.
+
+// The largest frame a viewer may send. A viewer's library queues nothing
+// longer than an annotation (22 bytes); the host's own messages are smaller
+// still. A frame is held only as its bytes arrive, so what one connection
+// holds unfinished stays below this.
+constexpr uint32_t kMaxViewerFramePayload = 1024;
+
+// Viewer connections served at once. Each link runs two threads, whose
+// stacks a 32-bit process reserves address space for; a session with more
+// viewers is what a relay is for.
+constexpr size_t kMaxViewerConnections = 64;
+
+// What all connections together may hold in unfinished frames follows from
+// the two bounds above.
+constexpr size_t kMaxUnfinishedViewerBytes = kMaxViewerConnections * kMaxViewerFramePayload;
+static_assert(kMaxUnfinishedViewerBytes <= (1u << 20), "unfinished frames stay within a megabyte");
+
+// Answers waiting for one viewer (grants and cancels, a few bytes each). A
+// viewer reads its answers as it reads the stream; one that asks faster
+// than it reads is cut off.
+constexpr size_t kMaxAnswerBytes = 64 * 1024;
+
+// Events a viewer may send per second, and in one burst. A viewer's library
+// reports pointer moves once per input tick (20 a second at the fastest
+// profile), and a person types and clicks far below this; the bound keeps a
+// flood out of the library's incoming queue, which has none of its own.
+constexpr double kViewerEventsPerSecond = 500;
+constexpr double kViewerEventBurst = 1000;
+
+// Marks that may exist in a session at once, and of them the marks one
+// viewer placed. A person places a handful; each costs every participant's
+// library a brush and a region, and the library keeps at most 256.
+constexpr size_t kMaxSessionMarks = 200;
+constexpr size_t kMaxMarksPerViewer = 50;
