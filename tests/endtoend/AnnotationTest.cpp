@@ -141,6 +141,8 @@ TEST_F(Annotation, MarksOfOneViewerShowEverywhereAndLeaveWithTheMode) {
   const Picture picture = Photo(kAreaWidth, kAreaHeight);
   ShowContent(picture);
   StartPresenter();
+  // What `annotation on` does in a presenting zkhost: its viewers' marks pass.
+  Host().AllowAnnotation(true);
   HostProcess& first = StartViewer(kViewerX, kViewerY);
   HostProcess& second = StartViewer(kViewerX, kSecondViewerY);
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, picture, kFirstShowSeconds));
