@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
+  libmbedtls-dev openssl dpkg-dev
   clang libclang-rt-14-dev
   tigervnc-scraping-server
   openjdk-17-jdk-headless

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "ByteStream.h"
+
 // TcpSocket: one Winsock stream socket, closed when the object goes. The
 // calls that wait (Accept, Receive, SendAll) look at a cancel flag every few
 // milliseconds, so that another thread can stop them by setting it: the
 // socket itself is never closed under a thread that uses it. Owned by one
 // connection object and used by its threads.
-class TcpSocket {
+class TcpSocket : public ByteStream {
  public:
   TcpSocket() = default;
   explicit TcpSocket(SOCKET handle) : handle_(handle) {}
@@ -20,7 +22,7 @@ class TcpSocket {
   TcpSocket& operator=(TcpSocket&& other) noexcept;
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
-  ~TcpSocket() { Close(); }
+  ~TcpSocket() override { Close(); }
 
   // Listens on all local addresses; port 0 lets the system choose one.
   static TcpSocket Listen(uint16_t port, std::string* error);
@@ -33,15 +35,15 @@ class TcpSocket {
   uint16_t LocalPort() const;
   // Waits for a peer; an invalid socket when cancelled or failed.
   TcpSocket Accept(const std::atomic<bool>& cancel);
-  // False when the peer is gone or the flag was set before all was sent.
-  bool SendAll(const uint8_t* data, size_t length, const std::atomic<bool>& cancel);
-  // Waits for bytes: the count received, 0 at the end of the stream, negative
-  // on failure or when cancelled.
-  int Receive(uint8_t* buffer, int capacity, const std::atomic<bool>& cancel);
   // Bounds what the system buffers for this socket, so that a peer that
   // stops reading shows up as a backlog in the host, where it can be handled.
   void SetSendBuffer(int bytes);
-  void Close();
+
+  int TrySend(const uint8_t* data, size_t length) override;
+  int TryReceive(uint8_t* buffer, size_t capacity) override;
+  bool WaitReadable(int timeoutMs) override { return Wait(false, timeoutMs); }
+  bool WaitWritable(int timeoutMs) override { return Wait(true, timeoutMs); }
+  void Close() override;
 
  private:
   void MakeNonBlocking();

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// ByteStream: one connected, ordered, reliable stream of bytes as a link
+// uses it: a socket, or TLS over a socket. The primitives never block, as
+// mbed TLS wants of what it runs over; the waits block at most their time-out,
+// so a caller can look at a cancel flag between them. SendAll and Receive
+// build the blocking calls of a link's threads on them.
+//
+// Owned by one connection. Threads: one thread may send (TrySend, WaitWritable,
+// SendAll) while another receives (TryReceive, WaitReadable, Receive); Close
+// only once neither does.
+class ByteStream {
+ public:
+  // What TrySend and TryReceive return besides a byte count.
+  static constexpr int kWouldBlock = -1;
+  static constexpr int kFailed = -2;
+  // How long a blocking call waits before it looks at its cancel flag again.
+  // Data wakes a wait at once, so this only bounds how late a cancel is
+  // seen, and each wake-up costs an idle session CPU under Wine.
+  static constexpr int kCancelCheckMs = 250;
+
+  virtual ~ByteStream() = default;
+
+  // Sends some of the bytes (length > 0): the count sent, kWouldBlock or
+  // kFailed. After kWouldBlock the next call must offer the same bytes again:
+  // TLS has already sealed them into a record that is half on its way.
+  virtual int TrySend(const uint8_t* data, size_t length) = 0;
+  // The count received, 0 at the end of the stream, kWouldBlock or kFailed.
+  virtual int TryReceive(uint8_t* buffer, size_t capacity) = 0;
+  // True when the stream became ready within the time-out, or waiting failed
+  // (the next Try call then reports it).
+  virtual bool WaitReadable(int timeoutMs) = 0;
+  virtual bool WaitWritable(int timeoutMs) = 0;
+  virtual void Close() = 0;
+
+  // False when the stream failed or the flag was set before all was sent.
+  bool SendAll(const uint8_t* data, size_t length, const std::atomic<bool>& cancel);
+  // Waits for bytes: the count received, 0 at the end of the stream, negative
+  // on failure or when cancelled.
+  int Receive(uint8_t* buffer, int capacity, const std::atomic<bool>& cancel);
+};
