@@ -35,23 +35,31 @@ zk_bytes() { grep '^figures' present.txt | tail -1 | sed 's/.*wire_bytes=\([0-9]
 vnc_bytes() { grep '^rfb' rfb.txt | tail -1 | sed 's/.*bytes=\([0-9]*\).*/\1/'; }
 
 # Ours: zkhost present and zkhost view, the viewer to the right of the area.
-wine "$bin/zkhost.exe" present --port 5911 --rect "$area" --desktop --report-every 0.25 \
-  > present.txt 2>&1 &
-wine "$bin/zkhost.exe" view --connect 127.0.0.1:5911 --at 1940,0 > view.txt 2>&1 &
+# Ports the system chooses, so that a benchmark and a test run share a machine.
+wine "$bin/zkhost.exe" present --port 0 --name bench-presenter --rect "$area" --desktop \
+  --report-every 0.25 > present.txt 2>&1 &
+port=
+for _ in $(seq 200); do
+  port=$(sed -n 's/.* on port \([0-9]*\) as .*/\1/p' present.txt 2>/dev/null | head -1)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+wine "$bin/zkhost.exe" view --connect "127.0.0.1:$port" --at 1940,0 > view.txt 2>&1 &
 for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
 # zkhost prints its figures every 0.25 s: the first picture's last bytes may
 # show a moment after the viewer shows it, so the still part starts 1 s later.
 wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 2>&1 |
   sample_phases zk "$presenter" zk_bytes
-wine "$bin/zkhost.exe" stop --port 5911
+wine "$bin/zkhost.exe" send bench-presenter stop
 wait
 
 # VNC: the scraping server on the same area, the byte counter as its client.
-X0tigervnc -display "$DISPLAY" -SecurityTypes None -rfbport 5912 -localhost \
+vnc_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+X0tigervnc -display "$DISPLAY" -SecurityTypes None -rfbport "$vnc_port" -localhost \
   -Geometry 1920x1080+0+0 > x0vnc.txt 2>&1 &
 vnc=$!
 for _ in $(seq 100); do
-  "$native/rfb_byte_counter" 127.0.0.1 5912 > rfb.txt 2>&1 &
+  "$native/rfb_byte_counter" 127.0.0.1 "$vnc_port" > rfb.txt 2>&1 &
   counter=$!
   for _ in $(seq 50); do grep -q '^ready' rfb.txt 2>/dev/null && break 2; kill -0 $counter 2>/dev/null || break; sleep 0.1; done
   kill $counter 2>/dev/null; wait $counter 2>/dev/null

@@ -205,12 +205,13 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
   HostProcess presenter, viewer;
   ASSERT_TRUE(presenter.Start("present --port 0 --rect " + std::to_string(kAreaX) + "," +
                                   std::to_string(kAreaY) + "," + std::to_string(kAreaWidth) + "," +
-                                  std::to_string(kAreaHeight) + " --share Notepad",
+                                  std::to_string(kAreaHeight) + " --share nOTEPAD",
                               "present-share.txt"));
   Presenting presenting;
   ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
   const std::string present = presenting.name;
-  ASSERT_TRUE(AwaitOutput(presenter, "zkhost: share Notepad: ok shared")) << presenter.Output();
+  // Titles match whatever their case: "Untitled - Notepad".
+  ASSERT_TRUE(AwaitOutput(presenter, "zkhost: share nOTEPAD: ok shared")) << presenter.Output();
   RECT placed = {};
   EXPECT_TRUE(WaitUntil(
       [&] {

@@ -1,7 +1,11 @@
 #include "HostProcess.h"
 
+#include <psapi.h>
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace {
 std::string ProgramFolder() {
@@ -10,7 +14,62 @@ std::string ProgramFolder() {
   std::string folder = path;
   return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
+
+// The handles every process holds, as the system lists them (the per-process
+// count is not available everywhere).
+struct SystemHandle {
+  ULONG ownerPid;
+  BYTE objectType;
+  BYTE flags;
+  USHORT value;
+  PVOID object;
+  ULONG access;
+};
+
+int CountHandlesOf(DWORD pid) {
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  std::vector<uint8_t> buffer(1 << 20);
+  LONG status;
+  ULONG length = 0;
+  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         &length)) == kInfoLengthMismatch)
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return -1;
+  const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* handles = reinterpret_cast<const SystemHandle*>(buffer.data() + sizeof(ULONG_PTR));
+  int owned = 0;
+  for (ULONG i = 0; i < count; ++i) owned += handles[i].ownerPid == pid;
+  return owned;
+}
+
+int CountThreadsOf(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int threads = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    threads += entry.th32OwnerProcessID == pid;
+  CloseHandle(snapshot);
+  return threads;
+}
 }  // namespace
+
+HostProcess::Usage HostProcess::TakeUsage() const {
+  Usage usage;
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof memory;
+  if (GetProcessMemoryInfo(process_.hProcess, &memory, sizeof memory)) {
+    usage.committedBytes = memory.PagefileUsage;
+    usage.peakCommittedBytes = memory.PeakPagefileUsage;
+  }
+  usage.threads = CountThreadsOf(process_.dwProcessId);
+  usage.handles = CountHandlesOf(process_.dwProcessId);
+  return usage;
+}
 
 HostProcess::~HostProcess() {
   if (input_) CloseHandle(input_);

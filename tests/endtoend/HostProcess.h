@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 // A zkhost process (or another program) started by a test, its output kept in a file and its
@@ -29,6 +30,14 @@ class HostProcess {
   bool Suspend() { return ControlProcess("NtSuspendProcess"); }
   bool Resume() { return ControlProcess("NtResumeProcess"); }
   DWORD ProcessId() const { return process_.dwProcessId; }
+  // What the process holds, to see that it gives back what it took.
+  struct Usage {
+    uint64_t committedBytes = 0;  // private memory committed now
+    uint64_t peakCommittedBytes = 0;
+    int threads = 0;
+    int handles = 0;
+  };
+  Usage TakeUsage() const;
   // Its session window ("Morvane Zenkast"), or null before it has one.
   HWND SessionWindow() const;
   std::string Output() const;

@@ -294,10 +294,24 @@ void PresenterHost::ReapClosedLinks() {
       cancelled_.erase(link->Id());
       annotation_.ViewerLeft(link->Id());
     }
-    std::fprintf(stderr, "viewer %u left: %s\n", link->Id(), link->CloseReason().c_str());
+    ReportLeaving(*link);
     std::lock_guard<std::mutex> lock(figuresMutex_);
     closedLinkBytes_ += link->BytesSent();
   }
+}
+
+void PresenterHost::ReportLeaving(const ViewerLink& link) {
+  // Peers that come and go in a loop would fill the log: past a few lines a
+  // second they are only counted, and the count goes with the next line.
+  if (!leavingLines_.Take()) {
+    ++unreportedLeaving_;
+    return;
+  }
+  if (unreportedLeaving_ > 0)
+    std::fprintf(stderr, "%llu more viewers left\n",
+                 static_cast<unsigned long long>(unreportedLeaving_));
+  unreportedLeaving_ = 0;
+  std::fprintf(stderr, "viewer %u left: %s\n", link.Id(), link.CloseReason().c_str());
 }
 
 std::vector<std::shared_ptr<ViewerLink>> PresenterHost::Links() const {

@@ -13,6 +13,7 @@
 
 #include "AnnotationGate.h"
 #include "ControlTokens.h"
+#include "RateBound.h"
 #include "TcpSocket.h"
 #include "ViewerLink.h"
 #include "ZKLibrary.h"
@@ -118,6 +119,7 @@ class PresenterHost {
   uint32_t NewTag(const ViewerLink& link);
   void Resynchronise(ViewerLink& link);
   void ReapClosedLinks();
+  void ReportLeaving(const ViewerLink& link);
   std::vector<std::shared_ptr<ViewerLink>> Links() const;
 
   ZKLibrary& zk_;
@@ -150,6 +152,9 @@ class PresenterHost {
   // does not carry it: a viewer that joins gets the last one after its
   // container. Drain thread only.
   WireFrame lastPointer_;
+  // Lines about viewers that left, and those left out (drain thread only).
+  RateBound leavingLines_{5, 20};
+  uint64_t unreportedLeaving_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 
