@@ -7,8 +7,8 @@
 
 #include <cstring>
 
+#include "ZK.h"
 #include "api/JavaEngine.h"
-#include "api/ZKExports.h"
 
 namespace {
 constexpr char kCollaborationWindowTitle[] = "Morvane Collaboration";

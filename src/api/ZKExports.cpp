@@ -1,4 +1,6 @@
-#include "api/ZKExports.h"
+// The exports as ZK.h declares them to hosts: compiling against the public
+// header holds the two to one signature.
+#include "ZK.h"
 
 #include "compression/DecodeFailureMessageBox.h"
 #include "session/ZKWindow.h"

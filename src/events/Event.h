@@ -1,12 +1,7 @@
 #pragma once
 
-#include <cstdint>
+#include "ZKEvents.h"
 
-// One protocol message. Native hosts pass pointers to this record through the
-// exported queue functions, so its field order and sizes are fixed: on the
-// 32-bit library it is 12 bytes (type, size, payload pointer).
-struct Event {
-  uint32_t type;     // ZKP_* message type
-  uint32_t size;     // payload bytes
-  uint8_t* payload;  // size bytes; null for an outgoing event of size 0
-};
+// One protocol message: the record that native hosts pass through the
+// exported queue functions, declared once for them and for the library.
+using Event = ZKEvent;

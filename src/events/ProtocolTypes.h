@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ZKEvents.h"
+
 // The catalogue of protocol messages: the type numbers, their debug names,
 // and the framing of one event (type, payload size, payload), which is both
 // how a full-update container lays out its records and how hosts carry
@@ -30,19 +32,8 @@
 //
 // Free functions, no state; any thread.
 
-constexpr uint32_t ZKP_DISPLAYFORMAT = 0;
-constexpr uint32_t ZKP_DISPLAYUPDATE = 1;
-constexpr uint32_t ZKP_FULLUPDATE = 2;
-constexpr uint32_t ZKP_MOUSEUPDATE = 3;
-constexpr uint32_t ZKP_KEYBOARDUPDATE = 4;
-constexpr uint32_t ZKP_SHAREDWINDOW = 5;
-constexpr uint32_t ZKP_ANNOTATION = 6;
-constexpr uint32_t ZKP_ENDANNOTATION = 7;
-constexpr uint32_t ZKP_CANCELINPUTCONTROL = 8;
-constexpr uint32_t ZKP_WINDOWEVENT = 9;
-constexpr uint32_t ZKP_MOUSEPOSITION = 10;
-constexpr uint32_t ZKP_ANNOTATIONMODE = 11;
-constexpr uint32_t ZKP_PALETTE = 12;
+// The type numbers (ZKP_*) are the hosts' as much as ours: ZKEvents.h, the
+// public header, states them.
 constexpr uint32_t kHighestProtocolType = ZKP_PALETTE;
 
 // The debug name of a type: its catalogue name for 0 to 9, "Unknow Type: %d"

@@ -9,13 +9,13 @@
 // (ZKP_WINDOWEVENT). Conventions in ProtocolTypes.h.
 
 // One change of the set of shared windows on the presenter.
-constexpr uint32_t kSharedWindowTitleSize = 256;
+constexpr uint32_t kSharedWindowTitleSize = ZKSW_TITLE_SIZE;
 struct SharedWindowMessage {
-  uint16_t code;    // what happened to the window
+  uint16_t code;    // what happened to the window: ZKSW_*
   uint32_t window;  // its handle on the presenter: an opaque identifier for the host
   char title[kSharedWindowTitleSize];  // zero-terminated; empty when there is none
 };
-constexpr uint32_t kSharedWindowSize = 262;
+constexpr uint32_t kSharedWindowSize = ZKSW_PAYLOAD_SIZE;
 inline uint32_t MessageSize(const SharedWindowMessage&) { return kSharedWindowSize; }
 // The title goes out up to its terminator, at most kSharedWindowTitleSize - 1
 // characters, padded with zeros: its last byte is always 0.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ZK.h"
 #include "common/CriticalSection.h"
 
 class EventMgr;
@@ -18,22 +19,23 @@ struct SharedWindowRecord {
 };
 
 // Why UpdateWindow is called (ZK_ClickToShare's reason, or the library's own).
+// Hosts pass these numbers, so the public header states them.
 enum SharedWindowReason : uint32_t {
-  SHARE_OR_TOGGLE = 0,
-  SHARE_MAKE_PRIMARY = 1,
-  SHARE_REMOVE = 2,
-  SHARE_RESTACK_PRIMARY = 3,
-  SHARE_SET_ASIDE = 4,
+  SHARE_OR_TOGGLE = ZK_SHARE_OR_TOGGLE,
+  SHARE_MAKE_PRIMARY = ZK_SHARE_PRIMARY,
+  SHARE_REMOVE = ZK_SHARE_REMOVE,
+  SHARE_RESTACK_PRIMARY = ZK_SHARE_RESTACK,
+  SHARE_SET_ASIDE = ZK_SHARE_SET_ASIDE,
 };
 
-// Report codes of ZKP_SHAREDWINDOW.
+// Report codes of ZKP_SHAREDWINDOW, as the public header states them.
 enum SharedWindowReport : uint16_t {
-  SHARED_ADDED = 0,
-  SHARED_PRIMARY = 1,
-  SHARED_REMOVED = 2,
-  SHARED_GONE = 4,
-  SHARED_REFUSED = 5,
-  SHARED_NOT_FOLLOWED = 6,
+  SHARED_ADDED = ZKSW_ADDED,
+  SHARED_PRIMARY = ZKSW_PRIMARY,
+  SHARED_REMOVED = ZKSW_REMOVED,
+  SHARED_GONE = ZKSW_GONE,
+  SHARED_REFUSED = ZKSW_REFUSED,
+  SHARED_NOT_FOLLOWED = ZKSW_UNFOLLOWED,
 };
 
 // SharedWindowTracker keeps the application windows a presenter shares:

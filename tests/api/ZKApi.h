@@ -1,44 +1,39 @@
 #pragma once
 
 // ZK.dll as a native host reaches it: loaded by name with LoadLibrary, every
-// function found with GetProcAddress and called through a cdecl pointer. The
-// host's own picture of an event record stands here too, so that the tests
-// depend on nothing of the library but its exports and, as any host may, its
-// portable protocol code.
+// function found with GetProcAddress and called through a pointer of the type
+// the public header declares. The tests depend on nothing of the library but
+// ZK.h, its exports and, as any host may, its portable protocol code.
 
 #include <windows.h>
 
-#include <cstdint>
+#include "ZK.h"
 
-struct HostEvent {
-  uint32_t type;
-  uint32_t size;
-  uint8_t* payload;
-};
+// The tests' name for the record.
+using HostEvent = ZKEvent;
 static_assert(sizeof(HostEvent) == 12, "the record the library fills is 12 bytes on Win32");
 
 struct ZKApi {
-  using Result = uint8_t;
-  Result(__cdecl* Init)(HWND parent);
-  Result(__cdecl* Release)();
-  Result(__cdecl* EnableCapture)(uint32_t enable, uint32_t captureToken);
-  Result(__cdecl* PauseCapture)(uint32_t pause);
-  Result(__cdecl* EnableInputControl)(uint32_t enable, uint32_t inputToken);
-  Result(__cdecl* EnableAnnotation)(uint32_t enable);
-  Result(__cdecl* SetPosition)(uint32_t x, uint32_t y, uint32_t width, uint32_t height,
-                               uint32_t show);
-  Result(__cdecl* WaitForEvents)(uint32_t timeoutMs);
-  Result(__cdecl* GetQueuedEvent)(HostEvent* out);
-  Result(__cdecl* PostEvent)(const HostEvent* in);
-  Result(__cdecl* RequestFullUpdate)(uint32_t requestId);
-  Result(__cdecl* ClickToShare)(HWND window, uint32_t reason);
-  Result(__cdecl* SetPollFrequency)(uint32_t intervalMs, uint32_t exclusive, uint32_t bands);
-  Result(__cdecl* SetUpdateFrequency)(uint32_t intervalMs);
-  Result(__cdecl* SetInputUpdateFrequency)(uint32_t intervalMs);
-  Result(__cdecl* AddHighlight)();
-  Result(__cdecl* AddMarker)(uint32_t colour);
-  Result(__cdecl* ClearAnnotation)();
-  Result(__cdecl* SetParentWindow)(HWND parent);
+  using Result = ZKBool;
+  decltype(&ZK_Init) Init;
+  decltype(&ZK_Release) Release;
+  decltype(&ZK_EnableCapture) EnableCapture;
+  decltype(&ZK_PauseCapture) PauseCapture;
+  decltype(&ZK_EnableInputControl) EnableInputControl;
+  decltype(&ZK_EnableAnnotation) EnableAnnotation;
+  decltype(&ZK_SetPosition) SetPosition;
+  decltype(&ZK_WaitForEvents) WaitForEvents;
+  decltype(&ZK_GetQueuedEvent) GetQueuedEvent;
+  decltype(&ZK_PostEvent) PostEvent;
+  decltype(&ZK_RequestFullUpdate) RequestFullUpdate;
+  decltype(&ZK_ClickToShare) ClickToShare;
+  decltype(&ZK_SetPollFrequency) SetPollFrequency;
+  decltype(&ZK_SetUpdateFrequency) SetUpdateFrequency;
+  decltype(&ZK_SetInputUpdateFrequency) SetInputUpdateFrequency;
+  decltype(&ZK_AddHighlight) AddHighlight;
+  decltype(&ZK_AddMarker) AddMarker;
+  decltype(&ZK_ClearAnnotation) ClearAnnotation;
+  decltype(&ZK_SetParentWindow) SetParentWindow;
 };
 
 // The library, loaded on first use and kept for the life of the process (its

@@ -1,17 +1,12 @@
 #pragma once
 
 // How a native host reaches ZK.dll: load it by name and look up each function
-// it uses. The library keeps all its state; the host only calls.
+// it uses, with the types ZK.h declares. The library keeps all its state; the
+// host only calls.
 
 #include <windows.h>
 
-#include <cstdint>
-
-struct ZKEvent {
-  uint32_t type;
-  uint32_t size;
-  uint8_t* payload;  // the host frees what ZK_GetQueuedEvent returns with GlobalFree
-};
+#include "ZK.h"
 
 class ZKLibrary {
  public:
@@ -20,25 +15,23 @@ class ZKLibrary {
   bool Load();
   ~ZKLibrary();
 
-  uint8_t(__cdecl* Init)(HWND parent) = nullptr;
-  uint8_t(__cdecl* Release)() = nullptr;
-  uint8_t(__cdecl* EnableCapture)(uint32_t enable, uint32_t token) = nullptr;
-  uint8_t(__cdecl* SetPosition)(uint32_t x, uint32_t y, uint32_t width, uint32_t height,
-                                uint32_t show) = nullptr;
-  uint8_t(__cdecl* WaitForEvents)(uint32_t timeoutMs) = nullptr;
-  uint8_t(__cdecl* GetQueuedEvent)(ZKEvent* out) = nullptr;
-  uint8_t(__cdecl* PostEvent)(const ZKEvent* in) = nullptr;
-  uint8_t(__cdecl* RequestFullUpdate)(uint32_t requestId) = nullptr;
-  uint8_t(__cdecl* ClickToShare)(HWND window, uint32_t reason) = nullptr;
-  uint8_t(__cdecl* EnableAnnotation)(uint32_t enable) = nullptr;
-  uint8_t(__cdecl* AddHighlight)() = nullptr;
-  uint8_t(__cdecl* AddMarker)(uint32_t colour) = nullptr;
-  uint8_t(__cdecl* ClearAnnotation)() = nullptr;
-  uint8_t(__cdecl* EnableInputControl)(uint32_t enable, uint32_t token) = nullptr;
-  uint8_t(__cdecl* SetPollFrequency)(uint32_t intervalMs, uint32_t exclusive,
-                                     uint32_t bands) = nullptr;
-  uint8_t(__cdecl* SetUpdateFrequency)(uint32_t intervalMs) = nullptr;
-  uint8_t(__cdecl* SetInputUpdateFrequency)(uint32_t intervalMs) = nullptr;
+  decltype(&ZK_Init) Init = nullptr;
+  decltype(&ZK_Release) Release = nullptr;
+  decltype(&ZK_EnableCapture) EnableCapture = nullptr;
+  decltype(&ZK_SetPosition) SetPosition = nullptr;
+  decltype(&ZK_WaitForEvents) WaitForEvents = nullptr;
+  decltype(&ZK_GetQueuedEvent) GetQueuedEvent = nullptr;
+  decltype(&ZK_PostEvent) PostEvent = nullptr;
+  decltype(&ZK_RequestFullUpdate) RequestFullUpdate = nullptr;
+  decltype(&ZK_ClickToShare) ClickToShare = nullptr;
+  decltype(&ZK_EnableAnnotation) EnableAnnotation = nullptr;
+  decltype(&ZK_AddHighlight) AddHighlight = nullptr;
+  decltype(&ZK_AddMarker) AddMarker = nullptr;
+  decltype(&ZK_ClearAnnotation) ClearAnnotation = nullptr;
+  decltype(&ZK_EnableInputControl) EnableInputControl = nullptr;
+  decltype(&ZK_SetPollFrequency) SetPollFrequency = nullptr;
+  decltype(&ZK_SetUpdateFrequency) SetUpdateFrequency = nullptr;
+  decltype(&ZK_SetInputUpdateFrequency) SetInputUpdateFrequency = nullptr;
 
  private:
   template <typename Function>
