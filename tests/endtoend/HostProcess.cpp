@@ -88,6 +88,11 @@ bool HostProcess::Start(const std::string& arguments, const std::string& outputF
 
 bool HostProcess::StartProgram(const std::string& program, const std::string& arguments,
                                const std::string& outputFile) {
+  return StartPath(ProgramFolder() + program, arguments, outputFile);
+}
+
+bool HostProcess::StartPath(const std::string& path, const std::string& arguments,
+                            const std::string& outputFile) {
   outputFile_ = outputFile;
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -105,7 +110,7 @@ bool HostProcess::StartProgram(const std::string& program, const std::string& ar
   startup.hStdOutput = output;
   startup.hStdError = output;
   startup.hStdInput = input;
-  std::string commandLine = "\"" + ProgramFolder() + program + "\" " + arguments;
+  std::string commandLine = "\"" + path + "\" " + arguments;
   BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process_);
   CloseHandle(output);

@@ -21,6 +21,9 @@ class HostProcess {
   // The same for another program beside the test program.
   bool StartProgram(const std::string& program, const std::string& arguments,
                     const std::string& outputFile);
+  // The same for a program anywhere, named by its full path.
+  bool StartPath(const std::string& path, const std::string& arguments,
+                 const std::string& outputFile);
   bool WriteInput(const std::string& text);
   // False when it is still running at the deadline.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
