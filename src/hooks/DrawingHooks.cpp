@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "hooks/HookPair.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
 namespace zkhooks {
 namespace {
-
-HookPair g_hooks;
 
 // Hover effects are drawn near the pointer: a move reports this far around
 // it rather than its whole window, which may cover the screen.
@@ -130,11 +127,9 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
 
 }  // namespace
 
-bool InstallDrawingHooks(HINSTANCE module) {
-  return g_hooks.Install(module, {WH_GETMESSAGE, GetMessageProc},
-                         {WH_CALLWNDPROCRET, CallWndProcRet});
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks) {
+  return hooks->Install(module, {WH_GETMESSAGE, GetMessageProc},
+                        {WH_CALLWNDPROCRET, CallWndProcRet});
 }
-
-void RemoveDrawingHooks() { g_hooks.Remove(); }
 
 }  // namespace zkhooks
