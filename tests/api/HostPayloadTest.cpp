@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HostSession.h"
+#include "hooks/ZKHooks.h"
 
 namespace {
 constexpr uint32_t kPresenterToken = 5;
@@ -299,6 +300,35 @@ TEST_F(HostPayloads, ShortInputEventsLeaveAPresenterAsItWas) {
     ASSERT_EQ(cancels.size(), 1u) << "the valid event with a low token was not refused";
     EXPECT_TRUE(cancels.front().payload.empty());
   }
+}
+
+// Only key-down and key-up messages (plain and system) are replayed: any other
+// number of the keyboard range would be injected as a press without its
+// release, and the key would stay down on the presenter's desktop.
+TEST_F(HostPayloads, OnlyKeyDownAndKeyUpAreReplayed) {
+  StartPresenter("[ZK]\nCaptureDesktop=1\n");
+  constexpr uint32_t kViewerToken = kPresenterInputToken + 1;
+  constexpr uint32_t kRefusedScan = 0x10, kReplayedScan = 0x11;  // Q and W
+  for (uint32_t message : {0x102u, 0x103u, 0x106u, 0x107u, 0x108u, 0x109u}) {
+    SCOPED_TRACE(message);
+    ASSERT_TRUE(Deliver(ZKP_KEYBOARDUPDATE,
+                        BytesOf(KeyboardMessage{kViewerToken, message, 'Q', kRefusedScan << 16 | 1})));
+  }
+  // The hooks see every key the presenter's desktop gets, in order: once they
+  // report W going up, a Q injected before it would have been reported too.
+  for (uint32_t message : {WM_KEYDOWN, WM_KEYUP}) {
+    ASSERT_TRUE(Deliver(ZKP_KEYBOARDUPDATE,
+                        BytesOf(KeyboardMessage{kViewerToken, message, 'W', kReplayedScan << 16 | 1})));
+  }
+  auto keyReport = [](uint32_t scan, UINT key) {
+    return [=](const SessionSpy::Record& r) {
+      return r.message == WM_ZKHOOK_KEY && r.wParam == key && ((r.lParam >> 16) & 0xFF) == scan;
+    };
+  };
+  EXPECT_TRUE(spy_.AwaitTaken(keyReport(kReplayedScan, WM_KEYUP), 1)) << "W was not replayed";
+  EXPECT_TRUE(spy_.Taken(keyReport(kRefusedScan, WM_KEYDOWN)).empty()) << "Q was pressed";
+  EXPECT_EQ(GetAsyncKeyState('Q') & 0x8000, 0) << "Q is held down";
+  keybd_event('Q', kRefusedScan, KEYEVENTF_KEYUP, 0);  // never leave it down for later tests
 }
 
 // A presenter that accepts a display message with a higher capture token
