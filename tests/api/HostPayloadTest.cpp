@@ -331,6 +331,39 @@ TEST_F(HostPayloads, OnlyKeyDownAndKeyUpAreReplayed) {
   keybd_event('Q', kRefusedScan, KEYEVENTF_KEYUP, 0);  // never leave it down for later tests
 }
 
+// A peer sending marks without end gets a bounded number of them: each holds
+// a brush and a region on every participant. The marks shape the capturing
+// presenter's window, so the ones it holds are the ones its region covers
+// (GetGuiResources, which would count the handles, is a stub under Wine).
+TEST_F(HostPayloads, ReceivedMarksBeyondTheBoundAreRefused) {
+  StartPresenter("[ZK]\nCaptureDesktop=1\nEnablePolling=0\n");
+  constexpr int kColumns = 10, kRows = 10, kStep = 16;  // 100 places on the 320 x 240 picture
+  constexpr size_t kBound = 64;                         // the library's
+  for (int i = 0; i < kColumns * kRows; ++i) {
+    const int32_t x = i % kColumns * kStep, y = i / kColumns * kStep;
+    ASSERT_TRUE(PostReceived(zk(), ZKP_ANNOTATION,
+                             BytesOf(AnnotationMessage{kAnnotationMarker, 0, x, y, x + 16, y + 16,
+                                                       0x0000FF})));
+  }
+  ASSERT_TRUE(DispatchNow());
+
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  POINT origin = {0, 0};
+  ClientToScreen(window_, &origin);
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(window_, region), ERROR);
+  size_t marked = 0;
+  for (int i = 0; i < kColumns * kRows; ++i) {
+    // Just inside each arrow's tip, in window coordinates.
+    const int x = i % kColumns * kStep + 2 + (origin.x - frame.left);
+    const int y = i / kColumns * kStep + 2 + (origin.y - frame.top);
+    marked += PtInRegion(region, x, y) ? 1 : 0;
+  }
+  DeleteObject(region);
+  EXPECT_EQ(marked, kBound) << "marks held: the first ones up to the bound, no more";
+}
+
 // A presenter that accepts a display message with a higher capture token
 // hands capture over and stops answering full-update requests.
 TEST_F(HostPayloads, ShortDisplayEventsLeaveAPresenterPresenting) {
