@@ -1,8 +1,8 @@
 #include "hooks/DrawingHooks.h"
 
-#include <algorithm>
 #include <cstdint>
 
+#include "hooks/DrawnAreas.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
@@ -28,12 +28,6 @@ bool Contains(const RECT& outer, const RECT& inner) {
          inner.bottom <= outer.bottom;
 }
 
-// Screen coordinates travel as four unsigned 16-bit fields.
-uint32_t PackCorner(LONG x, LONG y) {
-  auto field = [](LONG v) { return static_cast<uint32_t>(std::clamp<LONG>(v, 0, 0xFFFF)); };
-  return field(x) | field(y) << 16;
-}
-
 bool IsRepeat(const RECT& screen) {
   DWORD now = GetTickCount();
   AcquireSRWLockExclusive(&g_lastLock);
@@ -46,14 +40,22 @@ bool IsRepeat(const RECT& screen) {
   return repeat;
 }
 
+// One report waits in the session's queue at a time: what is drawn while it
+// waits is kept for the session to take as it handles that report. The
+// report carries a drawn place of its own all the same.
 void ReportDrawn(HWND window, RECT screen) {
   if (IsRectEmpty(&screen) || !IsWindowVisible(window)) return;
   PendingReport pending;
   // The session window reports its own paints; its private messages would
   // otherwise echo every report back.
   if (!pending.Target() || pending.Target() == window || IsRepeat(screen)) return;
-  pending.Post(WM_ZKHOOK_DRAWN, PackCorner(screen.left, screen.top),
-               PackCorner(screen.right, screen.bottom));
+  const uint64_t area = PackArea(screen);
+  KeepDrawnArea(area);
+  if (area && AnnounceDrawn(pending.Target()) &&
+      !pending.Post(WM_ZKHOOK_DRAWN, static_cast<uint32_t>(area),
+                    static_cast<uint32_t>(area >> 32))) {
+    WithdrawDrawnAnnouncement(pending.Target());
+  }
 }
 
 void ReportWindow(HWND window) {
