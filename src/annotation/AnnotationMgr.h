@@ -13,6 +13,14 @@ class FrameMgr;
 class WindowRegionSet;
 struct AnnotationMessage;
 
+// The most elements a session holds. Real use is a handful of marks. Each one
+// costs a brush and a region on every participant, and the window's shape is
+// rebuilt from all of them whenever one is added, so a peer sending marks
+// without end must meet a limit long before the graphics handles run out, and
+// soon enough that the reshaping stays short: under Wine on a virtual display
+// taking 256 marks at once kept the worker busy 16 s, 64 well under a second.
+constexpr size_t kMaxAnnotationElements = 64;
+
 // AnnotationMgr keeps the annotation elements of the session window: it
 // paints them, shapes the window around them, sends and receives them as
 // ZKP_ANNOTATION, and places one element at a time with the mouse.
@@ -45,14 +53,15 @@ class AnnotationMgr {
   void SendElements();
   void SetOffset(int32_t x, int32_t y);
   // A received element or clear-all. Hostile records (an unknown kind, a
-  // clear-all without its flag, rectangles that no frame holds) are dropped
-  // with a trace and build nothing.
+  // clear-all without its flag, rectangles that no frame holds) and elements
+  // beyond kMaxAnnotationElements are dropped with a trace and build nothing.
   bool OnAnnotation(const AnnotationMessage& annotation);
   // The session has ended (its window is gone): forgets the offset, the
   // placement and the elements, sending, painting and reshaping nothing.
   void Reset();
 
-  // Placement of one element (AnnotationPlacement.cpp).
+  // Placement of one element (AnnotationPlacement.cpp). Nothing starts, and
+  // no press places anything, while the list is full.
   void StartHighlight();
   void StartMarker(uint32_t colour);
   // Mouse and key input of the session window; false while placement is not armed.
@@ -65,6 +74,7 @@ class AnnotationMgr {
  private:
   using ElementList = std::list<std::unique_ptr<AnnotationElement>>;
   ElementList::iterator Find(const AnnotationElement* element);
+  bool HasRoom() const { return elements_.size() < kMaxAnnotationElements; }
   void DrawNow(AnnotationElement* element);
   bool ReceiveElement(const AnnotationMessage& annotation);
   AnnotationElement* NewReceivedElement(const AnnotationMessage& annotation, const Rect& client);

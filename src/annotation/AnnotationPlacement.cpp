@@ -12,12 +12,14 @@ UINT ScanCode(LPARAM lParam) { return (static_cast<UINT>(lParam) >> 16) & 0xFF; 
 }  // namespace
 
 void AnnotationMgr::StartHighlight() {
+  if (!HasRoom()) return;
   auto* highlight = new HighlightElement();
   highlight->Init(window_, 0, 0, 0, 0);
   StartPlacement(highlight);
 }
 
 void AnnotationMgr::StartMarker(uint32_t colour) {
+  if (!HasRoom()) return;
   auto* marker = new MarkerElement();
   marker->Init(window_, 0, 0, colour);
   StartPlacement(marker);
@@ -46,7 +48,8 @@ bool AnnotationMgr::OnInput(UINT message, WPARAM, LPARAM lParam) {
     case WM_LBUTTONDOWN:
       if (dragging_) break;
       anchorX_ = x, anchorY_ = y;
-      if (!InsideClient(x, y)) {
+      // Received elements may have filled the list since the start.
+      if (!InsideClient(x, y) || !HasRoom()) {
         EndPlacement(true);
         break;
       }

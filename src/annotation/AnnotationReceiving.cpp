@@ -36,6 +36,11 @@ bool AnnotationMgr::ReceiveElement(const AnnotationMessage& annotation) {
           static_cast<int>(picture.right), static_cast<int>(picture.bottom));
     return false;
   }
+  if (!HasRoom()) {
+    Trace(TRACE_WARNING, "\r\nAnnotationMgr: %u elements held already, annotation ignored",
+          static_cast<unsigned>(elements_.size()));
+    return false;
+  }
   AnnotationElement* element = NewReceivedElement(annotation, client);
   AddElement(element);
   DrawNow(element);

@@ -22,3 +22,7 @@ bool ParseMessage(const uint8_t* payload, uint32_t size, ControlGrantMessage* ou
 void WriteMessage(uint8_t*, const ControlReleaseMessage&) {}
 
 bool ParseMessage(const uint8_t*, uint32_t, ControlReleaseMessage*) { return true; }
+
+void WriteMessage(uint8_t*, const ControlDenialMessage&) {}
+
+bool ParseMessage(const uint8_t*, uint32_t, ControlDenialMessage*) { return true; }

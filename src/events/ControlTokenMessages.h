@@ -2,21 +2,15 @@
 
 #include <cstdint>
 
+#include "events/HostTypes.h"
 #include "events/ProtocolTypes.h"
 
 // Messages that hosts exchange among themselves for the presenter's token
-// service, beside the library's events on the same stream. The library never
-// queues nor handles them; their types lie above its catalogue. A viewer's
-// host asks for control and gives it back; the presenter's host answers a
-// request with a token higher than any it gave before, and tells a viewer
-// that lost control with the library's own cancel (ZKP_CANCELINPUTCONTROL).
-// Conventions in ProtocolTypes.h.
-
-constexpr uint32_t ZKH_REQUESTCONTROL = 0x100;
-constexpr uint32_t ZKH_GRANTCONTROL = 0x101;
-constexpr uint32_t ZKH_RELEASECONTROL = 0x102;
-constexpr uint32_t kFirstHostType = ZKH_REQUESTCONTROL;
-constexpr uint32_t kLastHostType = ZKH_RELEASECONTROL;
+// service (types in HostTypes.h). A viewer's host asks for control and gives
+// it back; the presenter's host answers a request with a token higher than
+// any it gave before, or refuses it, and tells a viewer that lost control
+// with the library's own cancel (ZKP_CANCELINPUTCONTROL). Conventions in
+// ProtocolTypes.h.
 
 // A viewer asks for input control. No payload.
 struct ControlRequestMessage {};
@@ -41,3 +35,10 @@ constexpr uint32_t kControlReleaseSize = 0;
 inline uint32_t MessageSize(const ControlReleaseMessage&) { return kControlReleaseSize; }
 void WriteMessage(uint8_t* out, const ControlReleaseMessage& message);
 bool ParseMessage(const uint8_t* payload, uint32_t size, ControlReleaseMessage* out);
+
+// The presenter refuses a viewer's request for control. No payload.
+struct ControlDenialMessage {};
+constexpr uint32_t kControlDenialSize = 0;
+inline uint32_t MessageSize(const ControlDenialMessage&) { return kControlDenialSize; }
+void WriteMessage(uint8_t* out, const ControlDenialMessage& message);
+bool ParseMessage(const uint8_t* payload, uint32_t size, ControlDenialMessage* out);

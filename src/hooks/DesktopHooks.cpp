@@ -1,15 +1,10 @@
 #include "hooks/DesktopHooks.h"
 
-#include "hooks/HookPair.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
 namespace zkhooks {
 namespace {
-
-// Set in the installing process only; CallNextHookEx ignores the handle, so
-// procedures in other processes pass null.
-HookPair g_hooks;
 
 bool IsTopLevel(HWND window) {
   return window && !(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
@@ -72,10 +67,8 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-bool InstallDesktopHooks(HINSTANCE module) {
-  return g_hooks.Install(module, {WH_CBT, CbtProc}, {WH_CALLWNDPROC, CallWndProc});
+bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks) {
+  return hooks->Install(module, {WH_CBT, CbtProc}, {WH_CALLWNDPROC, CallWndProc});
 }
-
-void RemoveDesktopHooks() { g_hooks.Remove(); }
 
 }  // namespace zkhooks

@@ -2,15 +2,17 @@
 
 // The system-wide hooks that report what happens to top-level windows of any
 // process: activation, minimising, hiding and destruction. Installed and
-// removed on the hook thread; the procedures run inside whichever process
+// removed on a hook thread; the procedures run inside whichever process
 // owns the window, on the thread doing the change, and reach the session
 // window through the shared report target.
 
 #include <windows.h>
 
+#include "hooks/HookPair.h"
+
 namespace zkhooks {
 
-bool InstallDesktopHooks(HINSTANCE module);
-void RemoveDesktopHooks();
+// Into the calling thread's own pair, which it removes itself.
+bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks);
 
 }  // namespace zkhooks

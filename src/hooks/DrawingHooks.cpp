@@ -1,16 +1,13 @@
 #include "hooks/DrawingHooks.h"
 
-#include <algorithm>
 #include <cstdint>
 
-#include "hooks/HookPair.h"
+#include "hooks/DrawnAreas.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
 namespace zkhooks {
 namespace {
-
-HookPair g_hooks;
 
 // Hover effects are drawn near the pointer: a move reports this far around
 // it rather than its whole window, which may cover the screen.
@@ -31,12 +28,6 @@ bool Contains(const RECT& outer, const RECT& inner) {
          inner.bottom <= outer.bottom;
 }
 
-// Screen coordinates travel as four unsigned 16-bit fields.
-uint32_t PackCorner(LONG x, LONG y) {
-  auto field = [](LONG v) { return static_cast<uint32_t>(std::clamp<LONG>(v, 0, 0xFFFF)); };
-  return field(x) | field(y) << 16;
-}
-
 bool IsRepeat(const RECT& screen) {
   DWORD now = GetTickCount();
   AcquireSRWLockExclusive(&g_lastLock);
@@ -49,14 +40,22 @@ bool IsRepeat(const RECT& screen) {
   return repeat;
 }
 
+// One report waits in the session's queue at a time: what is drawn while it
+// waits is kept for the session to take as it handles that report. The
+// report carries a drawn place of its own all the same.
 void ReportDrawn(HWND window, RECT screen) {
   if (IsRectEmpty(&screen) || !IsWindowVisible(window)) return;
   PendingReport pending;
   // The session window reports its own paints; its private messages would
   // otherwise echo every report back.
   if (!pending.Target() || pending.Target() == window || IsRepeat(screen)) return;
-  pending.Post(WM_ZKHOOK_DRAWN, PackCorner(screen.left, screen.top),
-               PackCorner(screen.right, screen.bottom));
+  const uint64_t area = PackArea(screen);
+  KeepDrawnArea(area);
+  if (area && AnnounceDrawn(pending.Target()) &&
+      !pending.Post(WM_ZKHOOK_DRAWN, static_cast<uint32_t>(area),
+                    static_cast<uint32_t>(area >> 32))) {
+    WithdrawDrawnAnnouncement(pending.Target());
+  }
 }
 
 void ReportWindow(HWND window) {
@@ -130,11 +129,9 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
 
 }  // namespace
 
-bool InstallDrawingHooks(HINSTANCE module) {
-  return g_hooks.Install(module, {WH_GETMESSAGE, GetMessageProc},
-                         {WH_CALLWNDPROCRET, CallWndProcRet});
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks) {
+  return hooks->Install(module, {WH_GETMESSAGE, GetMessageProc},
+                        {WH_CALLWNDPROCRET, CallWndProcRet});
 }
-
-void RemoveDrawingHooks() { g_hooks.Remove(); }
 
 }  // namespace zkhooks

@@ -7,9 +7,11 @@
 
 #include <windows.h>
 
+#include "hooks/HookPair.h"
+
 namespace zkhooks {
 
-bool InstallDrawingHooks(HINSTANCE module);
-void RemoveDrawingHooks();
+// Into the calling thread's own pair, which it removes itself.
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks);
 
 }  // namespace zkhooks

@@ -1,7 +1,9 @@
 #pragma once
 
 // Two hooks that only make sense together, installed both or neither.
-// Installed and removed on the hook thread.
+// Owned by the hook thread that installed them, which alone removes them.
+// The hook procedures never need the handles: CallNextHookEx ignores its
+// first argument.
 
 #include <windows.h>
 

@@ -34,11 +34,39 @@ HANDLE CopyForThread(HANDLE event) {
 
 // What the thread is handed: its events are its own.
 struct ThreadStart {
-  HookThread* owner;
   HMODULE module;
+  HANDLE ready;    // set by the thread once its hooks are installed
   HANDLE stop;     // set by Stop
   HANDLE removed;  // set by the thread once its hooks are gone
 };
+
+// The hooks of one thread, held by that thread alone. Stop may give up on a
+// thread that does not answer; the next thread then sets hooks of its own,
+// and the one given up on, should it ever run again, removes only its own.
+class ThreadHooks {
+ public:
+  bool Install(HINSTANCE module) {
+    return InstallInputHooks(module, &input_) && InstallDesktopHooks(module, &desktop_) &&
+           InstallDrawingHooks(module, &drawing_);
+  }
+  // Harmless for pairs never installed.
+  void Remove() {
+    drawing_.Remove();
+    desktop_.Remove();
+    input_.Remove();
+  }
+
+ private:
+  HookPair input_;
+  HookPair desktop_;
+  HookPair drawing_;
+};
+
+void CloseStart(ThreadStart* start) {
+  CloseAndClear(start->ready);
+  CloseAndClear(start->stop);
+  CloseAndClear(start->removed);
+}
 
 }  // namespace
 
@@ -54,13 +82,13 @@ bool HookThread::Start() {
   ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   removed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  auto* start = new ThreadStart{this, module, CopyForThread(stop_), CopyForThread(removed_)};
-  if (ready_ && start->stop && start->removed) {
+  auto* start = new ThreadStart{module, CopyForThread(ready_), CopyForThread(stop_),
+                                CopyForThread(removed_)};
+  if (start->ready && start->stop && start->removed) {
     thread_ = CreateThread(nullptr, 0, &HookThread::Run, start, 0, nullptr);
   }
   if (!thread_) {
-    CloseAndClear(start->stop);
-    CloseAndClear(start->removed);
+    CloseStart(start);
     delete start;
     CloseEvents();
     FreeLibrary(module);
@@ -90,16 +118,6 @@ void HookThread::CloseEvents() {
   CloseAndClear(removed_);
 }
 
-bool HookThread::InstallHooks(HINSTANCE module) {
-  if (!InstallInputHooks(module)) return false;
-  if (InstallDesktopHooks(module)) {
-    if (InstallDrawingHooks(module)) return true;
-    RemoveDesktopHooks();
-  }
-  RemoveInputHooks();
-  return false;
-}
-
 void HookThread::PumpUntilStopped(HANDLE stop) {
   MSG message;
   // The stop is an event, not a message: while a host unloads the library
@@ -111,22 +129,19 @@ void HookThread::PumpUntilStopped(HANDLE stop) {
 }
 
 DWORD WINAPI HookThread::Run(void* argument) {
-  const ThreadStart start = *static_cast<ThreadStart*>(argument);
+  ThreadStart start = *static_cast<ThreadStart*>(argument);
   delete static_cast<ThreadStart*>(argument);
   MSG message;
   // Low-level hooks are called through this thread's queue: make it first.
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-  if (start.owner->InstallHooks(start.module)) {
-    SetEvent(start.owner->ready_);
-    // The owner may be changed by Stop from here on; it is not touched again.
+  ThreadHooks hooks;
+  if (hooks.Install(start.module)) {
+    SetEvent(start.ready);
     PumpUntilStopped(start.stop);
-    RemoveDrawingHooks();
-    RemoveDesktopHooks();
-    RemoveInputHooks();
   }
+  hooks.Remove();
   SetEvent(start.removed);
-  CloseHandle(start.removed);
-  CloseHandle(start.stop);
+  CloseStart(&start);
   FreeLibraryAndExitThread(start.module, 0);
 }
 

@@ -17,14 +17,16 @@ class HookThread {
   // thread) when a hook cannot be installed. True at once when running.
   bool Start();
   // Removes the hooks and lets the thread end (waiting for its end only
-  // briefly: under the loader lock it cannot end). Harmless when not running.
+  // briefly: under the loader lock it cannot end). A thread that does not
+  // answer in time is given up on; it keeps its hooks until it runs again and
+  // removes them, never touching those of a thread started later. Harmless
+  // when not running.
   void Stop();
   bool IsRunning() const { return thread_ != nullptr; }
 
  private:
   static DWORD WINAPI Run(void* argument);
   static void PumpUntilStopped(HANDLE stop);
-  bool InstallHooks(HINSTANCE module);
   void CloseEvents();
 
   HANDLE thread_ = nullptr;

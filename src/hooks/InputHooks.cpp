@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "hooks/ClickToShareMode.h"
-#include "hooks/HookPair.h"
 #include "hooks/KeyMessageParam.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
@@ -11,10 +10,9 @@
 namespace zkhooks {
 namespace {
 
-HookPair g_hooks;
 volatile LONG g_lastLocalMouseTicks = 0;
 // Which virtual keys are held, to tell a first press from auto-repeat.
-// Touched by the keyboard hook only, hence by the hook thread only.
+// Touched by the keyboard hook only, hence by the hook thread that runs it.
 bool g_keyHeld[256] = {};
 
 LPARAM PackClientPoint(HWND session, POINT screenPoint) {
@@ -61,13 +59,10 @@ LRESULT CALLBACK KeyboardProc(int code, WPARAM message, LPARAM data) {
 
 }  // namespace
 
-bool InstallInputHooks(HINSTANCE module) {
-  return g_hooks.Install(module, {WH_MOUSE_LL, MouseProc}, {WH_KEYBOARD_LL, KeyboardProc});
-}
-
-void RemoveInputHooks() {
-  g_hooks.Remove();
+bool InstallInputHooks(HINSTANCE module, HookPair* hooks) {
+  // Keys held while no hook watched were never seen going up.
   for (bool& held : g_keyHeld) held = false;
+  return hooks->Install(module, {WH_MOUSE_LL, MouseProc}, {WH_KEYBOARD_LL, KeyboardProc});
 }
 
 DWORD LastLocalMouseTicks() {

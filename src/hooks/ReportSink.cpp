@@ -1,5 +1,7 @@
 #include "hooks/ReportSink.h"
 
+#include "hooks/DrawnAreas.h"
+
 namespace zkhooks {
 namespace {
 
@@ -21,6 +23,11 @@ void SetReportTarget(HWND session) {
   InterlockedExchange(&g_shared.target, static_cast<LONG>(reinterpret_cast<LONG_PTR>(session)));
 }
 
+HWND ReportTarget() {
+  return reinterpret_cast<HWND>(
+      static_cast<LONG_PTR>(InterlockedCompareExchange(&g_shared.target, 0, 0)));
+}
+
 void CloseReports(HWND session) {
   LONG mine = static_cast<LONG>(reinterpret_cast<LONG_PTR>(session));
   // Only the session that set the target clears it: the DLL is mapped by
@@ -34,18 +41,18 @@ void CloseReports(HWND session) {
          GetTickCount() - start < kQuiesceLimitMs) {
     SwitchToThread();
   }
+  ForgetDrawnAreas();
 }
 
 PendingReport::PendingReport() {
   InterlockedIncrement(&g_shared.inFlight);
-  target_ = reinterpret_cast<HWND>(
-      static_cast<LONG_PTR>(InterlockedCompareExchange(&g_shared.target, 0, 0)));
+  target_ = ReportTarget();
 }
 
 PendingReport::~PendingReport() { InterlockedDecrement(&g_shared.inFlight); }
 
-void PendingReport::Post(UINT report, WPARAM wParam, LPARAM lParam) const {
-  if (target_) PostMessageW(target_, report, wParam, lParam);
+bool PendingReport::Post(UINT report, WPARAM wParam, LPARAM lParam) const {
+  return target_ && PostMessageW(target_, report, wParam, lParam);
 }
 
 }  // namespace zkhooks

@@ -11,10 +11,13 @@
 namespace zkhooks {
 
 void SetReportTarget(HWND session);
+// The session window, or null when nobody listens.
+HWND ReportTarget();
 
 // Clears the target if it is `session`, then waits until no hook procedure
 // is between reading the target and posting to it, so nothing is posted to
-// `session` once this returns. Another session's target is left alone.
+// `session` once this returns, and forgets the drawing kept for it. Another
+// session's target is left alone.
 void CloseReports(HWND session);
 
 // One report in the making. While it lives, the hook procedure counts as in
@@ -28,7 +31,8 @@ class PendingReport {
 
   // The session window, or null when nobody listens.
   HWND Target() const { return target_; }
-  void Post(UINT report, WPARAM wParam, LPARAM lParam) const;
+  // False when nobody listens or the target's queue refused it.
+  bool Post(UINT report, WPARAM wParam, LPARAM lParam) const;
 
  private:
   HWND target_;

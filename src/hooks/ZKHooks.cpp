@@ -5,6 +5,7 @@
 #include "hooks/ZKHooks.h"
 
 #include "hooks/ClickToShareMode.h"
+#include "hooks/DrawnAreas.h"
 #include "hooks/HookThread.h"
 #include "hooks/InputHooks.h"
 #include "hooks/ReportSink.h"
@@ -74,3 +75,10 @@ HWND ZKHooks_GetFocusedWindow(void) {
 }
 
 DWORD ZKHooks_GetLastLocalMouseTicks(void) { return zkhooks::LastLocalMouseTicks(); }
+
+UINT ZKHooks_TakeDrawnAreas(HWND sessionWindow, RECT* areas, UINT capacity) {
+  if (!sessionWindow || sessionWindow != zkhooks::ReportTarget() || !areas ||
+      capacity < ZKHOOK_DRAWN_AREAS)
+    return 0;
+  return zkhooks::TakeDrawnAreas(sessionWindow, areas, capacity);
+}

@@ -18,8 +18,9 @@
 // Reports posted to the session window.
 enum ZKHookReport : UINT {
   // Something was, or is about to be, drawn there: wParam left | top << 16,
-  // lParam right | bottom << 16, screen coordinates, unsigned. The engine's
-  // own paint posts the same message.
+  // lParam right | bottom << 16, screen coordinates, unsigned. One waits in
+  // the queue at a time: the session calls ZKHooks_TakeDrawnAreas for each it
+  // takes. The engine's own paint posts the same message.
   WM_ZKHOOK_DRAWN = 0x0800,
   WM_ZKHOOK_MOUSE = 0x0801,      // wParam mouse message, lParam client point (x low, y high, signed)
   WM_ZKHOOK_KEY = 0x0803,        // wParam key message, lParam the key message's lParam
@@ -33,6 +34,8 @@ enum ZKHookReport : UINT {
 };
 
 enum { ZKHOOK_CHANGE_MINIMIZED = 1 };
+// The most areas ZKHooks_TakeDrawnAreas hands out at once.
+enum { ZKHOOK_DRAWN_AREAS = 16 };
 
 // Starts watching and reporting to `sessionWindow`. Calling it again while set
 // re-targets the reports. FALSE when the window does not exist or the hooks
@@ -50,3 +53,9 @@ ZKHOOKS_API HWND ZKHooks_GetFocusedWindow(void);
 // Tick (GetTickCount) of the last activity of the presenter's own mouse;
 // input injected with mouse_event does not count.
 ZKHOOKS_API DWORD ZKHooks_GetLastLocalMouseTicks(void);
+// For the session window that the reports go to, as it takes a WM_ZKHOOK_DRAWN:
+// fills `areas` (room for `capacity`, at least ZKHOOK_DRAWN_AREAS) with the
+// screen rectangles drawn since the last call (the report's own among them,
+// or within one of them), and returns their number; the next drawing is
+// reported anew. 0, taking nothing, for any other window or a smaller array.
+ZKHOOKS_API UINT ZKHooks_TakeDrawnAreas(HWND sessionWindow, RECT* areas, UINT capacity);

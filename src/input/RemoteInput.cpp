@@ -13,26 +13,24 @@ DWORD g_lastRightRelease = 0;
 
 bool IsMove(UINT message) { return message == WM_MOUSEMOVE || message == WM_NCMOUSEMOVE; }
 
-bool IsKeyMessage(UINT message) {
+// The key messages that travel, both ways: a press and a release each. The
+// rest of the keyboard range (characters, dead keys) is never sent, and would
+// be replayed as a press with no release to follow it.
+bool IsKeyMessage(uint32_t message) {
   return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
          message == WM_SYSKEYUP;
 }
 
-// The headers' last numbers vary with the targeted system version: spelled out.
+// The headers' last number varies with the targeted system version: spelled out.
 constexpr uint32_t kLastMouseMessage = 0x020E;
-constexpr uint32_t kLastKeyMessage = 0x0109;
 
 // What a peer may have replayed on this desktop: the mouse messages of a
-// client area and of a frame (a viewer's frame produces those too), and the
-// keyboard messages. Anything else (WM_CLOSE, WM_DESTROY, WM_QUIT, private
-// numbers) would be posted to a window of the peer's choosing.
+// client area and of a frame (a viewer's frame produces those too). Anything
+// else (WM_CLOSE, WM_DESTROY, WM_QUIT, private numbers) would be posted to a
+// window of the peer's choosing.
 bool IsRemoteMouseMessage(uint32_t message) {
   return (message >= WM_MOUSEFIRST && message <= kLastMouseMessage) ||
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
-bool IsRemoteKeyMessage(uint32_t message) {
-  return message >= WM_KEYFIRST && message <= kLastKeyMessage;
 }
 
 void TraceDropped(uint32_t message) {
@@ -173,7 +171,7 @@ void ZKWindow::OnMouseUpdate(const MouseMessage& mouse) {
 
 void ZKWindow::OnKeyboardUpdate(const KeyboardMessage& key) {
   if (displayMode_ != ZKM_CAPTURE || !CheckInputToken(key.token, false)) return;
-  if (!IsRemoteKeyMessage(key.message)) return TraceDropped(key.message);
+  if (!IsKeyMessage(key.message)) return TraceDropped(key.message);
   if (lightInputControl_) {
     HWND focused = ZKHooks_GetFocusedWindow();
     if (focused) PostMessageA(focused, key.message, key.wParam, key.lParam);

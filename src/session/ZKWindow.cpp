@@ -101,10 +101,19 @@ bool ZKWindow::Release() {
 }
 
 void ZKWindow::Unload(bool processExiting) {
-  if (processExiting)
+  if (processExiting) {
     thread_.Forget();
-  else
-    EndSession(WorkerEnd::UNDER_LOADER_LOCK);
+    return;
+  }
+  // The worker gives the host window its own procedure and shape back by
+  // sending to the window's thread; when that is this thread, blocked here
+  // under the loader lock, it is done here instead, before the worker ends.
+  HWND host = parent_;
+  if (host && GetWindowThreadProcessId(host, nullptr) == GetCurrentThreadId()) {
+    UnsubclassHost(host);
+    UpdateHostHole(true);
+  }
+  EndSession(WorkerEnd::UNDER_LOADER_LOCK);
 }
 
 void ZKWindow::EndSession(WorkerEnd end) {
@@ -144,6 +153,10 @@ void ZKWindow::ThreadExit(void* context) {
   // gone already (the user closed it) ran it then; without a window at all,
   // the rest still needs it.
   HWND window = self->window_;
+  // The system-wide hooks go first: destroying a window calls them on this
+  // thread, and calling a hook takes the loader lock, which a host unloading
+  // the library holds until this thread has ended.
+  ZKHooks_UnSetHooks(window);
   if (window && IsWindow(window))
     DestroyWindow(window);
   else if (!self->windowDestroyed_)

@@ -108,6 +108,8 @@ class ZKWindow : public EventMgr,
   LRESULT HandleStandardMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                 bool* handled);
   LRESULT HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled);
+  // The drawing the hooks kept while their report waited in the queue.
+  void TakeDrawnAreas();
   void RoundWindowWidth(WINDOWPOS* position);
   void OnPointerMove(UINT message, WPARAM wParam, LPARAM lParam);
   void FollowActivation(HWND activated);

@@ -119,6 +119,7 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
   switch (message) {
     case WM_ZK_DIRTYRECT:
       OnScreenChanged(wParam, lParam);
+      TakeDrawnAreas();
       break;
     case WM_ZKHOOK_MOUSE:
       OnMouseInput(static_cast<UINT>(wParam), 0, lParam);
@@ -183,6 +184,18 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
   }
   // Private messages still get default processing, which ignores them.
   return 0;
+}
+
+void ZKWindow::TakeDrawnAreas() {
+  // While a drawing report waits in this queue the hooks post no other; what
+  // was drawn meanwhile comes with it. (Taken for the window's own paint
+  // reports too, which share the number: that only hands it over sooner.)
+  RECT areas[ZKHOOK_DRAWN_AREAS];
+  const UINT count = ZKHooks_TakeDrawnAreas(window_, areas, ZKHOOK_DRAWN_AREAS);
+  for (UINT i = 0; i < count; ++i) {
+    const RECT& r = areas[i];
+    OnScreenChanged(MAKEWPARAM(r.left, r.top), MAKELPARAM(r.right, r.bottom));
+  }
 }
 
 void ZKWindow::RoundWindowWidth(WINDOWPOS* position) {

@@ -100,6 +100,10 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       updateTicking_ = true;
       inUpdateTick_ = true;
       ForgetEndedSharedWindows();
+      // A drawing report that never arrives (its program died between
+      // announcing and posting it) would hold back every later one: the tick
+      // takes what the hooks kept all the same.
+      TakeDrawnAreas();
       if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
       DispatchReceivedEvents();
       inUpdateTick_ = false;

@@ -188,6 +188,26 @@ TEST_F(AnnotationMgrTest, AfterSetOffsetTheWindowRegionFollowsTheMovedElements) 
       << "the picture position stays";
 }
 
+// Marks received until the list is full leave no room for a local one: a
+// placement does not start, and one started before the list filled places
+// nothing. A clear-all makes room again.
+TEST_F(AnnotationMgrTest, AFullListRefusesReceivedAndLocalMarksUntilCleared) {
+  manager_.StartMarker(kRed);
+  for (size_t i = 0; i < kMaxAnnotationElements; ++i)
+    ASSERT_TRUE(manager_.OnAnnotation(AnnotationMessage{kAnnotationMarker, 0, 0, 0, 16, 16, kRed}));
+  EXPECT_FALSE(manager_.OnAnnotation(AnnotationMessage{kAnnotationMarker, 0, 0, 0, 16, 16, kRed}));
+  manager_.OnInput(WM_LBUTTONDOWN, 0, Point(20, 30));
+  EXPECT_FALSE(manager_.IsPlacementArmed()) << "the press placed a mark beyond the bound";
+  manager_.StartHighlight();
+  EXPECT_FALSE(manager_.IsPlacementArmed());
+  EXPECT_EQ(manager_.GetElementCount(), kMaxAnnotationElements);
+  EXPECT_EQ(regions_.GetRegionCount(), kMaxAnnotationElements);
+
+  ASSERT_TRUE(manager_.OnAnnotation(AnnotationMessage{kAnnotationClearAll, 1, 0, 0, 0, 0, 0}));
+  manager_.StartHighlight();
+  EXPECT_TRUE(manager_.IsPlacementArmed());
+}
+
 TEST_F(AnnotationMgrTest, HostileRecordsAreDroppedAndBuildNoRegion) {
   constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();

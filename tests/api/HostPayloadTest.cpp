@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HostSession.h"
+#include "hooks/ZKHooks.h"
 
 namespace {
 constexpr uint32_t kPresenterToken = 5;
@@ -299,6 +300,68 @@ TEST_F(HostPayloads, ShortInputEventsLeaveAPresenterAsItWas) {
     ASSERT_EQ(cancels.size(), 1u) << "the valid event with a low token was not refused";
     EXPECT_TRUE(cancels.front().payload.empty());
   }
+}
+
+// Only key-down and key-up messages (plain and system) are replayed: any other
+// number of the keyboard range would be injected as a press without its
+// release, and the key would stay down on the presenter's desktop.
+TEST_F(HostPayloads, OnlyKeyDownAndKeyUpAreReplayed) {
+  StartPresenter("[ZK]\nCaptureDesktop=1\n");
+  constexpr uint32_t kViewerToken = kPresenterInputToken + 1;
+  constexpr uint32_t kRefusedScan = 0x10, kReplayedScan = 0x11;  // Q and W
+  for (uint32_t message : {0x102u, 0x103u, 0x106u, 0x107u, 0x108u, 0x109u}) {
+    SCOPED_TRACE(message);
+    ASSERT_TRUE(Deliver(ZKP_KEYBOARDUPDATE,
+                        BytesOf(KeyboardMessage{kViewerToken, message, 'Q', kRefusedScan << 16 | 1})));
+  }
+  // The hooks see every key the presenter's desktop gets, in order: once they
+  // report W going up, a Q injected before it would have been reported too.
+  for (uint32_t message : {WM_KEYDOWN, WM_KEYUP}) {
+    ASSERT_TRUE(Deliver(ZKP_KEYBOARDUPDATE,
+                        BytesOf(KeyboardMessage{kViewerToken, message, 'W', kReplayedScan << 16 | 1})));
+  }
+  auto keyReport = [](uint32_t scan, UINT key) {
+    return [=](const SessionSpy::Record& r) {
+      return r.message == WM_ZKHOOK_KEY && r.wParam == key && ((r.lParam >> 16) & 0xFF) == scan;
+    };
+  };
+  EXPECT_TRUE(spy_.AwaitTaken(keyReport(kReplayedScan, WM_KEYUP), 1)) << "W was not replayed";
+  EXPECT_TRUE(spy_.Taken(keyReport(kRefusedScan, WM_KEYDOWN)).empty()) << "Q was pressed";
+  EXPECT_EQ(GetAsyncKeyState('Q') & 0x8000, 0) << "Q is held down";
+  keybd_event('Q', kRefusedScan, KEYEVENTF_KEYUP, 0);  // never leave it down for later tests
+}
+
+// A peer sending marks without end gets a bounded number of them: each holds
+// a brush and a region on every participant. The marks shape the capturing
+// presenter's window, so the ones it holds are the ones its region covers
+// (GetGuiResources, which would count the handles, is a stub under Wine).
+TEST_F(HostPayloads, ReceivedMarksBeyondTheBoundAreRefused) {
+  StartPresenter("[ZK]\nCaptureDesktop=1\nEnablePolling=0\n");
+  constexpr int kColumns = 10, kRows = 10, kStep = 16;  // 100 places on the 320 x 240 picture
+  constexpr size_t kBound = 64;                         // the library's
+  for (int i = 0; i < kColumns * kRows; ++i) {
+    const int32_t x = i % kColumns * kStep, y = i / kColumns * kStep;
+    ASSERT_TRUE(PostReceived(zk(), ZKP_ANNOTATION,
+                             BytesOf(AnnotationMessage{kAnnotationMarker, 0, x, y, x + 16, y + 16,
+                                                       0x0000FF})));
+  }
+  ASSERT_TRUE(DispatchNow());
+
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  POINT origin = {0, 0};
+  ClientToScreen(window_, &origin);
+  HRGN region = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(window_, region), ERROR);
+  size_t marked = 0;
+  for (int i = 0; i < kColumns * kRows; ++i) {
+    // Just inside each arrow's tip, in window coordinates.
+    const int x = i % kColumns * kStep + 2 + (origin.x - frame.left);
+    const int y = i / kColumns * kStep + 2 + (origin.y - frame.top);
+    marked += PtInRegion(region, x, y) ? 1 : 0;
+  }
+  DeleteObject(region);
+  EXPECT_EQ(marked, kBound) << "marks held: the first ones up to the bound, no more";
 }
 
 // A presenter that accepts a display message with a higher capture token

@@ -3,8 +3,9 @@
 #include "session/ProcessCensus.h"
 
 namespace {
-// A message number the library does not handle: default processing ignores it.
+// Message numbers the library does not handle: default processing ignores them.
 constexpr UINT kMarker = WM_APP + 0x2A5;
+constexpr UINT kHold = WM_APP + 0x2A6;
 
 SessionSpy* g_spy = nullptr;
 
@@ -22,6 +23,16 @@ HWND FindSessionWindow() {
   return nullptr;
 }
 
+SessionSpy::SessionSpy()
+    : held_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      letGo_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+SessionSpy::~SessionSpy() {
+  Detach();
+  CloseHandle(held_);
+  CloseHandle(letGo_);
+}
+
 bool SessionSpy::Attach(HWND sessionWindow) {
   Detach();
   window_ = sessionWindow;
@@ -34,6 +45,7 @@ bool SessionSpy::Attach(HWND sessionWindow) {
 }
 
 void SessionSpy::Detach() {
+  LetGo();
   if (getMessageHook_) UnhookWindowsHookEx(getMessageHook_);
   if (callWindowProcHook_) UnhookWindowsHookEx(callWindowProcHook_);
   getMessageHook_ = callWindowProcHook_ = nullptr;
@@ -45,7 +57,11 @@ void SessionSpy::Detach() {
 LRESULT CALLBACK SessionSpy::OnGetMessage(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && (wParam & PM_REMOVE) && g_spy) {
     const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    g_spy->Add(Record{msg->message, msg->wParam, msg->lParam, false});
+    if (msg->message == kHold) {
+      SignalObjectAndWait(g_spy->held_, g_spy->letGo_, INFINITE, FALSE);
+    } else {
+      g_spy->Add(Record{msg->message, msg->wParam, msg->lParam, false});
+    }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -75,6 +91,24 @@ bool SessionSpy::Fence(DWORD timeoutMs) {
       },
       timeoutMs);
 }
+
+bool SessionSpy::Hold(DWORD timeoutMs) {
+  ResetEvent(letGo_);
+  if (!PostMessageA(window_, kHold, 0, 0)) return false;
+  // The worker may send to this thread's windows on its way to the hold.
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD spent = GetTickCount() - start;
+    const DWORD woke = MsgWaitForMultipleObjects(1, &held_, FALSE,
+                                                 spent < timeoutMs ? timeoutMs - spent : 0,
+                                                 QS_SENDMESSAGE);
+    if (woke != WAIT_OBJECT_0 + 1) return woke == WAIT_OBJECT_0;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
+void SessionSpy::LetGo() { SetEvent(letGo_); }
 
 bool SessionSpy::PostTick(UINT_PTR timerId) const {
   return PostMessageA(window_, WM_TIMER, timerId, 0) != FALSE;

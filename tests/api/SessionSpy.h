@@ -23,8 +23,8 @@ class SessionSpy {
     bool sent;  // sent to a window procedure rather than taken from the queue
   };
 
-  SessionSpy() = default;
-  ~SessionSpy() { Detach(); }
+  SessionSpy();
+  ~SessionSpy();
   SessionSpy(const SessionSpy&) = delete;
   SessionSpy& operator=(const SessionSpy&) = delete;
 
@@ -40,6 +40,11 @@ class SessionSpy {
   // Posts a tick of the given session timer, so that its work runs at this
   // point in the sequence of posted messages instead of whenever it falls due.
   bool PostTick(UINT_PTR timerId) const;
+  // Posts a hold behind everything posted so far and returns once the worker,
+  // taking it, stands still inside the spy's hook: what is posted meanwhile
+  // piles up in its queue. LetGo (or Detach) lets it run on.
+  bool Hold(DWORD timeoutMs = 10000);
+  void LetGo();
 
   void Clear();
   // Messages taken from the queue, markers left out, in order.
@@ -60,6 +65,8 @@ class SessionSpy {
   HHOOK getMessageHook_ = nullptr;
   HHOOK callWindowProcHook_ = nullptr;
   WPARAM nextMarker_ = 1;
+  HANDLE held_;    // set by the worker as it stands still
+  HANDLE letGo_;   // set to let it run on
   mutable std::mutex mutex_;
   std::vector<Record> records_;
 };

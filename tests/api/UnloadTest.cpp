@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "SessionSpy.h"
 #include "ZKApi.h"
@@ -57,6 +58,33 @@ Function Resolve(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
+// A host's own window, served by the test thread, under which the session
+// window is placed.
+class HostWindow {
+ public:
+  explicit HostWindow(const RECT& r) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "zk unload test host";
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, wc.lpszClassName, "host", WS_POPUP | WS_VISIBLE, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr,
+                              nullptr);
+  }
+  ~HostWindow() { DestroyWindow(window_); }
+  HWND Handle() const { return window_; }
+  bool HasRegion() const {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const bool has = GetWindowRgn(window_, region) != ERROR;
+    DeleteObject(region);
+    return has;
+  }
+
+ private:
+  HWND window_;
+};
+
 // Loads the library, starts a session (a presenter, with its hooks, when
 // asked) and unloads it without ZK_Release; returns how long FreeLibrary took.
 DWORD SessionUnloadedWithoutRelease(Watchdog& watchdog, bool presenter) {
@@ -84,6 +112,51 @@ DWORD SessionUnloadedWithoutRelease(Watchdog& watchdog, bool presenter) {
   return took;
 }
 }  // namespace
+
+// A presenter in its host's window, shown, capturing the desktop and so with
+// a hole cut in the host window, unloaded without ZK_Release from the host
+// window's own thread: the hooks go before the session window does, so that
+// nothing waits for the loader lock, and the host window gets its whole
+// shape back.
+TEST(Unload, AShownPresenterInAHostWindowIsUnloadedWithoutTrace) {
+  if (GetModuleHandleA("ZK.dll")) GTEST_SKIP() << "needs a process where ZK.dll is not loaded";
+  Watchdog watchdog;
+  FILE* config = std::fopen(".\\ZK.ini", "w");
+  ASSERT_NE(config, nullptr);
+  std::fputs("[ZK]\nCaptureDesktop=1\nEnablePolling=0\n", config);
+  std::fclose(config);
+  HostWindow host({40, 20, 600, 460});
+  ASSERT_NE(host.Handle(), nullptr);
+
+  HMODULE zk = LoadLibraryA("ZK.dll");
+  ASSERT_NE(zk, nullptr);
+  auto init = Resolve<ZKApi::Result(__cdecl*)(HWND)>(zk, "ZK_Init");
+  auto setPosition = Resolve<ZKApi::Result(__cdecl*)(uint32_t, uint32_t, uint32_t, uint32_t,
+                                                     uint32_t)>(zk, "ZK_SetPosition");
+  auto enableCapture = Resolve<ZKApi::Result(__cdecl*)(uint32_t, uint32_t)>(zk, "ZK_EnableCapture");
+  ASSERT_EQ(init(host.Handle()), 1);
+  HWND session = FindSessionWindow();
+  ASSERT_NE(session, nullptr);
+  ASSERT_EQ(setPosition(100, 100, 320, 240, 1), 1);
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(session) != FALSE; }, 10000));
+  ASSERT_EQ(enableCapture(1, 1), 1);
+  ASSERT_TRUE(PumpUntil([&] { return host.HasRegion(); }, 10000)) << "no hole in the host";
+  DeleteFileA(".\\ZK.ini");
+
+  watchdog.Arm();
+  const DWORD start = GetTickCount();
+  FreeLibrary(zk);
+  const DWORD took = GetTickCount() - start;
+  watchdog.Disarm();
+  std::printf("FreeLibrary of a shown presenter: %lu ms\n", took);
+  EXPECT_LT(took, kReleaseLimitMs / 2) << "the unload waited for a worker stuck in its end";
+  EXPECT_EQ(GetModuleHandleA("ZK.dll"), nullptr);
+  EXPECT_FALSE(host.HasRegion()) << "the hole outlived the library";
+  // The hook thread holds the hooks library until its own end, which waits
+  // for the loader lock the unload held.
+  EXPECT_TRUE(PumpUntil([] { return GetModuleHandleA("ZKHooks.dll") == nullptr; }, 10000))
+      << "the hooks library stayed loaded";
+}
 
 // A host that unloads the library without ZK_Release (a crashed Java host,
 // a careless integrator) gets its FreeLibrary back in time, and the session

@@ -87,7 +87,17 @@ LRESULT CALLBACK RecordingWindow::Proc(HWND window, UINT message, WPARAM wParam,
   }
   auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self && Logged(message)) self->log_.Add({window, message, wParam, lParam});
+  if (self && message == WM_ZKHOOK_DRAWN) self->TakeDrawnAreas();
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RecordingWindow::TakeDrawnAreas() {
+  RECT areas[ZKHOOK_DRAWN_AREAS];
+  const UINT count = ZKHooks_TakeDrawnAreas(window_, areas, ZKHOOK_DRAWN_AREAS);
+  for (UINT i = 0; i < count; ++i) {
+    const RECT& r = areas[i];
+    log_.Add({window_, WM_ZKHOOK_DRAWN, MAKEWPARAM(r.left, r.top), MAKELPARAM(r.right, r.bottom)});
+  }
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {

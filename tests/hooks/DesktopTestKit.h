@@ -37,7 +37,9 @@ class MessageLog {
 };
 
 // A window of the test thread that logs what reaches it. Top-level unless a
-// parent is given (then it is a child filling the given rectangle).
+// parent is given (then it is a child filling the given rectangle). As a
+// session window does, it takes the drawing kept with each drawing report,
+// and logs each area as one more report.
 class RecordingWindow {
  public:
   RecordingWindow(MessageLog& log, const RECT& rect, HWND parent = nullptr);
@@ -54,6 +56,7 @@ class RecordingWindow {
 
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  void TakeDrawnAreas();
   MessageLog& log_;
   HWND window_;
 };

@@ -111,3 +111,27 @@ TEST(ControlTokens, EachRequestGetsAHigherTokenAndTheNewestHoldsControl) {
   EXPECT_EQ(again.preempted, 0u);
   EXPECT_EQ(tokens.Request(1).preempted, 0u) << "asking twice preempts nobody";
 }
+
+TEST(ControlTokens, ARequestThatWaitsForConsentIsGrantedOrDeniedOnce) {
+  ControlTokens tokens;
+  EXPECT_TRUE(tokens.Ask(1));
+  EXPECT_FALSE(tokens.Ask(1)) << "one request per viewer waits";
+  EXPECT_TRUE(tokens.Ask(2));
+  EXPECT_EQ(tokens.HeldToken(1), 0u) << "asking is not holding";
+  ControlTokens::Grant grant = {};
+  EXPECT_FALSE(tokens.Allow(3, &grant));
+  ASSERT_TRUE(tokens.Allow(1, &grant));
+  EXPECT_EQ(tokens.HeldToken(1), grant.token);
+  EXPECT_FALSE(tokens.Allow(1, &grant)) << "granted already";
+  EXPECT_TRUE(tokens.Deny(2));
+  EXPECT_FALSE(tokens.Deny(2));
+  EXPECT_TRUE(tokens.Asking().empty());
+  EXPECT_EQ(tokens.Revoke(), 1u);
+  EXPECT_EQ(tokens.HeldToken(1), 0u);
+  EXPECT_EQ(tokens.Revoke(), 0u);
+  tokens.Ask(4);
+  tokens.Request(4);
+  tokens.Forget(4);
+  EXPECT_EQ(tokens.Holder(), 0u);
+  EXPECT_TRUE(tokens.Asking().empty());
+}

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "PresenterHost.h"
 #include "RawPeer.h"
 #include "StandInLibrary.h"
+#include "TestSecrets.h"
 #include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
@@ -63,21 +66,24 @@ class HostilePeers : public ::testing::Test {
     static WinsockSession winsock;
     ASSERT_TRUE(winsock.Started());
     library_ = standin::Fresh();
-    options_.port = 0;
+    options_.admission = secrets_.admission;
   }
   void TearDown() override {
     if (host_) host_->Stop();
     if (serving_.joinable()) serving_.join();
   }
-  void Serve() {
+  // `before` sets the host up before it serves.
+  void Serve(const std::function<void(PresenterHost&)>& before = {}) {
     host_ = std::make_unique<PresenterHost>(library_, options_);
+    if (before) before(*host_);
     std::string error;
     ASSERT_TRUE(host_->Listen(&error)) << error;
     serving_ = std::thread([this] { host_->Serve(0); });
   }
-  // A raw viewer that has its full update and so takes the ordinary stream.
+  // A raw viewer, admitted, that has its full update and so takes the
+  // ordinary stream.
   void Join(RawPeer& peer) {
-    ASSERT_TRUE(peer.Connect(host_->Port()));
+    ASSERT_TRUE(peer.Join(host_->Port(), secrets_.invitation)) << peer.Error();
     ASSERT_TRUE(Await([&] { return peer.Count(ZKP_FULLUPDATE) == 1; }));
   }
   static bool Await(const std::function<bool()>& condition) {
@@ -91,6 +97,7 @@ class HostilePeers : public ::testing::Test {
   PresenterFigures Figures() { return host_->Figures(); }
 
   ZKLibrary library_;
+  TestSecrets secrets_ = MakeTestSecrets();
   PresenterOptions options_;
   std::unique_ptr<PresenterHost> host_;
   std::thread serving_;
@@ -123,7 +130,7 @@ TEST_F(HostilePeers, FramesAnnouncedButNotSentCostNothingAndTooLongOnesAreRefuse
   std::vector<std::unique_ptr<RawPeer>> peers;
   for (int i = 0; i < 24; ++i) {
     peers.push_back(std::make_unique<RawPeer>());
-    ASSERT_TRUE(peers.back()->Connect(host_->Port()));
+    ASSERT_TRUE(peers.back()->Join(host_->Port(), secrets_.invitation)) << peers.back()->Error();
     ASSERT_TRUE(peers.back()->SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload)));
   }
   for (auto& peer : peers) EXPECT_TRUE(Await([&] { return peer->Ended(); })) << "not cut off";
@@ -146,10 +153,9 @@ TEST_F(HostilePeers, ConnectionsBeyondTheBoundAreClosedAtOnce) {
     Join(*peers.back());
   }
   RawPeer beyond;
-  ASSERT_TRUE(beyond.Connect(host_->Port()));
-  EXPECT_TRUE(Await([&] { return beyond.Ended(); }));
+  EXPECT_FALSE(beyond.Join(host_->Port(), secrets_.invitation));
+  EXPECT_NE(beyond.Error().find("as many viewers as it can"), std::string::npos) << beyond.Error();
   EXPECT_EQ(Figures().refusedConnections, 1u);
-  EXPECT_EQ(beyond.Count(ZKP_FULLUPDATE), 0);
   // A place that frees up is taken again.
   peers.front()->Close();
   RawPeer next;
@@ -162,6 +168,7 @@ TEST_F(HostilePeers, ConnectionsBeyondTheBoundAreClosedAtOnce) {
 }
 
 TEST_F(HostilePeers, RefusedInputIsAnsweredOnceUntilControlIsGranted) {
+  options_.allowControl = true;
   Serve();
   RawPeer peer;
   Join(peer);
@@ -197,7 +204,7 @@ TEST_F(HostilePeers, AViewerThatFloodsIsCutOffAndTheOthersGoOn) {
 }
 
 TEST(ViewerLinkAnswers, AViewerThatDoesNotReadItsAnswersIsCutOffAndTheyCountAsBacklog) {
-  ViewerLink link(TcpSocket(), 1, 1024, [](ViewerLink&, uint32_t, const std::vector<uint8_t>&) {});
+  ViewerLink link(nullptr, 1, "", "", 1024, [](ViewerLink&, uint32_t, const std::vector<uint8_t>&) {});
   // Not started: nothing leaves, as for a viewer that reads nothing.
   WireFrame grant = MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{1});
   link.Answer(grant);
@@ -237,4 +244,100 @@ TEST_F(HostilePeers, MarksPassOnlyWhileAllowedAndInTheModeWithinTheirBounds) {
   EXPECT_TRUE(Await([&] { return Figures().refusedAnnotations == 2 + 1 + 10; }));
   EXPECT_EQ(watching.Count(ZKP_ANNOTATIONMODE), 0);
   EXPECT_FALSE(marking.Ended());
+}
+
+TEST_F(HostilePeers, StrangersWithoutTheInvitationSeeNothingAndCannotCrowdOutAViewer) {
+  Serve();
+  standin::Queue(ZKP_MOUSEPOSITION, std::vector<uint8_t>(kMouseMessageSize));
+  Invitation wrongKey = secrets_.invitation;
+  wrongKey.key = "not-the-key-0123";
+  RawPeer guesser;
+  EXPECT_FALSE(guesser.Join(host_->Port(), wrongKey));
+  EXPECT_NE(guesser.Error().find("refused the join key"), std::string::npos) << guesser.Error();
+  Invitation otherPresenter = MakeTestSecrets().invitation;
+  otherPresenter.key = secrets_.invitation.key;
+  RawPeer misled;
+  EXPECT_FALSE(misled.Join(host_->Port(), otherPresenter));
+  EXPECT_NE(misled.Error().find("fingerprint"), std::string::npos) << misled.Error();
+
+  // Silent connections past any bound, and connections that send what is
+  // not TLS, while a viewer joins.
+  std::vector<std::unique_ptr<RawPeer>> silent;
+  for (int i = 0; i < 200; ++i) {
+    silent.push_back(std::make_unique<RawPeer>());
+    silent.back()->Connect(host_->Port());
+  }
+  RawPeer garbage;
+  ASSERT_TRUE(garbage.Connect(host_->Port()));
+  garbage.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{});
+  RawPeer viewer;
+  Join(viewer);
+  EXPECT_TRUE(Await([&] { return garbage.Ended(); }));
+  // Those past the bound were given up for newcomers; the rest run out of time.
+  EXPECT_TRUE(Await([&] { return Figures().failedJoins >= 200 - kMaxPendingJoins; }))
+      << Figures().failedJoins;
+  standin::Queue(ZKP_MOUSEPOSITION, std::vector<uint8_t>(kMouseMessageSize));
+  EXPECT_TRUE(Await([&] { return viewer.Count(ZKP_MOUSEPOSITION) >= 1; }));
+  for (auto& peer : silent) {
+    EXPECT_EQ(peer->Count(ZKP_FULLUPDATE) + peer->Count(ZKP_MOUSEPOSITION), 0);
+  }
+  EXPECT_EQ(garbage.Count(ZKH_GRANTCONTROL), 0);
+  EXPECT_EQ(Figures().viewersConnected, 1u);
+
+  // A few wrong keys are mistakes; more shut the address out, right key or not.
+  for (int i = 0; i <= JoinAttempts::kForgivenFailures; ++i)
+    EXPECT_FALSE(RawPeer().Join(host_->Port(), wrongKey));
+  RawPeer late;
+  EXPECT_FALSE(late.Join(host_->Port(), secrets_.invitation));
+  EXPECT_NE(late.Error().find("too many wrong keys"), std::string::npos)
+      << late.Error();
+}
+
+TEST_F(HostilePeers, ControlWaitsForThePresentersAnswerAndCanBeTakenBack) {
+  std::vector<std::string> notices;
+  std::mutex noticesMutex;
+  Serve([&](PresenterHost& host) {
+    host.SetNotice([&](const std::string& line) {
+      std::lock_guard<std::mutex> lock(noticesMutex);
+      notices.push_back(line);
+    });
+  });
+  RawPeer peer;
+  Join(peer);
+  const uint32_t number = peer.ViewerNumber();
+  ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
+  ASSERT_TRUE(Await([&] { return host_->Viewers().size() == 1 && host_->Viewers()[0].asksForControl; }));
+  {
+    std::lock_guard<std::mutex> lock(noticesMutex);
+    ASSERT_FALSE(notices.empty());
+    EXPECT_EQ(notices.back(), "viewer " + std::to_string(number) +
+                                  " (raw peer) asks for control: allow " + std::to_string(number) +
+                                  " or deny " + std::to_string(number));
+  }
+  // Input before an answer is refused.
+  ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{1, 0x100, 'Q', 0}));
+  EXPECT_TRUE(Await([&] { return Figures().refusedInput == 1; }));
+  EXPECT_TRUE(host_->DenyControl(number));
+  EXPECT_TRUE(Await([&] { return peer.Count(ZKH_DENYCONTROL) == 1; }));
+  EXPECT_FALSE(host_->AllowControl(number)) << "nothing asks any more";
+  EXPECT_EQ(peer.Count(ZKH_GRANTCONTROL), 0);
+
+  ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
+  ASSERT_TRUE(Await([&] { return host_->AllowControl(number); }));
+  ASSERT_TRUE(Await([&] { return peer.Count(ZKH_GRANTCONTROL) == 1; }));
+  ControlGrantMessage grant = {0};
+  const std::vector<uint8_t> granted = peer.Events(ZKH_GRANTCONTROL)[0].payload;
+  ASSERT_TRUE(ParseMessage(granted.data(), static_cast<uint32_t>(granted.size()), &grant));
+  const uint32_t token = grant.token;
+  ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{token, 0x100, 'Q', 0}));
+  EXPECT_TRUE(Await([&] { return standin::Posted(ZKP_KEYBOARDUPDATE) == 1; }));
+
+  // Revoked: told at once, and its input goes no further.
+  const int cancels = peer.Count(ZKP_CANCELINPUTCONTROL);
+  EXPECT_EQ(host_->RevokeControl(), number);
+  EXPECT_TRUE(Await([&] { return peer.Count(ZKP_CANCELINPUTCONTROL) == cancels + 1; }));
+  ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{token, 0x101, 'Q', 0}));
+  EXPECT_TRUE(Await([&] { return Figures().refusedInput == 2; }));
+  EXPECT_EQ(standin::Posted(ZKP_KEYBOARDUPDATE), 1);
+  EXPECT_EQ(host_->RevokeControl(), 0u);
 }

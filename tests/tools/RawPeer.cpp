@@ -1,25 +1,44 @@
 #include "RawPeer.h"
 
+#include "JoinHandshake.h"
+#include "PeerLimits.h"
+#include "TcpSocket.h"
+#include "TlsStream.h"
 #include "events/ProtocolTypes.h"
 
 RawPeer::~RawPeer() { Close(); }
 
 bool RawPeer::Connect(int port, bool reads, int receiveBuffer) {
-  std::string error;
-  socket_ = TcpSocket::Connect("127.0.0.1", static_cast<uint16_t>(port), &error, receiveBuffer);
-  if (!socket_.IsOpen()) return false;
+  auto socket = std::make_unique<TcpSocket>(
+      TcpSocket::Connect("127.0.0.1", static_cast<uint16_t>(port), &error_, receiveBuffer));
+  if (!socket->IsOpen()) return false;
+  stream_ = std::move(socket);
+  if (reads) receiving_ = std::thread([this] { ReceiveLoop(); });
+  return true;
+}
+
+bool RawPeer::Join(int port, const Invitation& invitation, bool reads, int receiveBuffer) {
+  if (!Connect(port, false, receiveBuffer)) return false;
+  const auto limit = std::chrono::seconds(static_cast<int>(kJoinSeconds));
+  stream_ = TlsStream::Connect(std::move(stream_), invitation.fingerprint, limit, stop_, &error_);
+  const JoinLimits limits = {std::chrono::steady_clock::now() + limit, &stop_};
+  if (!stream_ ||
+      !JoinPresenter(*stream_, invitation.key, "raw peer", limits, &viewerNumber_, &error_)) {
+    ended_ = true;
+    return false;
+  }
   if (reads) receiving_ = std::thread([this] { ReceiveLoop(); });
   return true;
 }
 
 bool RawPeer::SendBytes(const std::vector<uint8_t>& bytes) {
-  return socket_.SendAll(bytes.data(), bytes.size(), stop_);
+  return stream_ && stream_->SendAll(bytes.data(), bytes.size(), stop_);
 }
 
 void RawPeer::Close() {
   stop_ = true;
   if (receiving_.joinable()) receiving_.join();
-  socket_.Close();
+  if (stream_) stream_->Close();
 }
 
 int RawPeer::Count(uint32_t type) {
@@ -40,7 +59,7 @@ void RawPeer::ReceiveLoop() {
   std::vector<uint8_t> buffer(64 * 1024);
   std::vector<ReceivedEvent> events;
   for (;;) {
-    int received = socket_.Receive(buffer.data(), static_cast<int>(buffer.size()), stop_);
+    int received = stream_->Receive(buffer.data(), static_cast<int>(buffer.size()), stop_);
     if (received <= 0) break;
     events.clear();
     bool wellFormed = reader.Feed(buffer.data(), static_cast<size_t>(received), &events);

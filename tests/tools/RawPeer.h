@@ -2,19 +2,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "EventFraming.h"
-#include "TcpSocket.h"
+#include "ByteStream.h"
+#include "Invitation.h"
 
 // A peer that speaks the hosts' protocol by hand, as a hostile viewer would:
 // it sends whatever bytes or frames the test gives it and keeps what it
-// receives (display pixels are counted, not kept). One that does not read
-// leaves everything the presenter sends in the presenter's buffers. Test
-// thread; its own thread receives.
+// receives (display pixels are counted, not kept). It may stay a stranger
+// (plain TCP, before any handshake) or join as an invited viewer would (TLS
+// pinned to the invitation's fingerprint, the key proved). One that does not
+// read leaves everything the presenter sends in the presenter's buffers.
+// Test thread; its own thread receives.
 class RawPeer {
  public:
   ~RawPeer();
@@ -22,6 +26,11 @@ class RawPeer {
   // `reads` false: nothing is ever read. A receive buffer other than 0 bounds
   // what the system takes in for a peer that does not read.
   bool Connect(int port, bool reads = true, int receiveBuffer = 0);
+  // Connects and joins with the invitation; false (and Error says why) when
+  // the presenter did not admit it.
+  bool Join(int port, const Invitation& invitation, bool reads = true, int receiveBuffer = 0);
+  const std::string& Error() const { return error_; }
+  uint32_t ViewerNumber() const { return viewerNumber_; }
   bool SendBytes(const std::vector<uint8_t>& bytes);
   template <typename Message>
   bool Send(uint32_t type, const Message& message) {
@@ -37,7 +46,9 @@ class RawPeer {
  private:
   void ReceiveLoop();
 
-  TcpSocket socket_;
+  std::unique_ptr<ByteStream> stream_;
+  std::string error_;
+  uint32_t viewerNumber_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<bool> ended_{false};
   std::thread receiving_;

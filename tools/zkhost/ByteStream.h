@@ -22,6 +22,9 @@ class ByteStream {
   // Data wakes a wait at once, so this only bounds how late a cancel is
   // seen, and each wake-up costs an idle session CPU under Wine.
   static constexpr int kCancelCheckMs = 250;
+  // The same for handshakes: a presenter gives up a stranger's unfinished
+  // handshake for a newcomer, and its thread should go at once.
+  static constexpr int kHandshakeCheckMs = 50;
 
   virtual ~ByteStream() = default;
 

@@ -95,12 +95,19 @@ const std::vector<HostCommand>& HostCommands() {
        "leave annotation mode everywhere, as the Cancel Annotation button does; the marks go",
        kInBoth, RunLeaveAnnotation},
       {"control", "[SECONDS]",
-       "take input control: ask the presenter's token service for a token, waiting up to "
-       "SECONDS (10; a token that comes later is given back); mouse and keys in this window "
-       "then work the presenter's desktop",
+       "take input control: ask the presenter for a token, waiting up to SECONDS (60) for its "
+       "person to allow it (a token that comes later is given back); mouse and keys in this "
+       "window then work the presenter's desktop",
        kInViewer, RunControl},
       {"release-control", "", "give input control back to the presenter", kInViewer,
        RunReleaseControl},
+      {"viewers", "", "list the viewers: number, name, address, and who has or asks for control",
+       kInPresenter, RunViewers},
+      {"allow", "VIEWER", "give input control to a viewer that asks for it", kInPresenter,
+       RunAllow},
+      {"deny", "VIEWER", "refuse a viewer's request for input control", kInPresenter, RunDeny},
+      {"revoke", "", "take input control back from the viewer that has it", kInPresenter,
+       RunRevoke},
       {"profile", "[NAME]",
        "show the poll, update and input frequencies in force, or switch to profile NAME",
        kInBoth, Profile},

@@ -42,3 +42,15 @@ constexpr double kViewerEventBurst = 1000;
 // library a brush and a region, and the library keeps at most 256.
 constexpr size_t kMaxSessionMarks = 200;
 constexpr size_t kMaxMarksPerViewer = 50;
+
+// Connections whose admission (TLS handshake and join key) is under way, and
+// the time one may take. A real viewer's takes a few tens of milliseconds;
+// past this bound the oldest is given up for the newcomer, so that a flood
+// of silent connections cannot keep a real viewer out: it would have to
+// bring this many in the moment the viewer's handshake takes. An admission
+// given up ends within a handshake's check (ByteStream.h); with those,
+// admissions never hold more than twice this many threads, and a newcomer
+// that finds them all taken waits for one that long before it is refused.
+constexpr size_t kMaxPendingJoins = 32;
+constexpr size_t kMaxAdmissionThreads = 2 * kMaxPendingJoins;
+constexpr double kJoinSeconds = 10;

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "EventRouting.h"
+#include "JoinHandshake.h"
 #include "PeerLimits.h"
 #include "events/ControlTokenMessages.h"
+#include "events/JoinMessages.h"
 #include "events/ProtocolMessages.h"
 
 namespace {
@@ -25,33 +27,17 @@ PresenterHost::PresenterHost(ZKLibrary& zk, const PresenterOptions& options)
 
 PresenterHost::~PresenterHost() {
   stop_ = true;
-  if (acceptor_.joinable()) acceptor_.join();
+  if (admission_) admission_->Stop();
   for (auto& link : Links()) link->Close();
 }
 
 bool PresenterHost::Listen(std::string* error) {
-  listener_ = TcpSocket::Listen(options_.port, error);
-  if (!listener_.IsOpen()) return false;
-  port_ = listener_.LocalPort();
-  acceptor_ = std::thread(&PresenterHost::AcceptLoop, this);
-  return true;
+  admission_ = std::make_unique<ViewerAdmission>(
+      options_.admission, [this](ViewerAdmission::Admitted& viewer) { return TakeViewer(viewer); });
+  return admission_->Listen(error);
 }
 
-void PresenterHost::AcceptLoop() {
-  while (!stop_) {
-    TcpSocket socket = listener_.Accept(stop_);
-    if (!socket.IsOpen()) continue;
-    if (Links().size() >= kMaxViewerConnections) {
-      std::lock_guard<std::mutex> lock(figuresMutex_);
-      ++figures_.refusedConnections;
-      continue;  // closed as it goes
-    }
-    Admit(std::move(socket));
-  }
-}
-
-void PresenterHost::Admit(TcpSocket socket) {
-  socket.SetSendBuffer(options_.socketSendBuffer);
+bool PresenterHost::TakeViewer(ViewerAdmission::Admitted& viewer) {
   auto sink = [this](ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload) {
     OnViewerEvent(from, type, payload);
   };
@@ -59,8 +45,18 @@ void PresenterHost::Admit(TcpSocket socket) {
   uint32_t tag;
   {
     std::lock_guard<std::mutex> lock(linksMutex_);
-    link = std::make_shared<ViewerLink>(std::move(socket), nextViewerId_++, options_.backlogBound,
-                                        sink);
+    if (stop_ || links_.size() >= kMaxViewerConnections) {
+      std::lock_guard<std::mutex> figures(figuresMutex_);
+      ++figures_.refusedConnections;
+      return false;
+    }
+    const uint32_t id = nextViewerId_++;
+    // Nothing has been sent past the challenge yet: the welcome comes first.
+    std::atomic<bool> never{false};
+    const JoinLimits limits = {std::chrono::steady_clock::now(), &never};
+    if (!WelcomeViewer(*viewer.stream, id, limits)) return true;  // gone: taken, and dropped
+    link = std::make_shared<ViewerLink>(std::move(viewer.stream), id, viewer.name, viewer.address,
+                                        options_.backlogBound, sink);
     // Held back from the ordinary stream before the drain thread sees it.
     tag = NewTag(*link);
     link->AwaitFullUpdate(tag);
@@ -72,6 +68,7 @@ void PresenterHost::Admit(TcpSocket socket) {
   }
   link->Start();
   zk_.RequestFullUpdate(tag);
+  return true;
 }
 
 void PresenterHost::OnViewerEvent(ViewerLink& link, uint32_t type,
@@ -132,11 +129,16 @@ void PresenterHost::AllowAnnotation(bool allowed) {
 
 void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
   if (type == ZKH_RELEASECONTROL) {
-    if (control_.Release(link.Id()) && notice_)
-      notice_("viewer " + std::to_string(link.Id()) + " gave control back");
+    if (control_.Release(link.Id()) && notice_) notice_(Describe(link) + " gave control back");
     return;
   }
-  ControlTokens::Grant grant = control_.Request(link.Id());
+  if (options_.allowControl) return GrantControl(link, control_.Request(link.Id()));
+  if (control_.HeldToken(link.Id()) == 0 && control_.Ask(link.Id()) && notice_)
+    notice_(Describe(link) + " asks for control: allow " + std::to_string(link.Id()) + " or deny " +
+            std::to_string(link.Id()));
+}
+
+void PresenterHost::GrantControl(ViewerLink& link, const ControlTokens::Grant& grant) {
   cancelled_.erase(link.Id());
   link.Answer(MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{grant.token}));
   if (std::shared_ptr<ViewerLink> previous = FindLink(grant.preempted)) Cancel(*previous);
@@ -144,9 +146,54 @@ void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
     std::lock_guard<std::mutex> figures(figuresMutex_);
     ++figures_.controlGrants;
   }
-  if (notice_)
-    notice_("viewer " + std::to_string(link.Id()) + " takes control with token " +
-            std::to_string(grant.token));
+  if (notice_) notice_(Describe(link) + " takes control with token " + std::to_string(grant.token));
+}
+
+bool PresenterHost::AllowControl(uint32_t viewer) {
+  std::shared_ptr<ViewerLink> link = FindLink(viewer);
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  ControlTokens::Grant grant;
+  if (!link || !control_.Allow(viewer, &grant)) return false;
+  GrantControl(*link, grant);
+  return true;
+}
+
+bool PresenterHost::DenyControl(uint32_t viewer) {
+  std::shared_ptr<ViewerLink> link = FindLink(viewer);
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  if (!link || !control_.Deny(viewer)) return false;
+  link->Answer(MakeMessageFrame(ZKH_DENYCONTROL, ControlDenialMessage{}));
+  if (notice_) notice_(Describe(*link) + " was denied control");
+  return true;
+}
+
+uint32_t PresenterHost::RevokeControl() {
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  const uint32_t holder = control_.Revoke();
+  if (std::shared_ptr<ViewerLink> link = FindLink(holder)) {
+    // Its input is refused from now on; the cancel tells it so.
+    Cancel(*link);
+    cancelled_.insert(holder);
+    if (notice_) notice_("control taken back from " + Describe(*link));
+  }
+  return holder;
+}
+
+std::vector<ViewerInfo> PresenterHost::Viewers() {
+  std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  std::vector<ViewerInfo> viewers;
+  for (const auto& link : links) {
+    if (link->IsClosed()) continue;
+    viewers.push_back({link->Id(), link->Name(), link->Address(),
+                       control_.HeldToken(link->Id()) != 0,
+                       control_.Asking().count(link->Id()) > 0});
+  }
+  return viewers;
+}
+
+std::string PresenterHost::Describe(const ViewerLink& link) const {
+  return "viewer " + std::to_string(link.Id()) + " (" + link.Name() + ")";
 }
 
 void PresenterHost::Cancel(ViewerLink& link) {
@@ -212,7 +259,7 @@ void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& re
     }
   }
   stop_ = true;
-  if (acceptor_.joinable()) acceptor_.join();
+  if (admission_) admission_->Stop();
   for (auto& link : Links()) link->Close();
   ReapClosedLinks();
 }
@@ -290,7 +337,7 @@ void PresenterHost::ReapClosedLinks() {
     link->Close();
     {
       std::lock_guard<std::mutex> lock(rulesMutex_);
-      control_.Release(link->Id());
+      control_.Forget(link->Id());
       cancelled_.erase(link->Id());
       annotation_.ViewerLeft(link->Id());
     }
@@ -327,6 +374,12 @@ PresenterFigures PresenterHost::Figures() const {
   figures.wireBytes = closedLinkBytes_;
   for (auto& link : links) figures.wireBytes += link->BytesSent();
   figures.viewersConnected = static_cast<uint32_t>(links.size());
+  if (admission_) {
+    const AdmissionFigures admission = admission_->Figures();
+    figures.wrongKeys = admission.wrongKeys;
+    figures.failedJoins = admission.failedJoins;
+    figures.refusedConnections += admission.refusedConnections;
+  }
   return figures;
 }
 

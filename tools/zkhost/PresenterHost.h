@@ -14,7 +14,7 @@
 #include "AnnotationGate.h"
 #include "ControlTokens.h"
 #include "RateBound.h"
-#include "TcpSocket.h"
+#include "ViewerAdmission.h"
 #include "ViewerLink.h"
 #include "ZKLibrary.h"
 
@@ -32,17 +32,31 @@ struct PresenterFigures {
   uint64_t controlGrants = 0;      // tokens handed out by the token service
   uint64_t refusedInput = 0;       // input events from viewers without control
   uint64_t refusedAnnotations = 0; // annotation messages the gate kept out
-  uint64_t refusedConnections = 0; // connections beyond the bound, closed at once
+  uint64_t refusedConnections = 0; // connections beyond the bounds, closed at once
+  uint64_t wrongKeys = 0;          // joins refused for their key
+  uint64_t failedJoins = 0;        // TLS or join that failed or ran out of time
   uint32_t viewersAccepted = 0;
   uint32_t viewersConnected = 0;
 };
 
 struct PresenterOptions {
-  uint16_t port = 5900;
+  // Where viewers connect (TLS), the join key they must prove, the
+  // certificate they pin, and a bridge port if any (ViewerAdmission.h).
+  AdmissionOptions admission;
+  // Grant input control without asking the presenter first.
+  bool allowControl = false;
   // Backlog of one viewer beyond which it is resynchronised: well above a
   // full update of a large screen.
   size_t backlogBound = 8u << 20;
-  int socketSendBuffer = 256 * 1024;
+};
+
+// A viewer as the presenter's person sees it.
+struct ViewerInfo {
+  uint32_t id;
+  std::string name;
+  std::string address;
+  bool holdsControl;
+  bool asksForControl;
 };
 
 // PresenterHost serves one presenter session to any number of viewers over
@@ -53,15 +67,20 @@ struct PresenterOptions {
 // the marks that the annotation gate lets through go on to the other viewers
 // as well. What any viewer may make it hold is bounded (PeerLimits.h).
 //
-// It also runs the token service (ControlTokens): a viewer asks for input
-// control and gets a token; input goes to the library only from the viewer
-// that holds control, and a viewer whose input is refused, or that loses
-// control to a newer grant, is sent the cancel, once until it is granted
-// control again.
+// Only viewers that ViewerAdmission admitted (the encrypted link, the join
+// key) are served; they are welcomed with the number that names them.
 //
-// Threads: Listen and Serve on one host thread, Stop from any; one accept
-// thread; each viewer link runs two threads of its own. The session must have been
-// started (ZK_Init, position, capture) before Serve.
+// It also runs the token service (ControlTokens): a viewer asks for input
+// control and, once the presenter's person allows it (or at once with
+// allowControl), gets a token; input goes to the library only from the
+// viewer that holds control, and a viewer whose input is refused, or that
+// loses control to a newer grant or to the presenter's revoke, is sent the
+// cancel, once until it is granted control again.
+//
+// Threads: Listen and Serve on one host thread, Stop and the control and
+// viewer queries from any; ViewerAdmission's threads; each viewer link runs
+// two threads of its own. The session must have been started (ZK_Init,
+// position, capture) before Serve.
 class PresenterHost {
  public:
   PresenterHost(ZKLibrary& zk, const PresenterOptions& options);
@@ -70,7 +89,8 @@ class PresenterHost {
   PresenterHost& operator=(const PresenterHost&) = delete;
 
   bool Listen(std::string* error);
-  uint16_t Port() const { return port_; }
+  uint16_t Port() const { return admission_ ? admission_->Port() : 0; }
+  uint16_t BridgePort() const { return admission_ ? admission_->BridgePort() : 0; }
   using Reporter = std::function<void(const PresenterFigures&)>;
   // Drains and distributes until Stop is called or `seconds` (0: no limit)
   // have passed, then closes every viewer. With a reporter, hands it the
@@ -95,17 +115,26 @@ class PresenterHost {
   // Whether viewers may annotate (the presenter's `annotation on|off`);
   // forbidden until allowed. Any thread.
   void AllowAnnotation(bool allowed);
+  // The presenter's answers to requests for control: false when that viewer
+  // does not ask. Any thread.
+  bool AllowControl(uint32_t viewer);
+  bool DenyControl(uint32_t viewer);
+  // Takes control back: the viewer that held it, or 0.
+  uint32_t RevokeControl();
+  std::vector<ViewerInfo> Viewers();
   PresenterFigures Figures() const;
 
  private:
-  void AcceptLoop();
-  void Admit(TcpSocket socket);
+  // An admission thread: welcomes the viewer and serves it.
+  bool TakeViewer(ViewerAdmission::Admitted& viewer);
   // A link's receiving thread: what its viewer sent. The rest below it run
   // under rulesMutex_.
   void OnViewerEvent(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
   void PassAnnotation(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
   void RefuseInput(ViewerLink& link);
   void ServeControlRequest(ViewerLink& link, uint32_t type);
+  void GrantControl(ViewerLink& link, const ControlTokens::Grant& grant);
+  std::string Describe(const ViewerLink& link) const;
   void Cancel(ViewerLink& link);
   std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
   // Into the library and, when `relay`, on to the other viewers.
@@ -124,8 +153,7 @@ class PresenterHost {
 
   ZKLibrary& zk_;
   const PresenterOptions options_;
-  TcpSocket listener_;
-  uint16_t port_ = 0;
+  std::unique_ptr<ViewerAdmission> admission_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   Observer observer_;
@@ -138,7 +166,6 @@ class PresenterHost {
   std::set<uint32_t> cancelled_;
   AnnotationGate annotation_;
   ViewerObserver viewerObserver_;
-  std::thread acceptor_;
 
   mutable std::mutex linksMutex_;
   std::vector<std::shared_ptr<ViewerLink>> links_;

@@ -34,18 +34,20 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
   return *this;
 }
 
-TcpSocket TcpSocket::Listen(uint16_t port, std::string* error) {
+TcpSocket TcpSocket::Listen(uint16_t port, std::string* error, bool loopbackOnly) {
   TcpSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (!socket.IsOpen()) {
     *error = LastError("socket");
     return socket;
   }
-  BOOL reuse = TRUE;
-  setsockopt(socket.handle_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
-             sizeof reuse);
+  // The port is this listener's alone: with SO_REUSEADDR, Windows lets
+  // another program bind the same port and take its connections.
+  BOOL exclusive = TRUE;
+  setsockopt(socket.handle_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+             reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_addr.s_addr = htonl(loopbackOnly ? INADDR_LOOPBACK : INADDR_ANY);
   address.sin_port = htons(port);
   if (bind(socket.handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     *error = LastError("bind");
@@ -93,6 +95,14 @@ uint16_t TcpSocket::LocalPort() const {
   int length = sizeof address;
   if (getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
   return ntohs(address.sin_port);
+}
+
+std::string TcpSocket::PeerAddress() const {
+  sockaddr_in address = {};
+  int length = sizeof address;
+  if (getpeername(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return "";
+  char text[INET_ADDRSTRLEN] = {};
+  return inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) ? text : "";
 }
 
 TcpSocket TcpSocket::Accept(const std::atomic<bool>& cancel) {

@@ -24,8 +24,9 @@ class TcpSocket : public ByteStream {
   TcpSocket& operator=(const TcpSocket&) = delete;
   ~TcpSocket() override { Close(); }
 
-  // Listens on all local addresses; port 0 lets the system choose one.
-  static TcpSocket Listen(uint16_t port, std::string* error);
+  // Listens on all local addresses, or on the loopback address alone (for
+  // what only this machine may reach); port 0 lets the system choose one.
+  static TcpSocket Listen(uint16_t port, std::string* error, bool loopbackOnly = false);
   // A receive buffer size other than 0 is set before connecting, when it
   // still bounds what the peer may send ahead.
   static TcpSocket Connect(const std::string& host, uint16_t port, std::string* error,
@@ -33,6 +34,8 @@ class TcpSocket : public ByteStream {
 
   bool IsOpen() const { return handle_ != INVALID_SOCKET; }
   uint16_t LocalPort() const;
+  // The peer's IPv4 address as text ("" when unknown).
+  std::string PeerAddress() const;
   // Waits for a peer; an invalid socket when cancelled or failed.
   TcpSocket Accept(const std::atomic<bool>& cancel);
   // Bounds what the system buffers for this socket, so that a peer that

@@ -56,7 +56,7 @@ int ReceiveFromTransport(void* context, unsigned char* buffer, size_t capacity) 
 
 int WaitMs(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<long long>(left, 0, ByteStream::kCancelCheckMs));
+  return static_cast<int>(std::clamp<long long>(left, 0, ByteStream::kHandshakeCheckMs));
 }
 }  // namespace
 

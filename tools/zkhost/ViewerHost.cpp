@@ -6,6 +6,10 @@
 
 #include "EventFraming.h"
 #include "EventRouting.h"
+#include "JoinHandshake.h"
+#include "PeerLimits.h"
+#include "TcpSocket.h"
+#include "TlsStream.h"
 #include "events/ControlTokenMessages.h"
 #include "events/ProtocolMessages.h"
 
@@ -21,12 +25,25 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 bool ViewerHost::Connect(std::string* error) {
   auto start = std::chrono::steady_clock::now();
-  do {
-    socket_ = TcpSocket::Connect(options_.host, options_.port, error);
-    if (socket_.IsOpen()) return true;
+  std::unique_ptr<TcpSocket> socket;
+  for (;;) {
+    socket = std::make_unique<TcpSocket>(TcpSocket::Connect(options_.host, options_.port, error));
+    if (socket->IsOpen()) break;
+    if (SecondsSince(start) >= options_.connectSeconds) return false;
     Sleep(kConnectRetryMs);  // nothing to wait on: the presenter is not listening yet
-  } while (SecondsSince(start) < options_.connectSeconds);
-  return false;
+  }
+  stream_ = std::move(socket);
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(kJoinSeconds));
+  if (!options_.bridge) {
+    auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    stream_ = TlsStream::Connect(std::move(stream_), options_.invitation.fingerprint, limit, stop_, error);
+    if (!stream_) return false;
+  }
+  const JoinLimits limits = {deadline, &stop_};
+  return JoinPresenter(*stream_, options_.invitation.key, options_.name, limits, &viewerNumber_,
+                       error);
 }
 
 bool ViewerHost::Run(std::string* reason) {
@@ -36,7 +53,7 @@ bool ViewerHost::Run(std::string* reason) {
   std::vector<ReceivedEvent> events;
   bool orderly = false;
   for (;;) {
-    int received = socket_.Receive(buffer.data(), kReceiveChunk, ending_);
+    int received = stream_->Receive(buffer.data(), kReceiveChunk, ending_);
     if (ending_) {
       *reason = stopRequested_ ? "stopped on request" : "time is up";
       orderly = true;
@@ -63,13 +80,14 @@ bool ViewerHost::Run(std::string* reason) {
   }
   stop_ = true;
   sender.join();
-  socket_.Close();
+  stream_->Close();
   return orderly;
 }
 
 void ViewerHost::Receive(uint32_t type, const uint8_t* payload, uint32_t size) {
   ++figures_.events;
   if (type == ZKH_GRANTCONTROL) return OnGrant(payload, size);
+  if (type == ZKH_DENYCONTROL) return OnDenial();
   if (type == ZKP_CANCELINPUTCONTROL) OnCancel();
   if (type == ZKP_FULLUPDATE) ++figures_.fullUpdates;
   uint16_t width = 0, height = 0;
@@ -107,6 +125,14 @@ void ViewerHost::OnGrant(const uint8_t* payload, uint32_t size) {
   if (notice_) notice_("a control grant came after its request had timed out: given back");
 }
 
+void ViewerHost::OnDenial() {
+  std::lock_guard<std::mutex> lock(controlMutex_);
+  if (unansweredRequests_ > 0) --unansweredRequests_;
+  if (unansweredRequests_ > 0 || !requestWaiting_) return;
+  denied_ = true;
+  granted_.notify_all();
+}
+
 void ViewerHost::OnCancel() {
   // The library takes no action on a cancel: the host ends control.
   {
@@ -118,20 +144,23 @@ void ViewerHost::OnCancel() {
   if (notice_) notice_("input control cancelled by the presenter");
 }
 
-bool ViewerHost::RequestControl(double seconds, uint32_t* token) {
+ViewerHost::ControlAnswer ViewerHost::RequestControl(double seconds, uint32_t* token) {
   std::unique_lock<std::mutex> lock(controlMutex_);
   grantedToken_ = 0;
-  if (!Send(*MakeMessageFrame(ZKH_REQUESTCONTROL, ControlRequestMessage{}))) return false;
+  denied_ = false;
+  if (!Send(*MakeMessageFrame(ZKH_REQUESTCONTROL, ControlRequestMessage{})))
+    return ControlAnswer::kFailed;
   ++unansweredRequests_;
   requestWaiting_ = true;
   const auto wait = std::chrono::duration<double>(seconds);
-  granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || stop_; });
+  granted_.wait_for(lock, wait, [this] { return grantedToken_ != 0 || denied_ || stop_; });
   requestWaiting_ = false;
-  if (grantedToken_ == 0) return false;
+  if (denied_) return ControlAnswer::kDenied;
+  if (grantedToken_ == 0) return ControlAnswer::kNoAnswer;
   controlToken_ = *token = grantedToken_;
   grantedToken_ = 0;
   zk_.EnableInputControl(1, *token);
-  return true;
+  return ControlAnswer::kGranted;
 }
 
 bool ViewerHost::ReleaseControl() {
@@ -145,7 +174,7 @@ bool ViewerHost::ReleaseControl() {
 
 bool ViewerHost::Send(const std::vector<uint8_t>& frame) {
   std::lock_guard<std::mutex> lock(sendMutex_);
-  return socket_.SendAll(frame.data(), frame.size(), stop_);
+  return stream_->SendAll(frame.data(), frame.size(), stop_);
 }
 
 void ViewerHost::SendLoop() {

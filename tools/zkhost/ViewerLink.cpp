@@ -8,8 +8,14 @@ namespace {
 constexpr int kReceiveChunk = 16 * 1024;
 }  // namespace
 
-ViewerLink::ViewerLink(TcpSocket socket, uint32_t id, size_t backlogBound, EventSink sink)
-    : socket_(std::move(socket)), id_(id), backlogBound_(backlogBound), sink_(std::move(sink)) {}
+ViewerLink::ViewerLink(std::unique_ptr<ByteStream> stream, uint32_t id, std::string name,
+                       std::string address, size_t backlogBound, EventSink sink)
+    : stream_(std::move(stream)),
+      id_(id),
+      name_(std::move(name)),
+      address_(std::move(address)),
+      backlogBound_(backlogBound),
+      sink_(std::move(sink)) {}
 
 ViewerLink::~ViewerLink() { Close(); }
 
@@ -68,7 +74,7 @@ void ViewerLink::Close() {
   }
   if (sender_.joinable()) sender_.join();
   if (receiver_.joinable()) receiver_.join();
-  socket_.Close();
+  if (stream_) stream_->Close();
 }
 
 std::string ViewerLink::CloseReason() const {
@@ -106,7 +112,7 @@ void ViewerLink::SendLoop() {
         backlogBytes_ -= frame->size();
       }
     }
-    if (!socket_.SendAll(frame->data(), frame->size(), closed_)) {
+    if (!stream_->SendAll(frame->data(), frame->size(), closed_)) {
       Fail("the viewer stopped receiving");
       return;
     }
@@ -120,7 +126,7 @@ void ViewerLink::ReceiveLoop() {
   std::vector<uint8_t> buffer(kReceiveChunk);
   std::vector<ReceivedEvent> events;
   for (;;) {
-    int received = socket_.Receive(buffer.data(), kReceiveChunk, closed_);
+    int received = stream_->Receive(buffer.data(), kReceiveChunk, closed_);
     if (received < 0) return Fail("connection lost");
     if (received == 0)
       return Fail(reader.AtFrameBoundary() ? "closed by the viewer" : "truncated frame");

@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "EventFraming.h"
-#include "TcpSocket.h"
+#include "ByteStream.h"
 
 // ViewerLink: the presenter's connection to one viewer. It holds the frames
 // waiting to go to that viewer and sends them on its own thread, so a slow
@@ -35,7 +36,10 @@ class ViewerLink {
   using EventSink =
       std::function<void(ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload)>;
 
-  ViewerLink(TcpSocket socket, uint32_t id, size_t backlogBound, EventSink sink);
+  // The stream is an admitted viewer's (ViewerAdmission.h); `name` is the
+  // one it gave, `address` where it connected from.
+  ViewerLink(std::unique_ptr<ByteStream> stream, uint32_t id, std::string name,
+             std::string address, size_t backlogBound, EventSink sink);
   ~ViewerLink();
   ViewerLink(const ViewerLink&) = delete;
   ViewerLink& operator=(const ViewerLink&) = delete;
@@ -65,6 +69,8 @@ class ViewerLink {
   bool IsClosed() const { return closed_; }
   std::string CloseReason() const;
   uint32_t Id() const { return id_; }
+  const std::string& Name() const { return name_; }
+  const std::string& Address() const { return address_; }
   uint64_t BytesSent() const { return bytesSent_; }
 
  private:
@@ -74,8 +80,10 @@ class ViewerLink {
   void FailLocked(const std::string& reason);  // under mutex_
   void DropBacklog();
 
-  TcpSocket socket_;
+  std::unique_ptr<ByteStream> stream_;
   const uint32_t id_;
+  const std::string name_;
+  const std::string address_;
   const size_t backlogBound_;
   EventSink sink_;
 

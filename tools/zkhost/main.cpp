@@ -27,6 +27,7 @@
 #include "HostCommands.h"
 #include "HostWindow.h"
 #include "InitSettings.h"
+#include "Invitation.h"
 #include "PresenterHost.h"
 #include "SharedWindowList.h"
 #include "TcpSocket.h"
@@ -49,9 +50,10 @@ std::string Usage() {
   return "usage: zkhost present [--port N] [--rect X,Y,W,H] [--desktop] [--token T]\n"
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
          "                      [--name NAME] [--share TITLE] [--click-to-share] [--stats]\n"
-         "                      [--profile P]\n"
-         "       zkhost view --connect HOST:PORT [--at X,Y] [--seconds S] [--name NAME]\n"
-         "                   [--control] [--profile P]\n"
+         "                      [--profile P] [--key KEY] [--cert FILE] [--allow-control]\n"
+         "                      [--bridge-port N]\n"
+         "       zkhost view --connect HOST:PORT --invite CODE [--bridge] [--at X,Y]\n"
+         "                   [--seconds S] [--name NAME] [--control] [--profile P]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
@@ -61,8 +63,20 @@ std::string Usage() {
          "the library cuts open under the frame while it captures. --share TITLE runs the\n"
          "command share TITLE once the presenter runs (a program window whose title\n"
          "contains TITLE, waited for up to 10 s); --click-to-share runs click-to-share.\n"
-         "--control runs the command control once the viewer runs. The presenter hands out\n"
-         "input control: each request gets a higher token, and the newest holds control.\n"
+         "--control runs the command control once the viewer runs.\n"
+         "\n"
+         "Viewers join by invitation: present prints a line \"invitation: CODE\" once it\n"
+         "listens, and a view must give that CODE. It carries the session's join key (made\n"
+         "at random at each start, or --key KEY: 8 to 64 letters and digits) and the\n"
+         "fingerprint of the presenter's certificate (made at each start, or kept in\n"
+         "--cert FILE), which the viewer pins: the link is TLS, and a viewer without the\n"
+         "key sees nothing. --bridge-port N also listens on 127.0.0.1 without TLS, for a\n"
+         "bridge on this machine (a browser's WebSocket bridge); view --bridge connects to\n"
+         "one. The key is needed there too.\n"
+         "Input control is the presenter's to give: a viewer's request waits for the\n"
+         "command allow N (or deny N); revoke takes control back. --allow-control grants\n"
+         "every request at once, to whoever has the invitation. Each grant gets a higher\n"
+         "token, and the newest holds control.\n"
          "--stats shows the statistics window. --desktop and --stats hold for this session\n"
          "only: .\\ZK.ini is left as it was.\n"
          "--profile sets how often the session polls the screen, sends and reports input\n"
@@ -88,6 +102,9 @@ struct CommandLine {
   double seconds = 0;
   double reportEvery = 0;
   bool connectGiven = false;
+  std::string invite;       // view: the presenter's invitation
+  std::string key;          // present: the join key; made at random when empty
+  std::string certificate;  // present: where the identity is kept; none when empty
   std::string name;
   std::string share;
   const SessionProfile* profile = &DefaultSessionProfile();
@@ -96,6 +113,8 @@ struct CommandLine {
 
 // The option that sets one of the line's switches, or null.
 bool* Flag(const std::string& name, CommandLine* line) {
+  if (name == "--allow-control") return &line->presenter.allowControl;
+  if (name == "--bridge") return &line->viewer.bridge;
   if (name == "--desktop") return &line->desktop;
   if (name == "--stats") return &line->stats;
   if (name == "--click-to-share") return &line->clickToShare;
@@ -113,7 +132,15 @@ bool ParseOptions(int argc, char** argv, CommandLine* line) {
     if (i + 1 >= argc) return false;
     const char* value = argv[++i];
     if (name == "--port") {
-      line->presenter.port = line->viewer.port = static_cast<uint16_t>(std::atoi(value));
+      line->presenter.admission.port = line->viewer.port = static_cast<uint16_t>(std::atoi(value));
+    } else if (name == "--bridge-port") {
+      line->presenter.admission.bridgePort = static_cast<uint16_t>(std::atoi(value));
+    } else if (name == "--key") {
+      line->key = value;
+    } else if (name == "--cert") {
+      line->certificate = value;
+    } else if (name == "--invite") {
+      line->invite = value;
     } else if (name == "--rect") {
       if (std::sscanf(value, "%d,%d,%d,%d", &line->x, &line->y, &line->width, &line->height) != 4)
         return false;
@@ -184,6 +211,43 @@ void ServeCommands(CommandChannel& channel, HostSession& session, Running runnin
   channel.Close();
 }
 
+// The session's join key and certificate, into the admission's options.
+bool PrepareAdmission(const CommandLine& line, AdmissionOptions* admission) {
+  admission->joinKey = line.key;
+  if (!line.key.empty() && !IsValidJoinKey(line.key)) {
+    std::fprintf(stderr, "zkhost: a join key is 8 to 64 letters and digits\n");
+    return false;
+  }
+  if (line.key.empty() && !MakeJoinKey(&admission->joinKey)) {
+    std::fprintf(stderr, "zkhost: no random numbers for a join key\n");
+    return false;
+  }
+  std::string error;
+  TlsIdentity identity = line.certificate.empty()
+                             ? TlsIdentity::Generate(&error)
+                             : TlsIdentity::LoadOrCreate(line.certificate, &error);
+  if (!identity.IsValid()) {
+    std::fprintf(stderr, "zkhost: %s\n", error.c_str());
+    return false;
+  }
+  admission->identity = std::make_shared<const TlsIdentity>(std::move(identity));
+  return true;
+}
+
+// How a viewer joins: the invitation, and the one line to send.
+void PrintInvitation(const PresenterOptions& options, const PresenterHost& host) {
+  const std::string code =
+      FormatInvitation({options.admission.joinKey, options.admission.identity->Fingerprint()});
+  PrintLine("invitation: " + code);
+  char machine[256] = "THIS-MACHINE";
+  gethostname(machine, sizeof machine);
+  PrintLine("zkhost: a viewer joins with: zkhost view --connect " + std::string(machine) + ":" +
+            std::to_string(host.Port()) + " --invite " + code);
+  if (options.admission.bridgePort)
+    PrintLine("zkhost: bridge port " + std::to_string(host.BridgePort()) +
+              " on 127.0.0.1, without TLS (the invitation's key is needed there too)");
+}
+
 // ZK_Init, with the settings of the command line for this session.
 bool InitPresenter(const CommandLine& line, ZKLibrary& zk, HWND hostWindow) {
   InitSettings settings;
@@ -196,7 +260,8 @@ bool InitPresenter(const CommandLine& line, ZKLibrary& zk, HWND hostWindow) {
 int RunPresent(const CommandLine& line) {
   WinsockSession winsock;
   ZKLibrary zk;
-  if (!winsock.Started() || !zk.Load()) return 1;
+  PresenterOptions options = line.presenter;
+  if (!winsock.Started() || !PrepareAdmission(line, &options.admission) || !zk.Load()) return 1;
   HostWindow hostWindow;
   if (!hostWindow.Create(line.x, line.y, line.width, line.height, "zkhost present")) {
     std::fprintf(stderr, "zkhost: cannot create the host window\n");
@@ -211,10 +276,10 @@ int RunPresent(const CommandLine& line) {
   zk.SetPosition(line.x, line.y, line.width, line.height, 1);
   zk.EnableCapture(1, line.token);
 
-  PresenterHost host(zk, line.presenter);
+  PresenterHost host(zk, options);
   std::string error;
   if (!host.Listen(&error)) {
-    std::fprintf(stderr, "cannot listen on port %u: %s\n", line.presenter.port, error.c_str());
+    std::fprintf(stderr, "cannot listen on port %u: %s\n", options.admission.port, error.c_str());
     zk.Release();
     return 1;
   }
@@ -237,6 +302,7 @@ int RunPresent(const CommandLine& line) {
   std::snprintf(started, sizeof started, "zkhost: presenting %d,%d %dx%d on port %u as %s", line.x,
                 line.y, line.width, line.height, host.Port(), name.c_str());
   PrintLine(started);
+  PrintInvitation(options, host);
   hostWindow.SetCaption(started + 8);  // without "zkhost: "
 
   std::thread serving([&] {
@@ -258,8 +324,16 @@ int RunPresent(const CommandLine& line) {
   return 0;
 }
 
-int RunView(const CommandLine& line) {
+int RunView(CommandLine line) {
   if (!line.connectGiven) return UsageError();
+  if (line.invite.empty()) {
+    std::fprintf(stderr, "zkhost: a viewer needs the presenter's invitation: --invite CODE\n");
+    return 2;
+  }
+  if (!ParseInvitation(line.invite, &line.viewer.invitation)) {
+    std::fprintf(stderr, "zkhost: not an invitation: %s\n", line.invite.c_str());
+    return 2;
+  }
   // The name is claimed first: a second viewer of that name never joins.
   std::string name =
       line.name.empty() ? "view-" + std::to_string(GetCurrentProcessId()) : line.name;
@@ -272,9 +346,10 @@ int RunView(const CommandLine& line) {
   WinsockSession winsock;
   ZKLibrary zk;
   if (!winsock.Started() || !zk.Load()) return 1;
+  line.viewer.name = name;
   ViewerHost host(zk, line.viewer);
   if (!host.Connect(&error)) {
-    std::fprintf(stderr, "cannot reach %s:%u: %s\n", line.viewer.host.c_str(), line.viewer.port,
+    std::fprintf(stderr, "cannot join %s:%u: %s\n", line.viewer.host.c_str(), line.viewer.port,
                  error.c_str());
     return 1;
   }
@@ -289,7 +364,7 @@ int RunView(const CommandLine& line) {
   session.profile = line.profile;
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
   PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
-            " as " + name);
+            " as " + name + ", viewer " + std::to_string(host.ViewerNumber()) + " there");
   std::string reason;
   bool orderly = false;
   std::atomic<bool> ended{false};
@@ -326,6 +401,7 @@ int main(int argc, char** argv) {
   if (line.command == "present") return RunPresent(line);
   if (line.command == "view") return RunView(line);
   if (line.command == "send") return RunSend(line.name, line.words);
-  if (line.command == "stop") return RunSend("present-" + std::to_string(line.presenter.port), {"stop"});
+  if (line.command == "stop")
+    return RunSend("present-" + std::to_string(line.presenter.admission.port), {"stop"});
   return UsageError();
 }
