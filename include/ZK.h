@@ -188,7 +188,8 @@ ZKBool ZKAPI ZK_SetInputUpdateFrequency(uint32_t intervalMs);
 ZKBool ZKAPI ZK_AddHighlight(void);
 
 /* Asks the session to enter annotation mode and let its user place a marker
-   of the colour 0x00BBGGRR. */
+   of the colour 0x00BBGGRR. While 64 marks exist (the most a session
+   holds), neither places anything. */
 ZKBool ZKAPI ZK_AddMarker(uint32_t colour);
 
 /* Asks the session to clear every annotation, for every participant, while in
