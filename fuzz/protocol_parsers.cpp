@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "events/ControlTokenMessages.h"
+#include "events/JoinMessages.h"
 #include "events/MessageBytes.h"
 #include "events/ProtocolMessages.h"
 
@@ -27,6 +28,14 @@ void CheckPointers(const uint8_t* begin, const uint8_t* end, const DisplayUpdate
 }
 void CheckPointers(const uint8_t* begin, const uint8_t* end, const PaletteMessage& palette) {
   CheckInside(begin, end, palette.entries, kPaletteEntryCount * kPaletteEntrySize);
+}
+void CheckPointers(const uint8_t* begin, const uint8_t* end, const ChallengeMessage& challenge) {
+  CheckInside(begin, end, challenge.nonce, kJoinNonceSize);
+}
+void CheckPointers(const uint8_t* begin, const uint8_t* end, const JoinMessage& join) {
+  CheckInside(begin, end, join.proof, kJoinProofSize);
+  CheckInside(begin, end, join.name, join.nameLength);
+  if (join.nameLength > kMaxViewerNameSize) std::abort();
 }
 template <typename Message>
 void CheckPointers(const uint8_t*, const uint8_t*, const Message&) {}
@@ -61,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                PaletteMessage, MouseMessage, KeyboardMessage, CancelInputControlMessage,
                AnnotationMessage, EndAnnotationMessage, AnnotationModeMessage,
                SharedWindowMessage, WindowEventMessage, ControlRequestMessage,
-               ControlGrantMessage, ControlReleaseMessage>(payload, n);
+               ControlGrantMessage, ControlReleaseMessage, ControlDenialMessage,
+               ChallengeMessage, JoinMessage, WelcomeMessage, RefusedMessage>(payload, n);
   return 0;
 }

@@ -39,15 +39,18 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   wine "$bin/zkhost.exe" present --port 0 --name demo-presenter --rect 0,0,624,600 \
     --share zkcontent > present.txt 2>&1 &
   presenter=$!
-  port=
+  # Viewers join by the invitation it prints: the join key and its
+  # certificate's fingerprint, over TLS.
+  port= invite=
   for _ in $(seq 120); do
     port=$(sed -n "s/.* on port \([0-9]*\) as .*/\1/p" present.txt 2>/dev/null | head -1)
-    [ -n "$port" ] && break
+    invite=$(sed -n "s/^invitation: \([a-z0-9-]*\).*/\1/p" present.txt 2>/dev/null | head -1)
+    [ -n "$port" ] && [ -n "$invite" ] && break
     sleep 0.5
   done
-  [ -n "$port" ] || { echo "the presenter did not start" >> present.txt; exit 1; }
-  wine "$bin/zkhost.exe" view --connect 127.0.0.1:$port --at 648,0 --name demo-viewer \
-    > view.txt 2>&1 &
+  [ -n "$invite" ] || { echo "the presenter did not start" >> present.txt; exit 1; }
+  wine "$bin/zkhost.exe" view --connect 127.0.0.1:$port --invite "$invite" --at 648,0 \
+    --name demo-viewer > view.txt 2>&1 &
   viewer=$!
   wine "$bin/zkcontent.exe" --rect 0,0,624,600 --watch 648,0 --corpus "$corpus" \
     --save "$save" --hold 30 > content.txt 2>&1 || echo "zkcontent failed" >> content.txt &
@@ -94,7 +97,16 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   remote="$out/remote"
   if "$second" start "$remote" && [ -f "$remote/ready" ]; then
     "$second" run "$remote" controller "$bin/zkhost.exe" view --connect 127.0.0.1:$port \
-      --at 0,0 --control --name demo-controller &
+      --invite "$invite" --at 0,0 --control --name demo-controller &
+    # Its request waits for the presenter's consent: the presenter allows it.
+    for _ in $(seq 120); do
+      asking=$(sed -n "s/.*(demo-controller) asks for control: allow \([0-9]*\).*/\1/p" \
+        present.txt | head -1)
+      [ -n "$asking" ] && break
+      sleep 0.5
+    done
+    [ -n "$asking" ] && wine "$bin/zkhost.exe" send demo-presenter allow "$asking" \
+      > allow.txt 2>&1
     for _ in $(seq 120); do
       grep -q "control: ok control" "$remote/controller.out" 2>/dev/null && break
       sleep 0.5
@@ -129,7 +141,8 @@ echo "With the viewer's marks: $out/presenter-marks.png $out/viewer-marks.png"
 echo "Notepad shared and typed into: $out/notepad-presenter.png, $out/notepad-viewer.png"
 echo "== notepad shared by title"
 cat "$out/notepad.txt" 2>/dev/null || true
-echo "== remote control from a viewer on a second display"
+echo "== remote control from a viewer on a second display, allowed by the presenter"
+grep -E "asks for control|takes control" "$out/present.txt" | tr -d '\r' || true
 grep -E "control|taken|cancel" "$out/remote/controller.out" 2>/dev/null | tr -d '\r' ||
   echo "(the second display did not start)"
 echo "Typed by the viewer in control: $out/notepad-remote-presenter.png, $out/notepad-remote-viewer.png"

@@ -31,27 +31,43 @@ $(cpu_seconds "$server") $($bytes_of)" >> "$side-samples.txt" ;;
     esac
   done
 }
-zk_bytes() { grep '^figures' present.txt | tail -1 | sed 's/.*wire_bytes=\([0-9]*\).*/\1/'; }
+zk_bytes() { grep '^figures' "$zk_side-present.txt" | tail -1 | sed 's/.*wire_bytes=\([0-9]*\).*/\1/'; }
 vnc_bytes() { grep '^rfb' rfb.txt | tail -1 | sed 's/.*bytes=\([0-9]*\).*/\1/'; }
 
-# Ours: zkhost present and zkhost view, the viewer to the right of the area.
-# Ports the system chooses, so that a benchmark and a test run share a machine.
-wine "$bin/zkhost.exe" present --port 0 --name bench-presenter --rect "$area" --desktop \
-  --report-every 0.25 > present.txt 2>&1 &
-port=
-for _ in $(seq 200); do
-  port=$(sed -n 's/.* on port \([0-9]*\) as .*/\1/p' present.txt 2>/dev/null | head -1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-wine "$bin/zkhost.exe" view --connect "127.0.0.1:$port" --at 1940,0 > view.txt 2>&1 &
-for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
-# zkhost prints its figures every 0.25 s: the first picture's last bytes may
-# show a moment after the viewer shows it, so the still part starts 1 s later.
-wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 2>&1 |
-  sample_phases zk "$presenter" zk_bytes
-wine "$bin/zkhost.exe" send bench-presenter stop
-wait
+# Ours: zkhost present and zkhost view, the viewer to the right of the area,
+# on ports the system chooses, so that a benchmark and a test run share a
+# machine. Side zk is the link as viewers have it, TLS; side zkplain the same
+# session through the presenter's bridge port, without TLS, to show what
+# encryption costs.
+zk_session() {
+  zk_side=$1
+  local port invite bridge presenter
+  wine "$bin/zkhost.exe" present --port 0 --bridge-port 0 --name bench-presenter --rect "$area" \
+    --desktop --report-every 0.25 > "$zk_side-present.txt" 2>&1 &
+  for _ in $(seq 200); do
+    port=$(sed -n 's/.* on port \([0-9]*\) as .*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
+    bridge=$(sed -n 's/.*bridge port \([0-9]*\) on .*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
+    invite=$(sed -n 's/^invitation: \([a-z0-9-]*\).*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
+    [ -n "$bridge" ] && [ -n "$invite" ] && break
+    sleep 0.1
+  done
+  if [ "$zk_side" = zkplain ]; then
+    wine "$bin/zkhost.exe" view --bridge --connect "127.0.0.1:$bridge" --invite "$invite" \
+      --at 1940,0 > "$zk_side-view.txt" 2>&1 &
+  else
+    wine "$bin/zkhost.exe" view --connect "127.0.0.1:$port" --invite "$invite" --at 1940,0 \
+      > "$zk_side-view.txt" 2>&1 &
+  fi
+  for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
+  # zkhost prints its figures every 0.25 s: the first picture's last bytes may
+  # show a moment after the viewer shows it, so the still part starts 1 s later.
+  wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 2>&1 |
+    sample_phases "$zk_side" "$presenter" zk_bytes
+  wine "$bin/zkhost.exe" send bench-presenter stop
+  wait
+}
+zk_session zk
+zk_session zkplain
 
 # VNC: the scraping server on the same area, the byte counter as its client.
 vnc_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')

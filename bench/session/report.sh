@@ -12,7 +12,7 @@ rates() {
     END { d = t1 - t0; if (d <= 0) d = 1;
           printf "%.1f %.3f %.3f %.0f\n", d, (c1 - c0) / d, (w1 - w0) / d, (b1 - b0) / d }' "$1"
 }
-for side in zk vnc; do
+for side in zk zkplain vnc; do
   [ -s "$out/$side-samples.txt" ] || { echo "no samples for $side: see $out"; exit 1; }
   read -r ${side}_still_s ${side}_still_cpu ${side}_still_ws ${side}_still_bps < <(rates "$out/$side-samples.txt" still changing)
   read -r ${side}_change_s ${side}_change_cpu ${side}_change_ws ${side}_change_bps < <(rates "$out/$side-samples.txt" changing end)
@@ -21,23 +21,26 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 # Change on screen to the viewer: ours as zkcontent saw the viewer's window
 # show it; the VNC side's to the first framebuffer update that covered it.
 zk_latency=$(grep '^figures latency' "$out/zk-content.txt" | tail -1 || true)
+zkplain_latency=$(grep '^figures latency' "$out/zkplain-content.txt" | tail -1 || true)
 vnc_latency=$(python3 "$(dirname "$0")/update_latency.py" "$out/vnc-content.txt" "$out/rfb.txt" || true)
 figure() { echo "$1" | sed -n "s/.*$2=\([0-9]*\).*/\1/p"; }
 
 printf '\nSession benchmark: 1920 x 1080 shared area, the default profile of zkhost, Xvfb 24-bit under Wine\n'
-printf '%-40s %14s %14s %10s\n' "" "ZK (zkhost)" "VNC (X0tigervnc)" "VNC / ZK"
-row() { printf '%-40s %14s %14s %10s\n' "$1" "$2" "$3" "$(ratio "$3" "$2")"; }
-row "CPU s per s, screen still ($zk_still_s s)" "$zk_still_cpu" "$vnc_still_cpu"
-row "CPU s per s, sequences playing" "$zk_change_cpu" "$vnc_change_cpu"
-row "bytes per s, screen still" "$zk_still_bps" "$vnc_still_bps"
-row "bytes per s, sequences playing" "$zk_change_bps" "$vnc_change_bps"
+printf '%-40s %12s %12s %16s %10s\n' "" "ZK (TLS)" "ZK (plain)" "VNC (X0tigervnc)" "VNC / ZK"
+row() { printf '%-40s %12s %12s %16s %10s\n' "$1" "$2" "$3" "$4" "$(ratio "$4" "$2")"; }
+row "CPU s per s, screen still ($zk_still_s s)" "$zk_still_cpu" "$zkplain_still_cpu" "$vnc_still_cpu"
+row "CPU s per s, sequences playing" "$zk_change_cpu" "$zkplain_change_cpu" "$vnc_change_cpu"
+row "bytes per s, screen still" "$zk_still_bps" "$zkplain_still_bps" "$vnc_still_bps"
+row "bytes per s, sequences playing" "$zk_change_bps" "$zkplain_change_bps" "$vnc_change_bps"
 row "latency, median ms" "$(figure "$zk_latency" latency_median_ms)" \
-  "$(figure "$vnc_latency" latency_median_ms)"
+  "$(figure "$zkplain_latency" latency_median_ms)" "$(figure "$vnc_latency" latency_median_ms)"
 row "latency, max ms" "$(figure "$zk_latency" latency_max_ms)" \
-  "$(figure "$vnc_latency" latency_max_ms)"
-printf '%-40s %14s %14s\n' "wineserver CPU s per s (still/playing)" "$zk_still_ws/$zk_change_ws" \
-  "$vnc_still_ws/$vnc_change_ws"
+  "$(figure "$zkplain_latency" latency_max_ms)" "$(figure "$vnc_latency" latency_max_ms)"
+printf '%-40s %12s %12s %16s\n' "wineserver CPU s per s (still/playing)" "$zk_still_ws/$zk_change_ws" \
+  "$zkplain_still_ws/$zkplain_change_ws" "$vnc_still_ws/$vnc_change_ws"
 echo
+echo "ZK (TLS) is the link as viewers have it; ZK (plain) the same session through the"
+echo "presenter's bridge port on 127.0.0.1, without TLS: the difference is what encryption costs."
 echo "ZK, change on screen to the viewer's paint: ${zk_latency#figures }"
 echo "VNC, change on screen to the first update covering it: ${vnc_latency#figures }"
 echo "CPU: the sharing process alone (zkhost present; X0tigervnc). wineserver serves every"

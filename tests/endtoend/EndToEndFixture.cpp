@@ -5,9 +5,11 @@
 #include <string>
 
 #include "InjectedInput.h"
+#include "JoinHandshake.h"
 #include "PictureFile.h"
 #include "ScreenGrab.h"
 #include "TcpSocket.h"
+#include "TlsStream.h"
 #include "events/ProtocolMessages.h"
 #include "session/ZKWindow.h"
 
@@ -126,7 +128,8 @@ void EndToEndFixture::StartPresenter(const PresenterOptions& options) {
   zk_.SetPosition(kAreaX, kAreaY, kAreaWidth, kAreaHeight, 1);
   zk_.EnableCapture(1, 7);
   PresenterOptions served = options;
-  served.port = 0;  // whatever is free
+  served.admission = secrets_.admission;  // a port that is free, a key and a certificate
+  served.admission.socketSendBuffer = options.admission.socketSendBuffer;
   host_ = std::make_unique<PresenterHost>(zk_, served);
   host_->SetObserver([this](const ZKEvent& event) { Observe(event); });
   host_->SetViewerObserver([this](uint32_t, const ZKEvent& event) { ObserveViewer(event); });
@@ -146,21 +149,40 @@ bool EndToEndFixture::AwaitPresenting(const HostProcess& presenter, Presenting* 
   auto listening = [&] {
     const std::string output = presenter.Output();
     size_t at = output.find(" on port ");
-    char name[128] = {};
-    if (at == std::string::npos ||
-        std::sscanf(output.c_str() + at, " on port %d as %127[^\r\n]", &out->port, name) != 2)
+    size_t invitation = output.find("\ninvitation: ");
+    char name[128] = {}, code[160] = {};
+    if (at == std::string::npos || invitation == std::string::npos ||
+        std::sscanf(output.c_str() + at, " on port %d as %127[^\r\n]", &out->port, name) != 2 ||
+        std::sscanf(output.c_str() + invitation, "\ninvitation: %159[a-zA-Z0-9-]", code) != 1)
       return false;
     out->name = name;
+    out->invitation = code;
     return true;
   };
   return WaitUntil(listening, kFirstShowSeconds);
 }
 
+std::unique_ptr<ByteStream> EndToEndFixture::JoinAsRawViewer(int receiveBuffer) {
+  std::string error;
+  std::atomic<bool> never{false};
+  auto socket = std::make_unique<TcpSocket>(
+      TcpSocket::Connect("127.0.0.1", static_cast<uint16_t>(PresenterPort()), &error, receiveBuffer));
+  if (!socket->IsOpen()) return nullptr;
+  std::unique_ptr<ByteStream> stream = TlsStream::Connect(
+      std::move(socket), secrets_.invitation.fingerprint, std::chrono::seconds(10), never, &error);
+  uint32_t number = 0;
+  const JoinLimits limits = {std::chrono::steady_clock::now() + std::chrono::seconds(10), &never};
+  if (!stream ||
+      !JoinPresenter(*stream, secrets_.invitation.key, "raw", limits, &number, &error))
+    return nullptr;
+  return stream;
+}
+
 HostProcess& EndToEndFixture::StartViewer(int x, int y) {
   viewers_.push_back(std::make_unique<HostProcess>());
-  char arguments[96];
-  std::snprintf(arguments, sizeof arguments, "view --connect 127.0.0.1:%d --at %d,%d",
-                host_->Port(), x, y);
+  char arguments[256];
+  std::snprintf(arguments, sizeof arguments, "view --connect 127.0.0.1:%d --at %d,%d --invite %s",
+                host_->Port(), x, y, FormatInvitation(secrets_.invitation).c_str());
   std::string output = "viewer" + std::to_string(viewers_.size()) + ".txt";
   EXPECT_TRUE(viewers_.back()->Start(arguments, output));
   return *viewers_.back();

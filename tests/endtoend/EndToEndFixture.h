@@ -14,6 +14,7 @@
 #include "HostProcess.h"
 #include "PictureMatch.h"
 #include "PresenterHost.h"
+#include "TestSecrets.h"
 #include "ZKLibrary.h"
 #include "events/ProtocolTypes.h"
 
@@ -48,6 +49,7 @@ class EndToEndFixture : public ::testing::Test {
   struct Presenting {
     int port = 0;
     std::string name;
+    std::string invitation;
   };
   static bool AwaitPresenting(const HostProcess& presenter, Presenting* out);
   void StopPresenter();
@@ -96,6 +98,10 @@ class EndToEndFixture : public ::testing::Test {
 
   PresenterHost& Host() { return *host_; }
   int PresenterPort() const { return host_->Port(); }
+  // The presenter's invitation, and a stream admitted with it (null when
+  // the presenter did not admit it), as a hostile viewer would hold one.
+  const Invitation& PresenterInvitation() const { return secrets_.invitation; }
+  std::unique_ptr<ByteStream> JoinAsRawViewer(int receiveBuffer = 0);
   // Events the presenter's host has drained, by type.
   int Drained(uint32_t type);
   // Events the viewers have sent to the presenter's host, by type, and the
@@ -111,6 +117,7 @@ class EndToEndFixture : public ::testing::Test {
   void ObserveViewer(const ZKEvent& event);
 
   ContentWindow content_;
+  TestSecrets secrets_ = MakeTestSecrets();
   std::unique_ptr<PresenterHost> host_;
   std::thread serving_;
   std::vector<std::unique_ptr<HostProcess>> viewers_;

@@ -123,11 +123,13 @@ TEST_F(HostCommands, PresentAndViewAnswerOnTheirChannelAndStopOnRequest) {
   ASSERT_TRUE(presenter.WriteInput("help stop\n"));
   EXPECT_TRUE(AwaitOutput(presenter, "ok stop: end this zkhost")) << presenter.Output();
 
-  ASSERT_TRUE(viewer.Start("view --name viewer-one --at 640,0 --connect 127.0.0.1:" + port,
+  const std::string invite = " --invite " + presenting.invitation;
+  ASSERT_TRUE(viewer.Start("view --name viewer-one --at 640,0 --connect 127.0.0.1:" + port + invite,
                            "view.txt"));
-  ASSERT_TRUE(AwaitOutput(viewer, "as viewer-one")) << viewer.Output();
+  ASSERT_TRUE(AwaitOutput(viewer, "as viewer-one, viewer 1 there")) << viewer.Output();
+  EXPECT_EQ(Run("send " + present + " viewers").output, "ok 1 (viewer-one) from 127.0.0.1\n");
   // A second zkhost cannot take a name in use, and says so.
-  Sent taken = Run("view --name viewer-one --connect 127.0.0.1:" + port);
+  Sent taken = Run("view --name viewer-one --connect 127.0.0.1:" + port + invite);
   EXPECT_EQ(taken.code, 1u);
   EXPECT_NE(taken.output.find("another zkhost is named viewer-one"), std::string::npos)
       << taken.output;
@@ -223,7 +225,8 @@ TEST_F(HostCommands, PresentShareShowsAProgramTypedIntoOnTheViewerAndOutlivesIt)
       << "the shared program does not fill the frame";
   ASSERT_TRUE(viewer.Start("view --at " + std::to_string(kViewerX) + "," +
                                std::to_string(kViewerY) + " --connect 127.0.0.1:" +
-                               std::to_string(presenting.port),
+                               std::to_string(presenting.port) + " --invite " +
+                               presenting.invitation,
                            "view-share.txt"));
   ASSERT_TRUE(AwaitOutput(viewer, "zkhost: viewing")) << viewer.Output();
 

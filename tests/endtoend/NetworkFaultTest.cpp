@@ -8,7 +8,9 @@
 
 #include "EndToEndFixture.h"
 #include "EventFraming.h"
+#include "JoinHandshake.h"
 #include "TcpSocket.h"
+#include "TlsStream.h"
 #include "events/MessageBytes.h"
 
 namespace {
@@ -37,7 +39,7 @@ class Deadline {
 
 // Reads events until `enough` says so, the stream ends, or the deadline.
 // False when a frame was malformed.
-bool ReadEvents(TcpSocket& socket, double seconds, std::vector<uint32_t>* types,
+bool ReadEvents(ByteStream& socket, double seconds, std::vector<uint32_t>* types,
                 const std::function<bool()>& enough) {
   Deadline deadline(seconds);
   FrameReader reader;
@@ -62,15 +64,14 @@ TEST_F(NetworkFaults, SlowViewerIsResynchronisedWithoutStallingTheOthers) {
   ShowContent(Notepad(kAreaWidth, kAreaHeight));
   PresenterOptions options;
   options.backlogBound = 256 * 1024;
-  options.socketSendBuffer = 16 * 1024;
+  options.admission.socketSendBuffer = 16 * 1024;
   ASSERT_NO_FATAL_FAILURE(StartPresenter(options));
   StartViewer(kViewerX, kViewerY);
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, Notepad(kAreaWidth, kAreaHeight), kFirstShowSeconds));
 
-  // A viewer that connects and then reads nothing.
-  std::string error;
-  TcpSocket stalled = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error, 16 * 1024);
-  ASSERT_TRUE(stalled.IsOpen()) << error;
+  // A viewer that joins and then reads nothing.
+  std::unique_ptr<ByteStream> stalled = JoinAsRawViewer(16 * 1024);
+  ASSERT_TRUE(stalled);
   ASSERT_TRUE(WaitUntil([&] { return Host().Figures().fullUpdates >= 2; }, kChangeSeconds));
   // Screens of noise compress badly: the stalled viewer's backlog grows.
   uint32_t seed = 1;
@@ -91,7 +92,7 @@ TEST_F(NetworkFaults, SlowViewerIsResynchronisedWithoutStallingTheOthers) {
   // new full update to start over from.
   std::vector<uint32_t> types;
   auto containers = [&] { return std::count(types.begin(), types.end(), ZKP_FULLUPDATE) >= 2; };
-  EXPECT_TRUE(ReadEvents(stalled, kChangeSeconds, &types, containers));
+  EXPECT_TRUE(ReadEvents(*stalled, kChangeSeconds, &types, containers));
   EXPECT_TRUE(containers());
   ASSERT_FALSE(types.empty());
   EXPECT_EQ(types.front(), ZKP_FULLUPDATE);
@@ -103,24 +104,23 @@ TEST_F(NetworkFaults, MalformedOrTruncatedFrameFromAViewerClosesOnlyThatConnecti
   StartViewer(kViewerX, kViewerY);
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, Notepad(kAreaWidth, kAreaHeight), kFirstShowSeconds));
 
-  std::string error;
-  TcpSocket malformed = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
-  TcpSocket truncated = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
-  ASSERT_TRUE(malformed.IsOpen() && truncated.IsOpen()) << error;
+  std::unique_ptr<ByteStream> malformed = JoinAsRawViewer();
+  std::unique_ptr<ByteStream> truncated = JoinAsRawViewer();
+  ASSERT_TRUE(malformed && truncated);
   ASSERT_TRUE(WaitUntil([&] { return Host().Figures().viewersConnected == 3; }, kChangeSeconds));
 
   std::atomic<bool> never{false};
   std::vector<uint8_t> bad = Header(99, 4);
-  ASSERT_TRUE(malformed.SendAll(bad.data(), bad.size(), never));
+  ASSERT_TRUE(malformed->SendAll(bad.data(), bad.size(), never));
   std::vector<uint8_t> half = Header(3, 16);
   half.resize(half.size() + 5);  // eight header bytes, five of sixteen payload bytes
-  ASSERT_TRUE(truncated.SendAll(half.data(), half.size(), never));
-  truncated.Close();
+  ASSERT_TRUE(truncated->SendAll(half.data(), half.size(), never));
+  truncated->Close();
 
   EXPECT_TRUE(WaitUntil([&] { return Host().Figures().viewersConnected == 1; }, kChangeSeconds));
   // The presenter closed the malformed sender's connection: its stream ends.
   std::vector<uint32_t> types;
-  EXPECT_TRUE(ReadEvents(malformed, kChangeSeconds, &types, [] { return false; }));
+  EXPECT_TRUE(ReadEvents(*malformed, kChangeSeconds, &types, [] { return false; }));
 
   Picture photo = Photo(kAreaWidth, kAreaHeight);
   ShowContent(photo);
@@ -142,20 +142,31 @@ TEST_F(NetworkFaults, ViewCommandEndsOnAMalformedOrTruncatedFrame) {
   truncated.insert(truncated.end(), cut.begin(), cut.end());
   truncated.resize(truncated.size() + 10);
 
+  // A presenter of the test's own, which admits the viewer as zkhost would.
+  const TestSecrets secrets = MakeTestSecrets();
   for (const Case& c : {Case{malformed, "malformed frame"}, Case{truncated, "truncated frame"}}) {
     std::string error;
     TcpSocket listener = TcpSocket::Listen(0, &error);
     ASSERT_TRUE(listener.IsOpen()) << error;
     HostProcess view;
     ASSERT_TRUE(view.Start("view --connect 127.0.0.1:" + std::to_string(listener.LocalPort()) +
-                               " --at 640,0",
+                               " --at 640,0 --invite " + FormatInvitation(secrets.invitation),
                            "view-fault.txt"));
     Deadline deadline(kFirstShowSeconds);
-    TcpSocket presenter = listener.Accept(deadline.Passed());
-    ASSERT_TRUE(presenter.IsOpen());
+    auto accepted = std::make_unique<TcpSocket>(listener.Accept(deadline.Passed()));
+    ASSERT_TRUE(accepted->IsOpen());
     std::atomic<bool> never{false};
-    ASSERT_TRUE(presenter.SendAll(c.bytes.data(), c.bytes.size(), never));
-    presenter.Close();
+    std::unique_ptr<ByteStream> presenter = TlsStream::Accept(
+        std::move(accepted), *secrets.admission.identity, std::chrono::seconds(20), never, &error);
+    ASSERT_TRUE(presenter) << error;
+    std::string name;
+    const JoinLimits limits = {std::chrono::steady_clock::now() + std::chrono::seconds(20), &never};
+    ASSERT_EQ(ChallengeViewer(*presenter, secrets.admission.joinKey, limits, &name, &error),
+              JoinVerdict::kProved)
+        << error;
+    ASSERT_TRUE(WelcomeViewer(*presenter, 1, limits));
+    ASSERT_TRUE(presenter->SendAll(c.bytes.data(), c.bytes.size(), never));
+    presenter->Close();
     DWORD code = 0;
     ASSERT_TRUE(view.WaitForExit(20000, &code));
     EXPECT_EQ(code, 1u);
@@ -173,7 +184,9 @@ TEST_F(NetworkFaults, PresentCommandServesAViewerAndStopsOnRequest) {
   Presenting presenting;
   ASSERT_TRUE(AwaitPresenting(present, &presenting)) << present.Output();
   const std::string port = std::to_string(presenting.port);
-  ASSERT_TRUE(view.Start("view --connect 127.0.0.1:" + port + " --at 640,0", "view.txt"));
+  ASSERT_TRUE(view.Start("view --connect 127.0.0.1:" + port + " --at 640,0 --invite " +
+                             presenting.invitation,
+                         "view.txt"));
   MatchReport report;
   EXPECT_TRUE(WaitForMatch(kViewerX, kViewerY, notepad, kFirstShowSeconds, &report));
 
@@ -196,11 +209,10 @@ TEST_F(ViewerJoining, GetsThePointerWhereItRestsRightAfterItsFullUpdate) {
   MovePointer(kAreaX + kAreaWidth / 2, kAreaY + kAreaHeight / 2);
   ASSERT_TRUE(WaitUntil([&] { return Drained(ZKP_MOUSEPOSITION) > 0; }, kChangeSeconds));
 
-  std::string error;
-  TcpSocket viewer = TcpSocket::Connect("127.0.0.1", PresenterPort(), &error);
-  ASSERT_TRUE(viewer.IsOpen()) << error;
+  std::unique_ptr<ByteStream> viewer = JoinAsRawViewer();
+  ASSERT_TRUE(viewer);
   std::vector<uint32_t> types;
-  EXPECT_TRUE(ReadEvents(viewer, kChangeSeconds, &types, [&] { return types.size() >= 2; }));
+  EXPECT_TRUE(ReadEvents(*viewer, kChangeSeconds, &types, [&] { return types.size() >= 2; }));
   ASSERT_GE(types.size(), 2u);
   EXPECT_EQ(types[0], ZKP_FULLUPDATE);
   EXPECT_EQ(types[1], ZKP_MOUSEPOSITION);

@@ -1,7 +1,9 @@
 // A presenter on a network, soaked: for ZK_SOAK_SECONDS (60 by default),
-// peers that connect and say nothing, announce huge frames, send garbage,
-// flood refused input and marks, never read, and reconnect in loops, while a
-// real viewer follows every change. The presenter's memory, handles and
+// strangers that connect by the hundred and never authenticate, stop their
+// TLS handshakes half way, send garbage or guess the key, and invited
+// viewers gone rogue that announce huge frames, flood refused input and
+// marks, never read, and reconnect in loops, while a real viewer follows
+// every change. The presenter's memory, handles and
 // threads stay bounded while it lasts and come back to idle after.
 //
 // Annotation stays forbidden, as a presenter starts: a viewer allowed to
@@ -25,6 +27,8 @@
 #include "EndToEndFixture.h"
 #include "PeerLimits.h"
 #include "RawPeer.h"
+#include "TcpSocket.h"
+#include "TlsStream.h"
 #include "events/AnnotationMessages.h"
 #include "events/ControlTokenMessages.h"
 #include "events/InputMessages.h"
@@ -49,15 +53,23 @@ std::vector<uint8_t> Repeated(const WireFrame& frame, int times) {
   return bytes;
 }
 
+// Where the attack goes: the presenter's port, and its invitation for the
+// peers that have one (an invited viewer gone rogue).
+struct Target {
+  int port;
+  Invitation invitation;
+};
+
 // One kind of hostile peer, over and over on a thread of its own until the
-// soak ends. Each round opens its own connections and lets them go.
+// soak ends. Each round opens its own connections and lets them go; none of
+// its calls outlasts the end of the soak.
 class Attacker {
  public:
-  using Round = std::function<void(int port, const std::atomic<bool>& stop)>;
-  Attacker(int port, Round round)
-      : thread_([this, port, round] {
+  using Round = std::function<void(const Target& target, const std::atomic<bool>& stop)>;
+  Attacker(const Target& target, Round round)
+      : thread_([this, target, round] {
           while (!stop_) {
-            round(port, stop_);
+            round(target, stop_);
             ++rounds_;
           }
         }) {}
@@ -80,32 +92,81 @@ void Hold(double seconds, const std::atomic<bool>& stop) {
   while (!stop && Clock::now() < end) Sleep(50);  // pacing the attack, not waiting for an event
 }
 
-void Silent(int port, const std::atomic<bool>& stop) {
-  std::vector<std::unique_ptr<RawPeer>> peers(8);
-  for (auto& peer : peers) (peer = std::make_unique<RawPeer>())->Connect(port);
-  Hold(3, stop);
+std::vector<std::unique_ptr<RawPeer>> Strangers(const Target& target, int count,
+                                                const std::atomic<bool>& stop) {
+  std::vector<std::unique_ptr<RawPeer>> peers;
+  for (int i = 0; i < count && !stop; ++i) {
+    peers.push_back(std::make_unique<RawPeer>(&stop));
+    peers.back()->Connect(target.port);
+  }
+  return peers;
 }
 
-void HugeFrames(int port, const std::atomic<bool>& stop) {
-  RawPeer peer;
-  if (!peer.Connect(port)) return;
-  peer.SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload));
-  for (int i = 0; i < 20 && !peer.Ended(); ++i) Hold(0.05, stop);
+// Strangers: no invitation.
+
+void HundredsThatNeverAuthenticate(const Target& target, const std::atomic<bool>& stop) {
+  auto peers = Strangers(target, 200, stop);
+  Hold(2, stop);
 }
 
-void Garbage(int port, const std::atomic<bool>& stop) {
+void Garbage(const Target& target, const std::atomic<bool>& stop) {
   static thread_local std::mt19937 random(7);
-  RawPeer peer;
-  if (!peer.Connect(port)) return;
+  RawPeer peer(&stop);
+  if (!peer.Connect(target.port)) return;
   std::vector<uint8_t> bytes(4096);
   for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
   peer.SendBytes(bytes);
   Hold(0.1, stop);
 }
 
-void RefusedInput(int port, const std::atomic<bool>& stop) {
-  RawPeer peer;
-  if (!peer.Connect(port)) return;
+// A TLS client whose handshake stops after its first flight.
+class StallingStream : public ByteStream {
+ public:
+  explicit StallingStream(std::unique_ptr<ByteStream> inner) : inner_(std::move(inner)) {}
+  int TrySend(const uint8_t* data, size_t length) override {
+    return flights_++ == 0 ? inner_->TrySend(data, length) : kWouldBlock;
+  }
+  int TryReceive(uint8_t* buffer, size_t capacity) override { return inner_->TryReceive(buffer, capacity); }
+  bool WaitReadable(int timeoutMs) override { return inner_->WaitReadable(timeoutMs); }
+  bool WaitWritable(int timeoutMs) override {
+    Sleep(timeoutMs);  // never writable again, as a peer gone quiet
+    return false;
+  }
+  void Close() override { inner_->Close(); }
+
+ private:
+  std::unique_ptr<ByteStream> inner_;
+  int flights_ = 0;
+};
+
+void HalfOpenHandshakes(const Target& target, const std::atomic<bool>& stop) {
+  std::string error;
+  auto socket = std::make_unique<TcpSocket>(
+      TcpSocket::Connect("127.0.0.1", static_cast<uint16_t>(target.port), &error));
+  if (!socket->IsOpen()) return;
+  TlsStream::Connect(std::make_unique<StallingStream>(std::move(socket)),
+                     target.invitation.fingerprint, std::chrono::seconds(3), stop, &error);
+}
+
+void WrongKeys(const Target& target, const std::atomic<bool>& stop) {
+  Invitation wrong = target.invitation;
+  wrong.key = "guessing" + std::to_string(GetTickCount());
+  RawPeer(&stop).Join(target.port, wrong);
+  Hold(0.5, stop);
+}
+
+// Invited viewers gone rogue.
+
+void HugeFrames(const Target& target, const std::atomic<bool>& stop) {
+  RawPeer peer(&stop);
+  if (!peer.Join(target.port, target.invitation)) return Hold(0.5, stop);
+  peer.SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload));
+  for (int i = 0; i < 20 && !peer.Ended(); ++i) Hold(0.05, stop);
+}
+
+void RefusedInput(const Target& target, const std::atomic<bool>& stop) {
+  RawPeer peer(&stop);
+  if (!peer.Join(target.port, target.invitation)) return Hold(0.5, stop);
   WireFrame input = MakeMessageFrame(ZKP_KEYBOARDUPDATE, KeyboardMessage{9, 0x100, 'Z', 0});
   // Within the rate for a while, then far beyond it.
   for (int burst = 0; burst < 10 && !stop && !peer.Ended(); ++burst) {
@@ -115,9 +176,9 @@ void RefusedInput(int port, const std::atomic<bool>& stop) {
   peer.SendBytes(Repeated(input, 5000));
 }
 
-void Marks(int port, const std::atomic<bool>& stop) {
-  RawPeer peer;
-  if (!peer.Connect(port)) return;
+void Marks(const Target& target, const std::atomic<bool>& stop) {
+  RawPeer peer(&stop);
+  if (!peer.Join(target.port, target.invitation)) return Hold(0.5, stop);
   peer.Send(ZKP_ANNOTATIONMODE, AnnotationModeMessage{0, 1});
   for (int round = 0; round < 20 && !stop && !peer.Ended(); ++round) {
     std::vector<uint8_t> marks;
@@ -129,23 +190,22 @@ void Marks(int port, const std::atomic<bool>& stop) {
     peer.SendBytes(marks);
     Hold(0.2, stop);
   }
-  peer.Send(ZKP_ANNOTATION, AnnotationMessage{kAnnotationClearAll, 1, 0, 0, 0, 0, 0});
 }
 
-void NeverReads(int port, const std::atomic<bool>& stop) {
+void NeverReads(const Target& target, const std::atomic<bool>& stop) {
   std::vector<std::unique_ptr<RawPeer>> peers(4);
-  for (auto& peer : peers) (peer = std::make_unique<RawPeer>())->Connect(port, false, 4096);
-  // Control requests and their answers pile up on the presenter's side.
+  for (auto& peer : peers)
+    (peer = std::make_unique<RawPeer>(&stop))->Join(target.port, target.invitation, false, 4096);
+  // Requests for control wait on the presenter's side; the stream piles up.
   for (int i = 0; i < 20 && !stop; ++i) {
     for (auto& peer : peers) peer->Send(ZKH_REQUESTCONTROL, ControlRequestMessage{});
     Hold(0.25, stop);
   }
 }
 
-void Reconnects(int port, const std::atomic<bool>& stop) {
-  RawPeer peer;
-  peer.Connect(port);
-  Hold(0.05, stop);
+void Reconnects(const Target& target, const std::atomic<bool>& stop) {
+  RawPeer(&stop).Join(target.port, target.invitation);
+  Hold(0.1, stop);
 }
 
 class NetworkSoak : public EndToEndFixture {
@@ -180,7 +240,8 @@ TEST_F(NetworkSoak, APresenterUnderAttackServesItsViewerAndGivesEverythingBack) 
   ASSERT_TRUE(AwaitPresenting(presenter, &presenting)) << presenter.Output();
   HostProcess viewer;
   ASSERT_TRUE(viewer.Start("view --connect 127.0.0.1:" + std::to_string(presenting.port) +
-                               " --at " + std::to_string(kViewerX) + "," + std::to_string(kViewerY),
+                               " --invite " + presenting.invitation + " --at " +
+                               std::to_string(kViewerX) + "," + std::to_string(kViewerY),
                            "view-soak.txt"));
   ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, pictures[0], kFirstShowSeconds));
   PumpFor(1);  // observation: the presenter settles after the first picture
@@ -188,10 +249,12 @@ TEST_F(NetworkSoak, APresenterUnderAttackServesItsViewerAndGivesEverythingBack) 
   Print("before", before);
 
   const double seconds = SoakSeconds();
+  Target target = {presenting.port, {}};
+  ASSERT_TRUE(ParseInvitation(presenting.invitation, &target.invitation));
   std::vector<std::unique_ptr<Attacker>> attackers;
-  for (Attacker::Round round : {Silent, HugeFrames, Garbage, RefusedInput, Marks, NeverReads,
-                                Reconnects})
-    attackers.push_back(std::make_unique<Attacker>(presenting.port, round));
+  for (Attacker::Round round : {HundredsThatNeverAuthenticate, Garbage, HalfOpenHandshakes,
+                                WrongKeys, HugeFrames, RefusedInput, Marks, NeverReads, Reconnects})
+    attackers.push_back(std::make_unique<Attacker>(target, round));
 
   Peak peak;
   int changes = 0;
@@ -217,9 +280,10 @@ TEST_F(NetworkSoak, APresenterUnderAttackServesItsViewerAndGivesEverythingBack) 
   std::printf("\n");
   Print("at its peak", {peak.committed, 0, peak.threads, peak.handles});
 
-  // Bounded while it lasted: a viewer's links take two threads, and what
-  // peers can make it hold is a few megabytes each at most.
-  EXPECT_LE(peak.threads, before.threads + 2 * static_cast<int>(kMaxViewerConnections) + 8);
+  // Bounded while it lasted: a viewer's link takes two threads, an admission
+  // one, and what peers can make it hold is a few megabytes each at most.
+  EXPECT_LE(peak.threads, before.threads + 2 * static_cast<int>(kMaxViewerConnections) +
+                              static_cast<int>(kMaxAdmissionThreads) + 8);
   EXPECT_LE(peak.committed, before.committedBytes + (256u << 20));
 
   // And back to idle once the peers have gone.

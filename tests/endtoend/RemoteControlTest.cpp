@@ -129,8 +129,9 @@ class RemoteControl : public ::testing::Test {
     DeleteFileA("ZK.ini");
   }
 
-  // The program in the presenter's area, and the presenter sharing it.
-  void StartPresenting(const std::string& settings) {
+  // The program in the presenter's area, and the presenter sharing it; it
+  // grants control without asking unless `consent`.
+  void StartPresenting(const std::string& settings, bool consent = false) {
     std::string area = std::to_string(kAreaX) + " " + std::to_string(kAreaY) + " " +
                        std::to_string(kAreaWidth) + " " + std::to_string(kAreaHeight);
     ASSERT_TRUE(program_.StartProgram("edit_and_list_program.exe",
@@ -145,11 +146,16 @@ class RemoteControl : public ::testing::Test {
     std::snprintf(rect, sizeof rect, "%d,%d,%d,%d", kAreaX, kAreaY, kAreaWidth, kAreaHeight);
     ASSERT_TRUE(presenter_.Start(
         "present --share \"" + std::string(kTitle) + "\" --name present-rc --port 0 --rect " +
-            rect,
+            rect + (consent ? "" : " --allow-control"),
         "presenter.txt"));
-    ASSERT_TRUE(AwaitPresenter("as present-rc"));
+    ASSERT_TRUE(AwaitPresenter("\ninvitation: "));
     const std::string output = presenter_.Output();
+    char code[160] = {};
     ASSERT_EQ(std::sscanf(output.c_str() + output.find(" on port "), " on port %d", &port_), 1);
+    ASSERT_EQ(std::sscanf(output.c_str() + output.find("\ninvitation: "), "\ninvitation: %159s",
+                          code),
+              1);
+    ASSERT_TRUE(ParseInvitation(code, &invitation_));
     ASSERT_TRUE(AwaitPresenter(": ok shared")) << presenter_.Output();
     // Input is replayed once the frame stands over the area, capturing.
     ASSERT_TRUE(WaitUntil(
@@ -172,6 +178,7 @@ class RemoteControl : public ::testing::Test {
   // shows the picture.
   void StartViewer(const std::string& name, int y, const std::string& options = "") {
     ASSERT_TRUE(second_->RunZkhost(name, "view --connect 127.0.0.1:" + std::to_string(port_) +
+                                             " --invite " + FormatInvitation(invitation_) +
                                              " --at " + std::to_string(kViewerX) + "," +
                                              std::to_string(y) + " --name " + name + " " +
                                              options));
@@ -277,6 +284,7 @@ class RemoteControl : public ::testing::Test {
   HostProcess program_;
   HostProcess presenter_;
   int port_ = 0;  // the presenter's, chosen by the system
+  Invitation invitation_;
   HWND window_ = nullptr;
   std::unique_ptr<SecondDisplay> second_;
 };
@@ -325,7 +333,7 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
   ASSERT_TRUE(AwaitViewer("viewer-two", "ok control given back"));
   // The viewer answers before its presenter hears it; a request from the other
   // viewer could overtake the release.
-  ASSERT_TRUE(AwaitPresenter("viewer 2 gave control back")) << presenter_.Output();
+  ASSERT_TRUE(AwaitPresenter("viewer 2 (viewer-two) gave control back")) << presenter_.Output();
   const size_t before = second_->Output("viewer-one").size();
   ASSERT_TRUE(second_->Command("viewer-one", "control"));
   ASSERT_TRUE(WaitUntil([&] { return TokenIn(second_->Output("viewer-one"), before) != 0; },
@@ -335,7 +343,7 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
   // time make a double click, which would select the word.
   TypeThroughViewer(kViewerY, " and one", {40, 20});
   EXPECT_TRUE(EditHolds("two and one")) << "the edit holds \"" << Text(Control(kEditId)) << "\"";
-  EXPECT_TRUE(AwaitPresenter("viewer 1 takes control with token " + std::to_string(first)));
+  EXPECT_TRUE(AwaitPresenter("viewer 1 (viewer-one) takes control with token " + std::to_string(first)));
 
   // A grant that comes after its request stopped waiting still makes its
   // viewer the holder; one that holds no control gives it straight back
@@ -352,11 +360,65 @@ TEST_F(RemoteControl, TheNewestTokenControlsAndControlPassesOnWhenGivenBack) {
       << second_->Output("viewer-two");
   EXPECT_TRUE(WaitUntil(
       [&] {
-        return presenter_.Output().find("viewer 2 gave control back", presenterBefore) !=
+        return presenter_.Output().find("viewer 2 (viewer-two) gave control back", presenterBefore) !=
                std::string::npos;
       },
       kStartSeconds))
       << presenter_.Output();
+}
+
+// Control is the presenter's to give: a viewer's request waits for its
+// person, a denied viewer works nothing, and revoke ends control at once.
+// What the viewer typed while it had no control would show in the text the
+// edit ends with.
+TEST_F(RemoteControl, ControlWaitsForThePresentersConsentAndEndsWhenRevoked) {
+  StartSecondDisplay();
+  StartPresenting("", true);
+  StartViewer("viewer-one", kViewerY);
+  ASSERT_TRUE(ViewerShowsTheEdit(kViewerY)) << "the viewer never showed the program";
+  auto ask = [&] {
+    const size_t before = presenter_.Output().size();
+    ASSERT_TRUE(second_->Command("viewer-one", "control"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return presenter_.Output().find("viewer 1 (viewer-one) asks for control: allow 1 or deny 1",
+                                          before) != std::string::npos;
+        },
+        kArriveSeconds))
+        << presenter_.Output();
+  };
+
+  ask();
+  ASSERT_TRUE(presenter_.WriteInput("deny 1\n"));
+  ASSERT_TRUE(AwaitViewer("viewer-one", "error: the presenter denied control"))
+      << second_->Output("viewer-one");
+  TypeThroughViewer(kViewerY, "denied");
+
+  ask();
+  ASSERT_TRUE(presenter_.WriteInput("allow 1\n"));
+  ASSERT_TRUE(AwaitViewer("viewer-one", "ok control with token")) << second_->Output("viewer-one");
+  // Clicked below the first line, the caret goes to the end of the text;
+  // each click elsewhere than the last, lest two make a double click.
+  TypeThroughViewer(kViewerY, "allowed", {40, 20});
+  ASSERT_TRUE(EditHolds("allowed")) << "the edit holds \"" << Text(Control(kEditId)) << "\"";
+
+  ASSERT_TRUE(presenter_.WriteInput("revoke\n"));
+  ASSERT_TRUE(AwaitViewer("viewer-one", "input control cancelled by the presenter"))
+      << second_->Output("viewer-one");
+  EXPECT_TRUE(AwaitPresenter("ok control taken back from viewer 1"));
+  TypeThroughViewer(kViewerY, " revoked", {-40, 20});
+
+  ask();
+  ASSERT_TRUE(presenter_.WriteInput("allow 1\n"));
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string output = second_->Output("viewer-one");
+        return output.find("ok control with token") != output.rfind("ok control with token");
+      },
+      kArriveSeconds))
+      << second_->Output("viewer-one");
+  TypeThroughViewer(kViewerY, " again", {0, 20});
+  EXPECT_TRUE(EditHolds("allowed again")) << "the edit holds \"" << Text(Control(kEditId)) << "\"";
 }
 
 class RemoteDoubleClick : public RemoteControl, public ::testing::WithParamInterface<bool> {};
@@ -385,7 +447,7 @@ INSTANTIATE_TEST_SUITE_P(InjectedAndLight, RemoteDoubleClick, ::testing::Bool())
 TEST_F(RemoteControl, ALoneDoubleClickMessageIsReplayedAsAWholeDoubleClick) {
   StartPresenting("");
   RawPeer peer;
-  ASSERT_TRUE(peer.Connect(port_));
+  ASSERT_TRUE(peer.Join(port_, invitation_));
   const uint32_t token = TakeControl(peer);
   ASSERT_NE(token, 0u);
   HWND list = Control(kListId);
@@ -420,8 +482,8 @@ TEST_P(HostilePeer, ChangesNothingOutsideTheSharedArea) {
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window_; }, kStartSeconds));
 
   RawPeer stale, peer;
-  ASSERT_TRUE(stale.Connect(port_));
-  ASSERT_TRUE(peer.Connect(port_));
+  ASSERT_TRUE(stale.Join(port_, invitation_));
+  ASSERT_TRUE(peer.Join(port_, invitation_));
   const uint32_t staleToken = TakeControl(stale);
   const uint32_t token = TakeControl(peer);
   ASSERT_NE(staleToken, 0u);
@@ -491,7 +553,7 @@ INSTANTIATE_TEST_SUITE_P(InjectedAndLight, HostilePeer, ::testing::Bool());
 TEST_F(RemoteControl, WhileThePresenterUsesItsMouseRemoteClicksLeaveItsPointerAlone) {
   StartPresenting("LocalMouseOverride=60000");
   RawPeer peer;
-  ASSERT_TRUE(peer.Connect(port_));
+  ASSERT_TRUE(peer.Join(port_, invitation_));
   const uint32_t token = TakeControl(peer);
   ASSERT_NE(token, 0u);
   ASSERT_TRUE(hooktest::HaveXdotool());

@@ -20,8 +20,8 @@ bool RawPeer::Connect(int port, bool reads, int receiveBuffer) {
 bool RawPeer::Join(int port, const Invitation& invitation, bool reads, int receiveBuffer) {
   if (!Connect(port, false, receiveBuffer)) return false;
   const auto limit = std::chrono::seconds(static_cast<int>(kJoinSeconds));
-  stream_ = TlsStream::Connect(std::move(stream_), invitation.fingerprint, limit, stop_, &error_);
-  const JoinLimits limits = {std::chrono::steady_clock::now() + limit, &stop_};
+  stream_ = TlsStream::Connect(std::move(stream_), invitation.fingerprint, limit, *giveUp_, &error_);
+  const JoinLimits limits = {std::chrono::steady_clock::now() + limit, giveUp_};
   if (!stream_ ||
       !JoinPresenter(*stream_, invitation.key, "raw peer", limits, &viewerNumber_, &error_)) {
     ended_ = true;
@@ -32,7 +32,7 @@ bool RawPeer::Join(int port, const Invitation& invitation, bool reads, int recei
 }
 
 bool RawPeer::SendBytes(const std::vector<uint8_t>& bytes) {
-  return stream_ && stream_->SendAll(bytes.data(), bytes.size(), stop_);
+  return stream_ && stream_->SendAll(bytes.data(), bytes.size(), *giveUp_);
 }
 
 void RawPeer::Close() {

@@ -21,6 +21,9 @@
 // Test thread; its own thread receives.
 class RawPeer {
  public:
+  // Sends give up when `giveUp` is set (another thread's flag), as they do
+  // when the peer is closed.
+  explicit RawPeer(const std::atomic<bool>* giveUp = nullptr) : giveUp_(giveUp ? giveUp : &stop_) {}
   ~RawPeer();
 
   // `reads` false: nothing is ever read. A receive buffer other than 0 bounds
@@ -50,6 +53,7 @@ class RawPeer {
   std::string error_;
   uint32_t viewerNumber_ = 0;
   std::atomic<bool> stop_{false};
+  const std::atomic<bool>* giveUp_;
   std::atomic<bool> ended_{false};
   std::thread receiving_;
   std::mutex mutex_;

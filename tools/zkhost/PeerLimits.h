@@ -39,9 +39,11 @@ constexpr double kViewerEventBurst = 1000;
 
 // Marks that may exist in a session at once, and of them the marks one
 // viewer placed. A person places a handful; each costs every participant's
-// library a brush and a region, and the library keeps at most 256.
-constexpr size_t kMaxSessionMarks = 200;
-constexpr size_t kMaxMarksPerViewer = 50;
+// library a brush, a region and a reshaping of its window, and the library
+// keeps no more than this many: what the gate lets through is what every
+// library keeps.
+constexpr size_t kMaxSessionMarks = 64;
+constexpr size_t kMaxMarksPerViewer = 24;
 
 // Connections whose admission (TLS handshake and join key) is under way, and
 // the time one may take. A real viewer's takes a few tens of milliseconds;
