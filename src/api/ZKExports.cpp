@@ -1,5 +1,5 @@
-// The exports as ZK.h declares them to hosts: compiling against the public
-// header holds the two to one signature.
+// Defined against the declarations hosts compile with, so that an export
+// cannot drift from what ZK.h promises.
 #include "ZK.h"
 
 #include "compression/DecodeFailureMessageBox.h"
