@@ -12,12 +12,6 @@
 #include "ProgramWindows.h"
 
 namespace {
-// Reasons of ZK_ClickToShare.
-constexpr uint32_t kMakePrimary = 1;
-constexpr uint32_t kRemove = 2;
-constexpr uint32_t kShareOrToggle = 0;
-// Report codes of ZKP_SHAREDWINDOW that answer them.
-constexpr uint16_t kAdded = 0, kPrimary = 1, kRemoved = 2, kRefused = 5;
 
 constexpr double kFindSeconds = 10;
 constexpr double kClickSeconds = 30;
@@ -65,12 +59,12 @@ bool AwaitReport(const SharedWindowList& list, size_t since, uint32_t handle,
 }
 
 std::string ReplyTo(const SharedWindowMessage& report, const std::string& title) {
-  std::string window = DescribeWindow(report.window, report.code == kRefused ? title : report.title);
+  std::string window = DescribeWindow(report.window, report.code == ZKSW_REFUSED ? title : report.title);
   switch (report.code) {
-    case kAdded:
-    case kPrimary:
+    case ZKSW_ADDED:
+    case ZKSW_PRIMARY:
       return OkReply("shared " + window);
-    case kRemoved:
+    case ZKSW_REMOVED:
       return OkReply("unshared " + window);
     default:
       return ErrorReply("the library refused to share " + window);
@@ -101,7 +95,7 @@ std::string RunShare(HostSession& session, const CommandWordList& arguments) {
     return ErrorReply("no window of another program has \"" + arguments[0] + "\" in its title");
   // Making it primary shares it when it is not shared yet, and never
   // toggles it off.
-  return Ask(session, window, kMakePrimary, {kPrimary, kRefused});
+  return Ask(session, window, ZK_SHARE_PRIMARY, {ZKSW_PRIMARY, ZKSW_REFUSED});
 }
 
 std::string RunUnshare(HostSession& session, const CommandWordList& arguments) {
@@ -120,7 +114,7 @@ std::string RunUnshare(HostSession& session, const CommandWordList& arguments) {
     return ErrorReply(arguments.empty() ? "nothing is shared"
                                         : "no shared window has \"" + arguments[0] + "\" in its title");
   HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(chosen.handle));
-  return Ask(session, window, kRemove, {kRemoved});
+  return Ask(session, window, ZK_SHARE_REMOVE, {ZKSW_REMOVED});
 }
 
 std::string RunClickToShare(HostSession& session, const CommandWordList& arguments) {
@@ -129,9 +123,9 @@ std::string RunClickToShare(HostSession& session, const CommandWordList& argumen
     return ErrorReply("usage: click-to-share [SECONDS]");
   const SharedWindowList& list = *session.sharedWindows;
   size_t since = list.ReportCount();
-  if (!session.zk.ClickToShare(nullptr, kShareOrToggle)) return ErrorReply("no session window");
+  if (!session.zk.ClickToShare(nullptr, ZK_SHARE_OR_TOGGLE)) return ErrorReply("no session window");
   SharedWindowMessage report;
-  if (!AwaitReport(list, since, 0, {kPrimary, kRemoved, kRefused}, seconds, &report))
+  if (!AwaitReport(list, since, 0, {ZKSW_PRIMARY, ZKSW_REMOVED, ZKSW_REFUSED}, seconds, &report))
     return ErrorReply("no window was clicked (the next click still picks one)");
   return ReplyTo(report, "");
 }
