@@ -39,8 +39,8 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   wine "$bin/zkhost.exe" present --port 0 --name demo-presenter --rect 0,0,624,600 \
     --share zkcontent > present.txt 2>&1 &
   presenter=$!
-  # Viewers join by the invitation it prints: the join key and its
-  # certificate's fingerprint, over TLS.
+  # Viewers join by the invitation it prints: the join key and the
+  # fingerprint of its certificate, over TLS.
   port= invite=
   for _ in $(seq 120); do
     port=$(sed -n "s/.* on port \([0-9]*\) as .*/\1/p" present.txt 2>/dev/null | head -1)
@@ -62,7 +62,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   done
   if grep -q "^phase held" content.txt; then
     send() { echo "viewer: $* -> $(wine "$bin/zkhost.exe" send demo-viewer "$@")" >> marks.txt; }
-    # The presenter takes its viewers' marks only once it allows them.
+    # The presenter takes marks from its viewers only once it allows them.
     echo "presenter: annotation on -> $(wine "$bin/zkhost.exe" send demo-presenter annotation on)" \
       >> marks.txt
     send annotation on
@@ -98,7 +98,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   if "$second" start "$remote" && [ -f "$remote/ready" ]; then
     "$second" run "$remote" controller "$bin/zkhost.exe" view --connect 127.0.0.1:$port \
       --invite "$invite" --at 0,0 --control --name demo-controller &
-    # Its request waits for the presenter's consent: the presenter allows it.
+    # Its request waits for the consent of the presenter, which allows it.
     for _ in $(seq 120); do
       asking=$(sed -n "s/.*(demo-controller) asks for control: allow \([0-9]*\).*/\1/p" \
         present.txt | head -1)
