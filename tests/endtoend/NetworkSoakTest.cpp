@@ -41,18 +41,6 @@ double SoakSeconds() {
   return text && std::atof(text) > 0 ? std::atof(text) : 60;
 }
 
-std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
-  std::vector<uint8_t> bytes(kEventHeaderSize);
-  WriteMessage(bytes.data(), EventHeader{type, size});
-  return bytes;
-}
-
-std::vector<uint8_t> Repeated(const WireFrame& frame, int times) {
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), frame->begin(), frame->end());
-  return bytes;
-}
-
 // Where the attack goes: the presenter's port, and its invitation for the
 // peers that have one (an invited viewer gone rogue).
 struct Target {
@@ -160,7 +148,7 @@ void WrongKeys(const Target& target, const std::atomic<bool>& stop) {
 void HugeFrames(const Target& target, const std::atomic<bool>& stop) {
   RawPeer peer(&stop);
   if (!peer.Join(target.port, target.invitation)) return Hold(0.5, stop);
-  peer.SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload));
+  peer.SendBytes(HeaderBytes(ZKP_ANNOTATION, kMaxFramePayload));
   for (int i = 0; i < 20 && !peer.Ended(); ++i) Hold(0.05, stop);
 }
 
@@ -170,10 +158,10 @@ void RefusedInput(const Target& target, const std::atomic<bool>& stop) {
   WireFrame input = MakeMessageFrame(ZKP_KEYBOARDUPDATE, KeyboardMessage{9, 0x100, 'Z', 0});
   // Within the rate for a while, then far beyond it.
   for (int burst = 0; burst < 10 && !stop && !peer.Ended(); ++burst) {
-    peer.SendBytes(Repeated(input, 100));
+    peer.SendBytes(RepeatedFrame(input, 100));
     Hold(0.25, stop);
   }
-  peer.SendBytes(Repeated(input, 5000));
+  peer.SendBytes(RepeatedFrame(input, 5000));
 }
 
 void Marks(const Target& target, const std::atomic<bool>& stop) {

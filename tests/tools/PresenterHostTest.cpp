@@ -103,18 +103,6 @@ class HostilePeers : public ::testing::Test {
   std::thread serving_;
 };
 
-std::vector<uint8_t> Header(uint32_t type, uint32_t size) {
-  std::vector<uint8_t> bytes(kEventHeaderSize);
-  WriteMessage(bytes.data(), EventHeader{type, size});
-  return bytes;
-}
-
-std::vector<uint8_t> Repeated(const WireFrame& frame, int times) {
-  std::vector<uint8_t> bytes;
-  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), frame->begin(), frame->end());
-  return bytes;
-}
-
 std::vector<uint8_t> Marker(int32_t x) {
   return *MakeMessageFrame(ZKP_ANNOTATION, AnnotationMessage{kAnnotationMarker, 0, x, 10, x + 16,
                                                              26, 0xFF});
@@ -131,14 +119,14 @@ TEST_F(HostilePeers, FramesAnnouncedButNotSentCostNothingAndTooLongOnesAreRefuse
   for (int i = 0; i < 24; ++i) {
     peers.push_back(std::make_unique<RawPeer>());
     ASSERT_TRUE(peers.back()->Join(host_->Port(), secrets_.invitation)) << peers.back()->Error();
-    ASSERT_TRUE(peers.back()->SendBytes(Header(ZKP_ANNOTATION, kMaxFramePayload)));
+    ASSERT_TRUE(peers.back()->SendBytes(HeaderBytes(ZKP_ANNOTATION, kMaxFramePayload)));
   }
   for (auto& peer : peers) EXPECT_TRUE(Await([&] { return peer->Ended(); })) << "not cut off";
   // A frame within the bound is held only as it arrives: a viewer may be
   // slow to send it.
   RawPeer slow;
   Join(slow);
-  ASSERT_TRUE(slow.SendBytes(Header(ZKP_ANNOTATION, kMaxViewerFramePayload)));
+  ASSERT_TRUE(slow.SendBytes(HeaderBytes(ZKP_ANNOTATION, kMaxViewerFramePayload)));
   standin::Queue(ZKP_MOUSEPOSITION, std::vector<uint8_t>(kMouseMessageSize));
   EXPECT_TRUE(Await([&] { return viewer.Count(ZKP_MOUSEPOSITION) == 1; }));
   EXPECT_FALSE(slow.Ended());
@@ -173,7 +161,7 @@ TEST_F(HostilePeers, RefusedInputIsAnsweredOnceUntilControlIsGranted) {
   RawPeer peer;
   Join(peer);
   WireFrame input = MakeMessageFrame(ZKP_MOUSEUPDATE, MouseMessage{5, 0x200, 0, {1, 1}});
-  ASSERT_TRUE(peer.SendBytes(Repeated(input, 200)));
+  ASSERT_TRUE(peer.SendBytes(RepeatedFrame(input, 200)));
   EXPECT_TRUE(Await([&] { return Figures().refusedInput == 200; }));
   // The host answers in order: once the grant is here, every cancel that
   // was going to be sent for the refusals before it is here too.
@@ -183,7 +171,7 @@ TEST_F(HostilePeers, RefusedInputIsAnsweredOnceUntilControlIsGranted) {
   EXPECT_EQ(standin::Posted(ZKP_MOUSEUPDATE), 0);
   // Granted, then released: refused again, and told again, once.
   ASSERT_TRUE(peer.Send(ZKH_RELEASECONTROL, ControlReleaseMessage{}));
-  ASSERT_TRUE(peer.SendBytes(Repeated(input, 50)));
+  ASSERT_TRUE(peer.SendBytes(RepeatedFrame(input, 50)));
   ASSERT_TRUE(Await([&] { return Figures().refusedInput == 250; }));
   ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
   ASSERT_TRUE(Await([&] { return peer.Count(ZKH_GRANTCONTROL) == 2; }));
@@ -196,7 +184,7 @@ TEST_F(HostilePeers, AViewerThatFloodsIsCutOffAndTheOthersGoOn) {
   Join(viewer);
   Join(flood);
   WireFrame input = MakeMessageFrame(ZKP_KEYBOARDUPDATE, KeyboardMessage{1, 0x100, 'Q', 0});
-  flood.SendBytes(Repeated(input, 3 * static_cast<int>(kViewerEventBurst)));
+  flood.SendBytes(RepeatedFrame(input, 3 * static_cast<int>(kViewerEventBurst)));
   EXPECT_TRUE(Await([&] { return flood.Ended(); }));
   // Cut off once the burst was spent, with what the rate earned meanwhile.
   EXPECT_LT(Figures().refusedInput, static_cast<uint64_t>(2 * kViewerEventBurst));

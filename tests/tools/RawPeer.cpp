@@ -74,3 +74,15 @@ void RawPeer::ReceiveLoop() {
   }
   ended_ = true;
 }
+
+std::vector<uint8_t> HeaderBytes(uint32_t type, uint32_t size) {
+  std::vector<uint8_t> bytes(kEventHeaderSize);
+  WriteMessage(bytes.data(), EventHeader{type, size});
+  return bytes;
+}
+
+std::vector<uint8_t> RepeatedFrame(const WireFrame& frame, int times) {
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < times; ++i) bytes.insert(bytes.end(), frame->begin(), frame->end());
+  return bytes;
+}

@@ -60,3 +60,8 @@ class RawPeer {
   std::vector<ReceivedEvent> received_;
   std::vector<int> counts_;  // by type, display updates and containers included
 };
+
+// Bytes a hostile peer sends: an event header alone (a frame announced and
+// never sent), and one frame over and over.
+std::vector<uint8_t> HeaderBytes(uint32_t type, uint32_t size);
+std::vector<uint8_t> RepeatedFrame(const WireFrame& frame, int times);
