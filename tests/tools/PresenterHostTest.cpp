@@ -320,12 +320,18 @@ TEST_F(HostilePeers, ControlWaitsForThePresentersAnswerAndCanBeTakenBack) {
   const uint32_t token = grant.token;
   ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{token, 0x100, 'Q', 0}));
   EXPECT_TRUE(Await([&] { return standin::Posted(ZKP_KEYBOARDUPDATE) == 1; }));
+  // Asking again while it holds control needs no new answer.
+  ASSERT_TRUE(peer.Send(ZKH_REQUESTCONTROL, ControlRequestMessage{}));
+  EXPECT_TRUE(Await([&] { return peer.Count(ZKH_GRANTCONTROL) == 2; }));
+  const std::vector<uint8_t> regranted = peer.Events(ZKH_GRANTCONTROL)[1].payload;
+  ASSERT_TRUE(ParseMessage(regranted.data(), static_cast<uint32_t>(regranted.size()), &grant));
+  const uint32_t newest = grant.token;
 
   // Revoked: told at once, and its input goes no further.
   const int cancels = peer.Count(ZKP_CANCELINPUTCONTROL);
   EXPECT_EQ(host_->RevokeControl(), number);
   EXPECT_TRUE(Await([&] { return peer.Count(ZKP_CANCELINPUTCONTROL) == cancels + 1; }));
-  ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{token, 0x101, 'Q', 0}));
+  ASSERT_TRUE(peer.Send(ZKP_KEYBOARDUPDATE, KeyboardMessage{newest, 0x101, 'Q', 0}));
   EXPECT_TRUE(Await([&] { return Figures().refusedInput == 2; }));
   EXPECT_EQ(standin::Posted(ZKP_KEYBOARDUPDATE), 1);
   EXPECT_EQ(host_->RevokeControl(), 0u);

@@ -132,8 +132,11 @@ void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
     if (control_.Release(link.Id()) && notice_) notice_(Describe(link) + " gave control back");
     return;
   }
-  if (options_.allowControl) return GrantControl(link, control_.Request(link.Id()));
-  if (control_.HeldToken(link.Id()) == 0 && control_.Ask(link.Id()) && notice_)
+  // A viewer that holds control had the presenter's consent: asking again,
+  // it gets a new token at once.
+  if (options_.allowControl || control_.HeldToken(link.Id()) != 0)
+    return GrantControl(link, control_.Request(link.Id()));
+  if (control_.Ask(link.Id()) && notice_)
     notice_(Describe(link) + " asks for control: allow " + std::to_string(link.Id()) + " or deny " +
             std::to_string(link.Id()));
 }
