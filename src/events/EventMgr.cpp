@@ -163,7 +163,7 @@ bool EventMgr::DispatchEvents() {
   incoming_ = Queue{};
   while (Node* node = pass.head) {
     pass.head = node->next;
-    Deliver(node->event);
+    if (!dispatchStopped_) Deliver(node->event);
     std::free(node->event.payload);
     delete node;
   }

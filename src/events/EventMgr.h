@@ -53,6 +53,14 @@ class EventMgr {
   bool GetQueuedEvent(Event* out);
   bool PostEvent(const Event* in);
   bool DispatchEvents();
+  // A session that ends drops what it has received and not dispatched yet:
+  // the pass under way stops at its next event, and later passes deliver
+  // nothing, until dispatching is resumed for the next session. A host that
+  // posted faster than the worker applied (frames to reallocate, streams to
+  // refuse) would otherwise hold the end of the session back by all of it.
+  // Any thread.
+  void StopDispatching() { dispatchStopped_ = true; }
+  void ResumeDispatching() { dispatchStopped_ = false; }
 
   // A batch that cannot be allocated is not opened (false): messages then go
   // out one by one. EndFullUpdate without an open batch does nothing and
@@ -122,5 +130,6 @@ class EventMgr {
   uint8_t* batch_ = nullptr;  // malloc block laid out as a full-update payload
   uint32_t maxQueueSize_ = 32768;
   std::atomic<uint32_t> queuedBytes_{0};
+  std::atomic<bool> dispatchStopped_{false};
   AllocationGate allocationGate_ = nullptr;
 };

@@ -38,6 +38,7 @@ bool AThread::Create(LoopRoutine loop, void* context, HANDLE waitHandle, Routine
   if (IsRunning()) return true;
   if (!CreateEvents()) return false;
 
+  stopRequested_ = false;
   loop_ = loop;
   context_ = context;
   waitHandle_ = waitHandle;
@@ -75,6 +76,7 @@ void AThread::Stop(DWORD timeoutMs, bool terminate, bool awaitEnd) {
     // The thread itself, unloading the module as it leaves: it is ending.
     ReleaseHandles();
   } else if (IsRunning()) {
+    stopRequested_ = true;
     SetEvent(stopEvent_);
     // Under the loader lock nothing else may run on this thread.
     bool ended = (awaitEnd ? WaitAnsweringSentMessages(doneEvent_, timeoutMs)

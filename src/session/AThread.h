@@ -44,6 +44,10 @@ class AThread {
   // asked to stop; a stop request stays pending for the loop to see. A loop
   // routine that pumps messages waits here instead of polling its queue.
   void WaitForMessagesOrStop();
+  // Worker thread, from a loop routine that handles many messages in one
+  // call: true once the thread has been asked to stop. The routine should
+  // then return, for the stop to be taken.
+  bool StopRequested() const { return stopRequested_; }
 
   bool IsRunning() const { return thread_ != INVALID_HANDLE_VALUE; }
   // True when a thread was started and has since finished by itself.
@@ -75,4 +79,5 @@ class AThread {
   HANDLE doneEvent_ = nullptr;
   HANDLE startedEvent_ = nullptr;
   std::atomic<bool> finished_{false};
+  std::atomic<bool> stopRequested_{false};
 };

@@ -1,6 +1,7 @@
 #include "session/ZKWindow.h"
 
 #include "common/Trace.h"
+#include "compression/DecodeFailureMessageBox.h"
 #include "hooks/ZKHooks.h"
 #include "resources/resource.h"
 
@@ -58,6 +59,8 @@ bool ZKWindow::Init(HINSTANCE module, HWND parent) {
     EndSession(WorkerEnd::AWAITED);
   }
   ResetMembers();
+  ResumeDispatching();
+  AllowDecodeFailureBoxes();
   parent_ = parent;
   module_ = module;
   config_.SetFileName(kConfigFileName);
@@ -122,6 +125,8 @@ void ZKWindow::EndSession(WorkerEnd end) {
     SetRectEmpty(&requestedPosition_);
     requestedVisible_ = 0;
   }
+  StopDispatching();
+  CloseDecodeFailureBoxes();
   if (end == WorkerEnd::AWAITED)
     thread_.Destroy(kWorkerStopMs, true);
   else
@@ -133,15 +138,20 @@ void ZKWindow::EndSession(WorkerEnd end) {
 }
 
 bool ZKWindow::ThreadLoop(void* context) {
+  auto* self = static_cast<ZKWindow*>(context);
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) return false;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
+    // Timers set shorter than their ticks take (a host may ask for a
+    // millisecond) keep the queue from ever running empty: a stop is looked
+    // for after every message, or ZK_Release would wait for it in vain.
+    if (self->thread_.StopRequested()) return true;
   }
   // An empty queue is waited on, not looked at again every few milliseconds:
   // an idle session then costs nothing between its timers.
-  static_cast<ZKWindow*>(context)->thread_.WaitForMessagesOrStop();
+  self->thread_.WaitForMessagesOrStop();
   return true;
 }
 

@@ -356,17 +356,24 @@ TEST_F(HostThreads, FourHostThreadsForTenSecondsLoseNothingAndReleaseCleanly) {
               static_cast<unsigned>(ledger.eventsByType[ZKP_FULLUPDATE]));
 }
 
+// Starts a viewer session and has its worker tell of a corrupt stream: the
+// box it shows, waiting for the user.
+HWND OpenDecodeFailureBox(const ZKApi& zk, SessionSpy& spy) {
+  if (!PostReceived(zk, ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 64, 64)) ||
+      !PostReceived(zk, ZKP_DISPLAYUPDATE, DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())) ||
+      !spy.PostTick(kUpdateTimer))
+    return nullptr;
+  HWND box = nullptr;
+  PumpUntil([&] { return (box = MessageBoxOf(spy.WorkerThreadId())) != nullptr; }, 10000);
+  return box;
+}
+
 // The worker tells the user of a corrupt stream in a message box; nothing
 // that host threads wait for may be held while the box waits for the user.
 TEST_F(HostThreads, ACorruptStreamsMessageBoxBlocksNoHostThread) {
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 64, 64)));
-  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYUPDATE,
-                           DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())));
-  ASSERT_TRUE(spy_.PostTick(kUpdateTimer));
-  HWND box = nullptr;
-  ASSERT_TRUE(PumpUntil([&] { return (box = MessageBoxOf(spy_.WorkerThreadId())) != nullptr; },
-                        10000));
+  HWND box = OpenDecodeFailureBox(zk(), spy_);
+  ASSERT_NE(box, nullptr);
 
   HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   std::thread host([&] {
@@ -381,6 +388,28 @@ TEST_F(HostThreads, ACorruptStreamsMessageBoxBlocksNoHostThread) {
   host.join();
   CloseHandle(answered);
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 10000));
+  DeleteFileA(kLZ77DumpFile);
+}
+
+// A host may end the session while such a box still waits for the user:
+// the box goes with the session, and the worker ends as it always does
+// rather than being cut off when the wait for it runs out.
+TEST_F(HostThreads, ReleaseClosesABoxThatWaitsForTheUser) {
+  // A first session leaves behind what the system keeps once it has served it.
+  ASSERT_TRUE(Start());
+  ASSERT_NE(OpenDecodeFailureBox(zk(), spy_), nullptr);
+  ASSERT_EQ(zk().Release(), 1);
+  const ProcessCensus before = TakeProcessCensus();
+
+  ASSERT_TRUE(Start());
+  HWND box = OpenDecodeFailureBox(zk(), spy_);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(zk().Release(), 1);
+  EXPECT_FALSE(IsWindow(box));
+  const ProcessCensus after = TakeProcessCensus();
+  EXPECT_EQ(after.threads, before.threads);
+  EXPECT_EQ(after.handles, before.handles) << "the worker was cut off, not ended";
+  EXPECT_EQ(after.windows, before.windows);
   DeleteFileA(kLZ77DumpFile);
 }
 

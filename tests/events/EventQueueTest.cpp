@@ -139,6 +139,19 @@ TEST_F(EventQueue, TypesWithoutHandlerAreFreedUnhandled) {
   EXPECT_EQ(EventMgrTestPeer::IncomingCount(events), 0u);
 }
 
+TEST_F(EventQueue, AnEndingSessionDropsWhatItHasNotDispatched) {
+  for (uint16_t width = 8; width <= 64; width += 8)
+    ASSERT_TRUE(Post(events, ZKP_DISPLAYFORMAT, BytesOf(DisplayFormatMessage{1, width, 8})));
+  events.StopDispatching();
+  ASSERT_TRUE(events.DispatchEvents());
+  EXPECT_TRUE(events.calls.empty());
+  EXPECT_EQ(EventMgrTestPeer::IncomingCount(events), 0u) << "dropped, and freed";
+  events.ResumeDispatching();
+  ASSERT_TRUE(Post(events, ZKP_DISPLAYFORMAT, BytesOf(DisplayFormatMessage{1, 16, 16})));
+  ASSERT_TRUE(events.DispatchEvents());
+  EXPECT_EQ(events.calls.size(), 1u) << "the next session's events arrive";
+}
+
 TEST_F(EventQueue, PostCopiesSoTheHostMayReuseItsBuffer) {
   std::vector<uint8_t> buffer = TokenPayload(5, 16);
   ASSERT_TRUE(Post(events, ZKP_MOUSEUPDATE, buffer));
