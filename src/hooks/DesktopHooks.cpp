@@ -1,5 +1,6 @@
 #include "hooks/DesktopHooks.h"
 
+#include "hooks/ProgramThreadHooks.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
@@ -33,10 +34,18 @@ void ReportWindow(HWND window, UINT report, LPARAM value) {
   }
 }
 
+bool CreatesTopLevel(LPARAM creation) {
+  return !(reinterpret_cast<const CBT_CREATEWNDW*>(creation)->lpcs->style & WS_CHILD);
+}
+
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   HWND window = reinterpret_cast<HWND>(wParam);
   switch (code) {
+    case HCBT_CREATEWND:
+      if (CreatesTopLevel(lParam)) AskToBeWatched();
+      break;
     case HCBT_ACTIVATE:
+      AskToBeWatched();
       ReportWindow(window, WM_ZKHOOK_ACTIVATED, 0);
       break;
     case HCBT_MINMAX:
@@ -67,8 +76,12 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks) {
-  return hooks->Install(module, {WH_CBT, CbtProc}, {WH_CALLWNDPROC, CallWndProc});
+HookSpec WindowChangeHook() { return {WH_CBT, CbtProc}; }
+
+HookSpec WindowHidingHook() { return {WH_CALLWNDPROC, CallWndProc}; }
+
+bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks, DWORD thread) {
+  return hooks->Install(module, WindowChangeHook(), WindowHidingHook(), thread);
 }
 
 }  // namespace zkhooks

@@ -12,7 +12,14 @@
 
 namespace zkhooks {
 
-// Into the calling thread's own pair, which it removes itself.
-bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks);
+// Into the calling thread's own pair, which it removes itself; on every
+// thread of the desktop, or on `thread` alone.
+bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks, DWORD thread = 0);
+
+// The two apart, for a desktop that sets them differently: activation,
+// minimising and destruction (called seldom, on window changes)...
+HookSpec WindowChangeHook();
+// ...and hiding (called on every message sent).
+HookSpec WindowHidingHook();
 
 }  // namespace zkhooks

@@ -129,9 +129,9 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
 
 }  // namespace
 
-bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks) {
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks, DWORD thread) {
   return hooks->Install(module, {WH_GETMESSAGE, GetMessageProc},
-                        {WH_CALLWNDPROCRET, CallWndProcRet});
+                        {WH_CALLWNDPROCRET, CallWndProcRet}, thread);
 }
 
 }  // namespace zkhooks

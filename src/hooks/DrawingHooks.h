@@ -11,7 +11,8 @@
 
 namespace zkhooks {
 
-// Into the calling thread's own pair, which it removes itself.
-bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks);
+// Into the calling thread's own pair, which it removes itself; on every
+// thread of the desktop, or on `thread` alone.
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks, DWORD thread = 0);
 
 }  // namespace zkhooks
