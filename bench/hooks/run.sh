@@ -61,15 +61,18 @@ wineboot >/dev/null 2>&1 || true
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
-# Runs the probe `runs` times; sets posted, sent and paints to the medians.
-measure() {  # probe
-  local p=() s=() d=() line
-  for _ in $(seq "$runs"); do
-    line=$(cd "$out" && wine "$1" 200 200 </dev/null)
-    read -r a b c <<<"$line"
-    p+=("$a") s+=("$b") d+=("$c")
-  done
-  posted=$(median "${p[@]}") sent=$(median "${s[@]}") paints=$(median "${d[@]}")
+# Each run's figures, by probe and by case: "posted sent paints" lines.
+declare -A figures
+measure() {  # probe case
+  figures[$1,$2]+="$(cd "$out" && wine "$1" 200 200 </dev/null)"$'\n'
+}
+
+# Prints the medians (posted sent paints) of one probe's runs in a case.
+medians() {  # probe case
+  local column
+  for column in 1 2 3; do
+    median $(awk -v c=$column 'NF == 3 { print $c }' <<<"${figures[$1,$2]}")
+  done | { read -r posted; read -r sent; read -r paints; echo "$posted $sent $paints"; }
 }
 
 start_presenter() {
@@ -95,24 +98,23 @@ stop_presenter() {
   presenter=""
 }
 
-declare -A figures
-for bits in 32 64; do
-  measure "probe$bits.exe"
-  figures[$bits,without]="$posted $sent $paints"
+# Without and with take turns, so that the load of the machine, which moves
+# while the runs go on, weighs on both alike.
+load=()
+for _ in $(seq "$runs"); do
+  for bits in 32 64; do measure "probe$bits.exe" without; done
+  start_presenter
+  for bits in 32 64; do measure "probe$bits.exe" with; done
+  stop_presenter
+  load+=("$(cut -d' ' -f1 /proc/loadavg)")
 done
-start_presenter
-for bits in 32 64; do
-  measure "probe$bits.exe"
-  figures[$bits,with]="$posted $sent $paints"
-done
-stop_presenter
 
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)   (medians of $runs runs, ms)"
+echo "load average (1 min) after each round: ${load[*]}   (medians of $runs runs, ms)"
 printf '%-7s | %-26s | %-26s | %-26s\n' probe "20000 posted: without/with" \
   "5000 sent: without/with" "2000 paints: without/with"
 for bits in 32 64; do
-  read -r p0 s0 d0 <<<"${figures[$bits,without]}"
-  read -r p1 s1 d1 <<<"${figures[$bits,with]}"
+  read -r p0 s0 d0 <<<"$(medians "probe$bits.exe" without)"
+  read -r p1 s1 d1 <<<"$(medians "probe$bits.exe" with)"
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1fx", b / a }'; }
   # A send to itself costs almost nothing without hooks: what one costs more
   # says more than a ratio.

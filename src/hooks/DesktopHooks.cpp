@@ -60,28 +60,19 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// No CBT code announces hiding. Every way of hiding a window (ShowWindow,
-// SetWindowPos, DestroyWindow of a visible window) ends in a
-// WM_WINDOWPOSCHANGED that carries SWP_HIDEWINDOW.
-LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION) {
-    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (call->message == WM_WINDOWPOSCHANGED &&
-        (reinterpret_cast<const WINDOWPOS*>(call->lParam)->flags & SWP_HIDEWINDOW)) {
-      ReportWindow(call->hwnd, WM_ZKHOOK_HIDDEN, 0);
-    }
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 }  // namespace
 
-HookSpec WindowChangeHook() { return {WH_CBT, CbtProc}; }
+// Every way of hiding a window (ShowWindow, SetWindowPos, DestroyWindow of a
+// visible window) ends in a WM_WINDOWPOSCHANGED that carries SWP_HIDEWINDOW.
+void ReportIfHidden(const CWPRETSTRUCT& call) {
+  if (call.message == WM_WINDOWPOSCHANGED &&
+      (reinterpret_cast<const WINDOWPOS*>(call.lParam)->flags & SWP_HIDEWINDOW)) {
+    ReportWindow(call.hwnd, WM_ZKHOOK_HIDDEN, 0);
+  }
+}
 
-HookSpec WindowHidingHook() { return {WH_CALLWNDPROC, CallWndProc}; }
-
-bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks, DWORD thread) {
-  return hooks->Install(module, WindowChangeHook(), WindowHidingHook(), thread);
+bool InstallDesktopHook(HINSTANCE module, HookPair* hooks) {
+  return hooks->Install(module, {WH_CBT, CbtProc}, {}, 0);
 }
 
 }  // namespace zkhooks

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "hooks/DesktopHooks.h"
 #include "hooks/DrawnAreas.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
@@ -123,6 +124,7 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
   if (code == HC_ACTION) {
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(data);
     if (call->hwnd && DrawsWhenSent(call->message)) ReportWindow(call->hwnd);
+    if (call->hwnd) ReportIfHidden(*call);
   }
   return CallNextHookEx(nullptr, code, fromThisThread, data);
 }

@@ -52,7 +52,7 @@ class ThreadHooks {
   bool Install(HINSTANCE module) {
     if (!InstallInputHooks(module, &input_)) return false;
     if (OnWideDesktop()) return programs_.Start(module);
-    return InstallDesktopHooks(module, &desktop_) && InstallDrawingHooks(module, &drawing_);
+    return InstallDesktopHook(module, &desktop_) && InstallDrawingHooks(module, &drawing_);
   }
   // Harmless for hooks never installed.
   void Remove() {

@@ -72,7 +72,7 @@ bool ProgramThreadHooks::Start(HINSTANCE module) {
   // Answering before the global hook asks, and asked before the present
   // windows are looked at: a window made meanwhile is not missed.
   if (!timer_ || !CreateWatcher() ||
-      !changes_.Install(module, WindowChangeHook(), {}, 0)) {
+      !InstallDesktopHook(module, &changes_)) {
     Stop();
     return false;
   }
@@ -89,10 +89,7 @@ void ProgramThreadHooks::Stop() {
   if (timer_) KillTimer(nullptr, timer_);
   watcher_ = nullptr;
   timer_ = 0;
-  for (auto& entry : hooked_) {
-    entry.second.drawing.Remove();
-    entry.second.hiding.Remove();
-  }
+  for (auto& entry : hooked_) entry.second.Remove();
   hooked_.clear();
   if (t_current == this) t_current = nullptr;
 }
@@ -130,13 +127,8 @@ BOOL CALLBACK ProgramThreadHooks::WatchTopLevel(HWND window, LPARAM self) {
 
 void ProgramThreadHooks::Watch(DWORD thread, DWORD processId) {
   if (!thread || hooked_.count(thread) || !IsOurKind(processId)) return;
-  ThreadPairs& pairs = hooked_[thread];
   // A thread that ended meanwhile takes no hooks; it is simply not kept.
-  if (!pairs.hiding.Install(module_, WindowHidingHook(), {}, thread) ||
-      !InstallDrawingHooks(module_, &pairs.drawing, thread)) {
-    pairs.hiding.Remove();
-    hooked_.erase(thread);
-  }
+  if (!InstallDrawingHooks(module_, &hooked_[thread], thread)) hooked_.erase(thread);
 }
 
 void ProgramThreadHooks::Prune() {
@@ -145,8 +137,7 @@ void ProgramThreadHooks::Prune() {
     if (!HasWindows(entry.first)) gone.push_back(entry.first);
   }
   for (DWORD thread : gone) {
-    hooked_[thread].drawing.Remove();
-    hooked_[thread].hiding.Remove();
+    hooked_[thread].Remove();
     hooked_.erase(thread);
   }
 }

@@ -5,7 +5,7 @@
 // every hooked call, fails and skips it: every message of every 64-bit
 // program gets slower for nothing. So only the window-change hook (called on
 // window changes, seldom) stays global; the hooks called on every message
-// (hiding, drawing) go thread by thread onto the threads of 32-bit programs
+// (drawing, hiding) go thread by thread onto the threads of 32-bit programs
 // that own top-level windows: those there at the start, and every thread
 // that creates or activates a top-level window later, which the global hook
 // asks for, in the thread itself and before its window takes a message (a
@@ -39,11 +39,6 @@ class ProgramThreadHooks {
   void Stop();
 
  private:
-  struct ThreadPairs {
-    HookPair hiding;
-    HookPair drawing;
-  };
-
   static LRESULT CALLBACK WatcherProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static void CALLBACK OnPruneTimer(HWND window, UINT message, UINT_PTR id, DWORD ticks);
   static BOOL CALLBACK WatchTopLevel(HWND window, LPARAM self);
@@ -55,7 +50,7 @@ class ProgramThreadHooks {
   HWND watcher_ = nullptr;  // message-only; takes the asking
   UINT_PTR timer_ = 0;
   HookPair changes_;                     // global
-  std::map<DWORD, ThreadPairs> hooked_;  // by thread id
+  std::map<DWORD, HookPair> hooked_;  // the drawing hooks, by thread id
 };
 
 }  // namespace zkhooks
