@@ -7,6 +7,6 @@ if [ -z "$DISPLAY" ]; then
   exit 2
 fi
 : "${WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/wine}"
-export WINEPREFIX WINEARCH=win32
+export WINEPREFIX WINEARCH="${WINEARCH:-win32}"
 export WINEDEBUG="${WINEDEBUG:-fixme-all}"
 exec wine "$@"

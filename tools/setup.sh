@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
+  wine wine32:i386 wine64 fonts-wine xvfb xauth xdotool imagemagick
+  g++-mingw-w64-x86-64-posix
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
   libmbedtls-dev openssl dpkg-dev
   clang libclang-rt-14-dev

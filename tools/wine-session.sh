@@ -3,7 +3,7 @@
 # prefix ready: tools/wine-session.sh COMMAND [ARGS...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$root/build/wine}" WINEARCH=win32
+export WINEPREFIX="${WINEPREFIX:-$root/build/wine}" WINEARCH="${WINEARCH:-win32}"
 export WINEDEBUG="${WINEDEBUG:-fixme-all}"
 
 # A wineserver left from another display breaks the next GUI run.

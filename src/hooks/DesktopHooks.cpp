@@ -1,5 +1,6 @@
 #include "hooks/DesktopHooks.h"
 
+#include "hooks/ProgramThreadHooks.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
 
@@ -33,10 +34,18 @@ void ReportWindow(HWND window, UINT report, LPARAM value) {
   }
 }
 
+bool CreatesTopLevel(LPARAM creation) {
+  return !(reinterpret_cast<const CBT_CREATEWNDW*>(creation)->lpcs->style & WS_CHILD);
+}
+
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   HWND window = reinterpret_cast<HWND>(wParam);
   switch (code) {
+    case HCBT_CREATEWND:
+      if (CreatesTopLevel(lParam)) AskToBeWatched();
+      break;
     case HCBT_ACTIVATE:
+      AskToBeWatched();
       ReportWindow(window, WM_ZKHOOK_ACTIVATED, 0);
       break;
     case HCBT_MINMAX:
@@ -51,24 +60,19 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// No CBT code announces hiding. Every way of hiding a window (ShowWindow,
-// SetWindowPos, DestroyWindow of a visible window) ends in a
-// WM_WINDOWPOSCHANGED that carries SWP_HIDEWINDOW.
-LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION) {
-    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (call->message == WM_WINDOWPOSCHANGED &&
-        (reinterpret_cast<const WINDOWPOS*>(call->lParam)->flags & SWP_HIDEWINDOW)) {
-      ReportWindow(call->hwnd, WM_ZKHOOK_HIDDEN, 0);
-    }
-  }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 }  // namespace
 
-bool InstallDesktopHooks(HINSTANCE module, HookPair* hooks) {
-  return hooks->Install(module, {WH_CBT, CbtProc}, {WH_CALLWNDPROC, CallWndProc});
+// Every way of hiding a window (ShowWindow, SetWindowPos, DestroyWindow of a
+// visible window) ends in a WM_WINDOWPOSCHANGED that carries SWP_HIDEWINDOW.
+void ReportIfHidden(const CWPRETSTRUCT& call) {
+  if (call.message == WM_WINDOWPOSCHANGED &&
+      (reinterpret_cast<const WINDOWPOS*>(call.lParam)->flags & SWP_HIDEWINDOW)) {
+    ReportWindow(call.hwnd, WM_ZKHOOK_HIDDEN, 0);
+  }
+}
+
+bool InstallDesktopHook(HINSTANCE module, HookPair* hooks) {
+  return hooks->Install(module, {WH_CBT, CbtProc}, {}, 0);
 }
 
 }  // namespace zkhooks

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "hooks/DesktopHooks.h"
 #include "hooks/DrawnAreas.h"
 #include "hooks/ReportSink.h"
 #include "hooks/ZKHooks.h"
@@ -123,15 +124,16 @@ LRESULT CALLBACK CallWndProcRet(int code, WPARAM fromThisThread, LPARAM data) {
   if (code == HC_ACTION) {
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(data);
     if (call->hwnd && DrawsWhenSent(call->message)) ReportWindow(call->hwnd);
+    if (call->hwnd) ReportIfHidden(*call);
   }
   return CallNextHookEx(nullptr, code, fromThisThread, data);
 }
 
 }  // namespace
 
-bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks) {
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks, DWORD thread) {
   return hooks->Install(module, {WH_GETMESSAGE, GetMessageProc},
-                        {WH_CALLWNDPROCRET, CallWndProcRet});
+                        {WH_CALLWNDPROCRET, CallWndProcRet}, thread);
 }
 
 }  // namespace zkhooks

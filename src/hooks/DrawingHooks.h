@@ -11,7 +11,9 @@
 
 namespace zkhooks {
 
-// Into the calling thread's own pair, which it removes itself.
-bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks);
+// The hooks on messages taken and sent, into the calling thread's own pair,
+// which it removes itself; on every thread of the desktop, or on `thread`
+// alone. The one on sent messages also serves the window reports (hiding).
+bool InstallDrawingHooks(HINSTANCE module, HookPair* hooks, DWORD thread = 0);
 
 }  // namespace zkhooks

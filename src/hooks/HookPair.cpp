@@ -2,10 +2,10 @@
 
 namespace zkhooks {
 
-bool HookPair::Install(HINSTANCE module, HookSpec first, HookSpec second) {
-  hooks_[0] = SetWindowsHookExW(first.id, first.procedure, module, 0);
-  hooks_[1] = SetWindowsHookExW(second.id, second.procedure, module, 0);
-  if (hooks_[0] && hooks_[1]) return true;
+bool HookPair::Install(HINSTANCE module, HookSpec first, HookSpec second, DWORD thread) {
+  hooks_[0] = SetWindowsHookExW(first.id, first.procedure, module, thread);
+  if (second.procedure) hooks_[1] = SetWindowsHookExW(second.id, second.procedure, module, thread);
+  if (hooks_[0] && (hooks_[1] || !second.procedure)) return true;
   Remove();
   return false;
 }

@@ -3,6 +3,7 @@
 #include "hooks/DesktopHooks.h"
 #include "hooks/DrawingHooks.h"
 #include "hooks/InputHooks.h"
+#include "hooks/ProgramThreadHooks.h"
 
 namespace zkhooks {
 namespace {
@@ -43,14 +44,19 @@ struct ThreadStart {
 // The hooks of one thread, held by that thread alone. Stop may give up on a
 // thread that does not answer; the next thread then sets hooks of its own,
 // and the one given up on, should it ever run again, removes only its own.
+// On a 64-bit desktop the in-context hooks go thread by thread onto the
+// programs that can load this library; elsewhere every program can, and
+// global hooks also see the first moments of every new thread.
 class ThreadHooks {
  public:
   bool Install(HINSTANCE module) {
-    return InstallInputHooks(module, &input_) && InstallDesktopHooks(module, &desktop_) &&
-           InstallDrawingHooks(module, &drawing_);
+    if (!InstallInputHooks(module, &input_)) return false;
+    if (OnWideDesktop()) return programs_.Start(module);
+    return InstallDesktopHook(module, &desktop_) && InstallDrawingHooks(module, &drawing_);
   }
-  // Harmless for pairs never installed.
+  // Harmless for hooks never installed.
   void Remove() {
+    programs_.Stop();
     drawing_.Remove();
     desktop_.Remove();
     input_.Remove();
@@ -60,6 +66,7 @@ class ThreadHooks {
   HookPair input_;
   HookPair desktop_;
   HookPair drawing_;
+  ProgramThreadHooks programs_;
 };
 
 void CloseStart(ThreadStart* start) {
