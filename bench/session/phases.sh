@@ -90,6 +90,10 @@ done
 vncviewer -Shared -AutoSelect=0 -FullColor -NoJPEG -PreferredEncoding=ZRLE -DotWhenNoCursor=0 \
   -RemoteResize=0 -geometry 1920x1080+1940+0 "127.0.0.1::$vnc_port" > vncviewer.txt 2>&1 &
 viewer=$!
+# With no window manager on the display, the viewer places its window as if
+# one would add a frame (one pixel left, 20 down): put it where zkcontent looks.
+vnc_window=$(timeout 30 xdotool search --sync --name 'TigerVNC$' | head -1)
+[ -n "$vnc_window" ] && xdotool windowmove "$vnc_window" 1940 0
 wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 3 \
   --save "$(final_pictures vnc)" 2>&1 |
   sample_phases vnc "$vnc" vnc_bytes

@@ -1,5 +1,7 @@
 #include "session/ZKWindow.h"
 
+#include <algorithm>
+
 #include "common/Trace.h"
 #include "compression/DecodeFailureMessageBox.h"
 #include "hooks/ZKHooks.h"
@@ -94,6 +96,11 @@ void ZKWindow::ResetMembers() {
   updateInterval_ = 200;
   restartsPosted_ = 0;  // any still marked went to the last session's window
   setterPollPosted_ = false;
+  reportSendDelay_ = 0;
+  dispatchOnPost_ = false;
+  paintUpdatesAtOnce_ = 0;
+  sendScheduled_ = false;
+  dispatchPosted_ = false;
 }
 
 bool ZKWindow::Release() {
@@ -267,6 +274,9 @@ void ZKWindow::ReadConfiguration() {
   SetMaxQueueSize(config_.GetInt("EventMgr", "MaxQueueSize", 32768));
   if (showStatistics_) statistics_.Create(module_, window_);
   localMouseOverride_ = config_.GetInt("ZK", "LocalMouseOverride", 500);
+  reportSendDelay_ = static_cast<uint32_t>(std::max(config_.GetInt("ZK", "ReportSendDelay", 0), 0));
+  dispatchOnPost_ = config_.GetBool("ZK", "DispatchOnPost", false);
+  paintUpdatesAtOnce_ = config_.GetBool("ZK", "PaintUpdatesAtOnce", false);
 }
 
 bool ZKWindow::Destroy() {
@@ -279,6 +289,7 @@ bool ZKWindow::Destroy() {
     KillTimer(window_, TIMER_POLL);
     KillTimer(window_, TIMER_UPDATE);
     KillTimer(window_, TIMER_INPUT);
+    KillTimer(window_, TIMER_SEND);
   }
   DeleteAndForget(arrowInfo_.hbmColor);
   DeleteAndForget(arrowInfo_.hbmMask);

@@ -104,7 +104,10 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       // announcing and posting it) would hold back every later one: the tick
       // takes what the hooks kept all the same.
       TakeDrawnAreas();
-      if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
+      if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) {
+        SendPendingUpdates();
+        ScheduleFollowUp();  // not left to a long tick
+      }
       DispatchReceivedEvents();
       inUpdateTick_ = false;
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
@@ -123,6 +126,9 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
     case TIMER_POSITION:
       KillTimer(window_, TIMER_POSITION);
       ApplyPosition();
+      break;
+    case TIMER_SEND:
+      OnSendTimer();
       break;
     default:
       break;

@@ -11,8 +11,10 @@
 //
 // "live" is zkhost's default, chosen from the session benchmark's stage
 // costs (bench/README.md). The presenter's hooks report where windows draw,
-// and the library looks there on its next update tick (20 ms); the poll,
-// every 2 s over the whole area, is the safety net for drawing that no
+// and the library looks there 10 ms after the report; a viewer handles what
+// arrives as it arrives and paints it at once. The update tick (200 ms) is
+// then only a fallback, and wakes the session seldom while nothing happens;
+// the poll over the whole area is the safety net for drawing that no
 // message announces. Polling fast instead costs a whole-area grab (about
 // 10 ms of CPU under Wine) at every poll, still screen or not.
 struct SessionProfile {
@@ -23,6 +25,10 @@ struct SessionProfile {
   uint32_t pollBands;  // 0: the whole area at every poll
   uint32_t updateIntervalMs;
   uint32_t inputIntervalMs;
+  // .\ZK.ini keys the session starts with (ZK_Init reads them once):
+  // ReportSendDelay (0: at the update tick), DispatchOnPost, PaintUpdatesAtOnce.
+  uint32_t reportSendDelayMs;
+  bool eventDriven;  // DispatchOnPost and PaintUpdatesAtOnce
 };
 
 const std::vector<SessionProfile>& SessionProfiles();
