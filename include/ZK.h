@@ -252,6 +252,10 @@ ZKBool ZKAPI ZK_SetParentWindow(HWND parent);
    default an update is painted with the window's next paint, and one that
    covers the whole window waits 250 ms like every whole-window repaint. */
 #define ZK_INI_PAINT_UPDATES_AT_ONCE "PaintUpdatesAtOnce"
+/* Bool, default 0: the input timer runs only while a pointer move waits to
+   go out (moves still go out at most once an input interval); by default it
+   ticks all the time. */
+#define ZK_INI_INPUT_TIMER_ON_DEMAND "InputTimerOnDemand"
 
 #define ZK_INI_SECTION_COMPRESSION "CompressionMgr"
 /* Compression stages, bools: Huffman (default 1), LZ77 (default 1),

@@ -21,7 +21,8 @@ UpdateInterval=200
 InputUpdateInterval=50
 ReportSendDelay=10
 DispatchOnPost=1
-PaintUpdatesAtOnce=1'
+PaintUpdatesAtOnce=1
+InputTimerOnDemand=1'
 measure() {
   local name=$1 settings=$2 pid c0 s0 c1 s1
   printf '[ZK]\n%s\n' "$settings" > ZK.ini

@@ -99,6 +99,7 @@ void ZKWindow::ResetMembers() {
   reportSendDelay_ = 0;
   dispatchOnPost_ = false;
   paintUpdatesAtOnce_ = 0;
+  inputTimerOnDemand_ = 0;
   sendScheduled_ = false;
   dispatchPosted_ = false;
 }
@@ -261,6 +262,8 @@ void ZKWindow::ReadConfiguration() {
   EnableRLE332(config_.GetBool("CompressionMgr", "EnableRLE332", false));
   EnableRLE565(config_.GetBool("CompressionMgr", "EnableRLE565", true));
   SetLZMaxSearch(config_.GetInt("CompressionMgr", "LZMaxSearch", 32768));
+  // Before the interval: with it the timer starts only for a move.
+  inputTimerOnDemand_ = config_.GetBool("ZK", "InputTimerOnDemand", false);
   SetInputUpdateFrequency(config_.GetInt("ZK", "InputUpdateInterval", 200));
   SetUpdateFrequency(config_.GetInt("ZK", "UpdateInterval", 200));
   lightInputControl_ = config_.GetBool("ZK", "UseLightInputControl", false);

@@ -76,6 +76,7 @@ class ZKWindow : public EventMgr,
   uint32_t GetReportSendDelay() const { return reportSendDelay_; }
   bool IsDispatchOnPost() const { return dispatchOnPost_; }
   bool IsPaintUpdatesAtOnce() const { return paintUpdatesAtOnce_ != 0; }
+  bool IsInputTimerOnDemand() const { return inputTimerOnDemand_ != 0; }
   HWND GetStatisticsDialog() const { return statistics_.GetDialog(); }
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -249,6 +250,7 @@ class ZKWindow : public EventMgr,
   uint32_t reportSendDelay_ = 0;
   std::atomic<bool> dispatchOnPost_{false};
   uint8_t paintUpdatesAtOnce_ = 0;
+  uint8_t inputTimerOnDemand_ = 0;
   // TIMER_SEND is armed.
   bool sendScheduled_ = false;
   // A WM_ZK_DISPATCH posted by a host thread that the worker has not yet taken.

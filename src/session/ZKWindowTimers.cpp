@@ -37,6 +37,7 @@ void ZKWindow::RestartTimer(UINT_PTR timerId) {
   // afterwards posts again.
   restartsPosted_ &= ~TimerBit(timerId);
   KillTimer(window_, timerId);
+  if (timerId == TIMER_INPUT && inputTimerOnDemand_ && pendingMoveSent_) return;
   if (uint32_t intervalMs = TimerInterval(timerId)) SetTimer(window_, timerId, intervalMs, nullptr);
 }
 

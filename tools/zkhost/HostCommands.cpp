@@ -122,6 +122,7 @@ void SetProfileInitSettings(const SessionProfile& profile, InitSettings* setting
   if (!profile.eventDriven) return;
   settings->Set("DispatchOnPost", "1");
   settings->Set("PaintUpdatesAtOnce", "1");
+  settings->Set("InputTimerOnDemand", "1");
 }
 
 bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile) {

@@ -5,7 +5,8 @@ std::string EventDrivenPart(const SessionProfile& profile) {
   std::string text;
   if (profile.reportSendDelayMs)
     text += "; reported drawing sent after " + std::to_string(profile.reportSendDelayMs) + " ms";
-  if (profile.eventDriven) text += "; what arrives handled and painted at once";
+  if (profile.eventDriven)
+    text += "; what arrives handled and painted at once; the input tick only for a move";
   return text;
 }
 }  // namespace

@@ -14,6 +14,7 @@
 // and the library looks there 10 ms after the report; a viewer handles what
 // arrives as it arrives and paints it at once. The update tick (200 ms) is
 // then only a fallback, and wakes the session seldom while nothing happens;
+// the input tick (50 ms) runs only while a pointer move waits;
 // the poll over the whole area is the safety net for drawing that no
 // message announces. Polling fast instead costs a whole-area grab (about
 // 10 ms of CPU under Wine) at every poll, still screen or not.
@@ -26,9 +27,10 @@ struct SessionProfile {
   uint32_t updateIntervalMs;
   uint32_t inputIntervalMs;
   // .\ZK.ini keys the session starts with (ZK_Init reads them once):
-  // ReportSendDelay (0: at the update tick), DispatchOnPost, PaintUpdatesAtOnce.
+  // ReportSendDelay (0: at the update tick), DispatchOnPost, PaintUpdatesAtOnce,
+  // InputTimerOnDemand.
   uint32_t reportSendDelayMs;
-  bool eventDriven;  // DispatchOnPost and PaintUpdatesAtOnce
+  bool eventDriven;  // DispatchOnPost, PaintUpdatesAtOnce and InputTimerOnDemand
 };
 
 const std::vector<SessionProfile>& SessionProfiles();
