@@ -16,7 +16,7 @@ until grep -q '^phase still' content.txt 2>/dev/null; do sleep 0.2; done
 # zkhost's live profile, written out as the library's settings so that each
 # part can be left out.
 live='PollProgressive=0
-PollInterval=2000
+PollInterval=10000
 UpdateInterval=200
 InputUpdateInterval=50
 ReportSendDelay=10

@@ -15,9 +15,10 @@
 // arrives as it arrives and paints it at once. The update tick (200 ms) is
 // then only a fallback, and wakes the session seldom while nothing happens;
 // the input tick (50 ms) runs only while a pointer move waits;
-// the poll over the whole area is the safety net for drawing that no
-// message announces. Polling fast instead costs a whole-area grab (about
-// 10 ms of CPU under Wine) at every poll, still screen or not.
+// the poll over the whole area, every 10 s, is the safety net for drawing
+// that no message announces (a video, a caret). Each poll costs a
+// whole-area grab (about 10 ms of CPU under Wine), still screen or not: at
+// 2 s that was most of a still session's CPU (bench/README.md).
 struct SessionProfile {
   const char* name;
   const char* description;
@@ -26,7 +27,8 @@ struct SessionProfile {
   uint32_t pollBands;  // 0: the whole area at every poll
   uint32_t updateIntervalMs;
   uint32_t inputIntervalMs;
-  // .\ZK.ini keys the session starts with (ZK_Init reads them once):
+  // .\ZK.ini keys the session starts with (ZK_Init reads them once, so a
+  // session switched to this profile while running keeps its own):
   // ReportSendDelay (0: at the update tick), DispatchOnPost, PaintUpdatesAtOnce,
   // InputTimerOnDemand.
   uint32_t reportSendDelayMs;
@@ -37,5 +39,5 @@ const std::vector<SessionProfile>& SessionProfiles();
 // The profile of that name, or null.
 const SessionProfile* FindSessionProfile(const std::string& name);
 const SessionProfile& DefaultSessionProfile();
-// "live: ... (poll the whole area every 2000 ms, ...)" for replies and the usage text.
+// "live: ... (poll the whole area every 10000 ms, ...)" for replies and the usage text.
 std::string DescribeSessionProfile(const SessionProfile& profile);
