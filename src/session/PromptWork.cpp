@@ -3,6 +3,8 @@
 // host hands in handled as soon as the worker is free, instead of both
 // waiting for the update tick. With them a host can keep the tick long (few
 // wake-ups while nothing happens) and still move changes at once.
+// Owner: ZKWindow. Threads: PostReceivedEvent runs on host threads, the rest
+// on the worker.
 #include "session/ZKWindow.h"
 
 #include <algorithm>
