@@ -240,6 +240,22 @@ ZKBool ZKAPI ZK_SetParentWindow(HWND parent);
 /* Milliseconds, default 500: for this long after the presenter's user moved
    the mouse, replayed mouse input is posted rather than injected. */
 #define ZK_INI_LOCAL_MOUSE_OVERRIDE "LocalMouseOverride"
+/* Milliseconds, default 0: 0 sends the drawing that the hooks report at the
+   next update tick; N sends it N ms after its first report (at least the
+   platform's timer floor, 10 ms), and its second look when that is due,
+   whatever the update interval. */
+#define ZK_INI_REPORT_SEND_DELAY "ReportSendDelay"
+/* Bool, default 0: events handed in with ZK_PostEvent are handled as soon
+   as the session's thread is free, not at the next update tick. */
+#define ZK_INI_DISPATCH_ON_POST "DispatchOnPost"
+/* Bool, default 0: a viewer paints each display update as it applies it. By
+   default an update is painted with the window's next paint, and one that
+   covers the whole window waits 250 ms like every whole-window repaint. */
+#define ZK_INI_PAINT_UPDATES_AT_ONCE "PaintUpdatesAtOnce"
+/* Bool, default 0: the input timer runs only while a pointer move waits to
+   go out (moves still go out at most once an input interval); by default it
+   ticks all the time. */
+#define ZK_INI_INPUT_TIMER_ON_DEMAND "InputTimerOnDemand"
 
 #define ZK_INI_SECTION_COMPRESSION "CompressionMgr"
 /* Compression stages, bools: Huffman (default 1), LZ77 (default 1),

@@ -12,7 +12,7 @@ packages=(
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
   libmbedtls-dev openssl dpkg-dev
   clang libclang-rt-14-dev
-  tigervnc-scraping-server
+  tigervnc-scraping-server tigervnc-viewer
   openjdk-17-jdk-headless
 )
 

@@ -16,6 +16,8 @@ area=0,0,1920,1080
 content_args=(--rect "$area" --corpus "$wincorpus" --idle 10 --interval 3000 --timeout 3)
 
 source "$(dirname "$0")/processes.sh"
+# Where zkcontent saves both areas at the end and compares them (the match).
+final_pictures() { mkdir -p "$1-final" && winepath -w "$out/$1-final"; }
 # Follows zkcontent's output; at each phase mark records the time, the CPU of
 # the sharing process and of wineserver, and the bytes sent so far.
 sample_phases() {
@@ -48,7 +50,8 @@ zk_session() {
     port=$(sed -n 's/.* on port \([0-9]*\) as .*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
     bridge=$(sed -n 's/.*bridge port \([0-9]*\) on .*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
     invite=$(sed -n 's/^invitation: \([a-z0-9-]*\).*/\1/p' "$zk_side-present.txt" 2>/dev/null | head -1)
-    [ -n "$bridge" ] && [ -n "$invite" ] && break
+    # All three: the lines may appear between one look and the next.
+    [ -n "$port" ] && [ -n "$bridge" ] && [ -n "$invite" ] && break
     sleep 0.1
   done
   if [ "$zk_side" = zkplain ]; then
@@ -61,7 +64,8 @@ zk_session() {
   for _ in $(seq 100); do presenter=$(wine_pid 'zkhost.exe present'); [ -n "$presenter" ] && break; sleep 0.1; done
   # zkhost prints its figures every 0.25 s: the first picture's last bytes may
   # show a moment after the viewer shows it, so the still part starts 1 s later.
-  wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 2>&1 |
+  wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 1 \
+    --save "$(final_pictures "$zk_side")" 2>&1 |
     sample_phases "$zk_side" "$presenter" zk_bytes
   wine "$bin/zkhost.exe" send bench-presenter stop
   wait
@@ -69,7 +73,9 @@ zk_session() {
 zk_session zk
 zk_session zkplain
 
-# VNC: the scraping server on the same area, the byte counter as its client.
+# VNC: the scraping server on the same area; TigerVNC's viewer where ours
+# was, which zkcontent watches as it watches ours, and the byte counter as a
+# second client (both shared, so that neither disconnects the other).
 vnc_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 X0tigervnc -display "$DISPLAY" -SecurityTypes None -rfbport "$vnc_port" -localhost \
   -Geometry 1920x1080+0+0 > x0vnc.txt 2>&1 &
@@ -80,8 +86,18 @@ for _ in $(seq 100); do
   for _ in $(seq 50); do grep -q '^ready' rfb.txt 2>/dev/null && break 2; kill -0 $counter 2>/dev/null || break; sleep 0.1; done
   kill $counter 2>/dev/null; wait $counter 2>/dev/null
 done
-wine "$bin/zkcontent.exe" "${content_args[@]}" --settle 3 2>&1 | sample_phases vnc "$vnc" vnc_bytes
-kill $counter $vnc 2>/dev/null
-wait $counter $vnc 2>/dev/null
+# Lossless pixels, as the byte counter and our viewer get them.
+vncviewer -Shared -AutoSelect=0 -FullColor -NoJPEG -PreferredEncoding=ZRLE -DotWhenNoCursor=0 \
+  -RemoteResize=0 -geometry 1920x1080+1940+0 "127.0.0.1::$vnc_port" > vncviewer.txt 2>&1 &
+viewer=$!
+# With no window manager on the display, the viewer places its window as if
+# one would add a frame (one pixel left, 20 down): put it where zkcontent looks.
+vnc_window=$(timeout 30 xdotool search --sync --name 'TigerVNC$' | head -1)
+[ -n "$vnc_window" ] && xdotool windowmove "$vnc_window" 1940 0
+wine "$bin/zkcontent.exe" "${content_args[@]}" --watch 1940,0 --settle 3 \
+  --save "$(final_pictures vnc)" 2>&1 |
+  sample_phases vnc "$vnc" vnc_bytes
+kill $viewer $counter $vnc 2>/dev/null
+wait $viewer $counter $vnc 2>/dev/null
 wineserver -k
 exit 0

@@ -8,11 +8,14 @@ cpu_seconds() {
   awk -v t="$ticks" '{ sub(/.*\) /, ""); split($0, f, " "); printf "%.2f", (f[12] + f[13]) / t }' \
     "/proc/$1/stat" 2>/dev/null || echo 0
 }
-# The Linux process of a running Wine program, found by its command line.
+# The Linux process of a running Wine program of this prefix, found by its
+# command line (other people's tests may run the same programs meanwhile).
 wine_pid() {
   local pid
   for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-    { tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null | grep -q "$1" && { echo "$pid"; return; }
+    { tr '\0' ' ' < "/proc/$pid/cmdline"; } 2>/dev/null | grep -q "$1" || continue
+    { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+      { echo "$pid"; return; }
   done
 }
 # This prefix's wineserver: it works in a folder named after the prefix's

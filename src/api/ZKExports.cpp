@@ -64,7 +64,7 @@ ZKBool ZK_WaitForEvents(uint32_t timeoutMs) { return g_session.WaitForEvents(tim
 
 ZKBool ZK_GetQueuedEvent(Event* out) { return g_session.GetQueuedEvent(out) ? 1 : 0; }
 
-ZKBool ZK_PostEvent(const Event* in) { return g_session.PostEvent(in) ? 1 : 0; }
+ZKBool ZK_PostEvent(const Event* in) { return g_session.PostReceivedEvent(in) ? 1 : 0; }
 
 ZKBool ZK_RequestFullUpdate(uint32_t requestId) {
   return PostToSession(WM_ZK_REQUESTFULLUPDATE, requestId, 0);

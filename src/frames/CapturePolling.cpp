@@ -68,10 +68,15 @@ void ZKWindow::OnScreenChanged(WPARAM topLeft, LPARAM bottomRight) {
   recheckLastReport_ = now;
 }
 
-void ZKWindow::TakeDueRechecks() {
-  if (recheck_.IsEmpty()) return;
+uint32_t ZKWindow::RecheckDueIn() const {
   const uint32_t now = GetTickCount();
-  if (now - recheckLastReport_ < kRecheckDelayMs && now - recheckSince_ < kRecheckLimitMs) return;
+  const uint32_t quiet = now - recheckLastReport_, waited = now - recheckSince_;
+  if (quiet >= kRecheckDelayMs || waited >= kRecheckLimitMs) return 0;
+  return std::min(kRecheckDelayMs - quiet, kRecheckLimitMs - waited);
+}
+
+void ZKWindow::TakeDueRechecks() {
+  if (recheck_.IsEmpty() || RecheckDueIn() > 0) return;
   Rect r;
   while (recheck_.TakeHead(&r)) RectList::Add(r);
 }

@@ -36,12 +36,18 @@ void ZKWindow::OnDisplayUpdate(const DisplayUpdateMessage& update) {
   FrameToClient(&r);
   RECT changed = {r.left, r.top, r.right, r.bottom};
   InvalidateWindow(window_, &changed, FALSE, "ZKWindow::OnDisplayUpdate");
+  if (!paintUpdatesAtOnce_) return;
+  // The window's own paint, at once: clipped to what is invalid, so that the
+  // pointer and the marks are drawn once over the new pixels.
+  paintingUpdate_ = true;
+  ::UpdateWindow(window_);
+  paintingUpdate_ = false;
 }
 
 void ZKWindow::PaintClient(HDC dc, const RECT& r, bool forced) {
   RECT client;
   GetClientRect(window_, &client);
-  if (!forced && EqualRect(&r, &client)) {
+  if (!forced && !paintingUpdate_ && EqualRect(&r, &client)) {
     // Whole-window repaints come in bursts (format, palette, scroll, size):
     // the last of a burst paints, once.
     SetTimer(window_, TIMER_REPAINT, kRepaintDelayMs, nullptr);

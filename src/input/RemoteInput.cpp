@@ -107,7 +107,11 @@ void ZKWindow::OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam) {
   int32_t y = static_cast<int16_t>(HIWORD(lParam)) + GetScrollY() - GetMarginY();
   PackedPoint point = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
   if (IsMove(message)) {
-    // Moves go out paced by the input timer, the latest one only.
+    // Moves go out paced by the input timer, the latest one only. On demand,
+    // the first move after a quiet spell starts it; the later ones must not
+    // put it off.
+    if (inputTimerOnDemand_ && pendingMoveSent_ && inputInterval_)
+      SetTimer(window_, TIMER_INPUT, inputInterval_, nullptr);
     pendingMove_ = point;
     pendingMoveSent_ = 0;
     return;
@@ -116,6 +120,9 @@ void ZKWindow::OnMouseInput(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ZKWindow::OnInputTick() {
+  // On demand the timer stops with each move sent: the next move starts it,
+  // an interval on, so that moves still go out at most once an interval.
+  if (inputTimerOnDemand_) KillTimer(window_, TIMER_INPUT);
   if (pendingMoveSent_) return;
   pendingMoveSent_ = 1;
   SendPointer(WM_MOUSEMOVE, 0, pendingMove_);

@@ -16,6 +16,7 @@ enum SessionMessage : UINT {
   WM_ZK_CLEARANNOTATION = 0x1407,
   WM_ZK_POLL = 0x1408,  // wParam signed band count
   WM_ZK_RESTARTTIMER = 0x1409,  // wParam timer id; the setters' hand-over to the worker
+  WM_ZK_DISPATCH = 0x140A,  // events were handed in (with DispatchOnPost)
   WM_ZK_ENABLEANNOTATION = 0x2400,
 };
 
@@ -26,6 +27,7 @@ enum SessionTimer : UINT_PTR {
   TIMER_POLL = 1002,
   TIMER_POSITION = 1003,
   TIMER_REPAINT = 1004,
+  TIMER_SEND = 1005,  // reported drawing, or its second look, is due (with ReportSendDelay)
 };
 
 // Display modes, derived by ZKWindow::SetDisplayMode.

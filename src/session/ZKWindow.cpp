@@ -1,5 +1,7 @@
 #include "session/ZKWindow.h"
 
+#include <algorithm>
+
 #include "common/Trace.h"
 #include "compression/DecodeFailureMessageBox.h"
 #include "hooks/ZKHooks.h"
@@ -94,6 +96,12 @@ void ZKWindow::ResetMembers() {
   updateInterval_ = 200;
   restartsPosted_ = 0;  // any still marked went to the last session's window
   setterPollPosted_ = false;
+  reportSendDelay_ = 0;
+  dispatchOnPost_ = false;
+  paintUpdatesAtOnce_ = 0;
+  inputTimerOnDemand_ = 0;
+  sendScheduled_ = false;
+  dispatchPosted_ = false;
 }
 
 bool ZKWindow::Release() {
@@ -254,6 +262,8 @@ void ZKWindow::ReadConfiguration() {
   EnableRLE332(config_.GetBool("CompressionMgr", "EnableRLE332", false));
   EnableRLE565(config_.GetBool("CompressionMgr", "EnableRLE565", true));
   SetLZMaxSearch(config_.GetInt("CompressionMgr", "LZMaxSearch", 32768));
+  // Before the interval: with it the timer starts only for a move.
+  inputTimerOnDemand_ = config_.GetBool("ZK", "InputTimerOnDemand", false);
   SetInputUpdateFrequency(config_.GetInt("ZK", "InputUpdateInterval", 200));
   SetUpdateFrequency(config_.GetInt("ZK", "UpdateInterval", 200));
   lightInputControl_ = config_.GetBool("ZK", "UseLightInputControl", false);
@@ -267,6 +277,9 @@ void ZKWindow::ReadConfiguration() {
   SetMaxQueueSize(config_.GetInt("EventMgr", "MaxQueueSize", 32768));
   if (showStatistics_) statistics_.Create(module_, window_);
   localMouseOverride_ = config_.GetInt("ZK", "LocalMouseOverride", 500);
+  reportSendDelay_ = static_cast<uint32_t>(std::max(config_.GetInt("ZK", "ReportSendDelay", 0), 0));
+  dispatchOnPost_ = config_.GetBool("ZK", "DispatchOnPost", false);
+  paintUpdatesAtOnce_ = config_.GetBool("ZK", "PaintUpdatesAtOnce", false);
 }
 
 bool ZKWindow::Destroy() {
@@ -279,6 +292,7 @@ bool ZKWindow::Destroy() {
     KillTimer(window_, TIMER_POLL);
     KillTimer(window_, TIMER_UPDATE);
     KillTimer(window_, TIMER_INPUT);
+    KillTimer(window_, TIMER_SEND);
   }
   DeleteAndForget(arrowInfo_.hbmColor);
   DeleteAndForget(arrowInfo_.hbmMask);

@@ -56,6 +56,10 @@ class ZKWindow : public EventMgr,
   // the worker applies it 200 ms later, once the host has stopped moving it.
   bool SetPosition(uint32_t x, uint32_t y, uint32_t width, uint32_t height, bool visible);
 
+  // Host thread. ZK_PostEvent: queues the event for the worker, and with
+  // DispatchOnPost wakes the worker to handle it at once.
+  bool PostReceivedEvent(const Event* in);
+
   HWND GetWindow() const { return window_; }
   int GetDisplayMode() const { return displayMode_; }
   UINT GetRoleFlags() const { return roleFlags_; }
@@ -69,6 +73,10 @@ class ZKWindow : public EventMgr,
   uint32_t GetLocalMouseOverride() const { return localMouseOverride_; }
   bool IsLightInputControl() const { return lightInputControl_ != 0; }
   bool IsShowStatistics() const { return showStatistics_ != 0; }
+  uint32_t GetReportSendDelay() const { return reportSendDelay_; }
+  bool IsDispatchOnPost() const { return dispatchOnPost_; }
+  bool IsPaintUpdatesAtOnce() const { return paintUpdatesAtOnce_ != 0; }
+  bool IsInputTimerOnDemand() const { return inputTimerOnDemand_ != 0; }
   HWND GetStatisticsDialog() const { return statistics_.GetDialog(); }
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -126,6 +134,13 @@ class ZKWindow : public EventMgr,
   static uint32_t TimerBit(UINT_PTR timerId);
   void DispatchReceivedEvents();
   void RunStarvedUpdateTick();
+  // With ReportSendDelay: arms TIMER_SEND for reported drawing, or for the
+  // second look at it when that is due; and what it runs.
+  void ScheduleReportedSend();
+  void ScheduleRecheck();
+  // After a send: for what is still pending, else for the second look.
+  void ScheduleFollowUp();
+  void OnSendTimer();
   void ApplyPosition();
 
   // Capture polling (frames/CapturePolling.cpp).
@@ -134,6 +149,9 @@ class ZKWindow : public EventMgr,
   bool AcceptsRect(const Rect& r) const;
   bool SendPendingUpdates();
   void TakeDueRechecks();
+  // Milliseconds until the second look is due (0: now); the recheck list
+  // must not be empty.
+  uint32_t RecheckDueIn() const;
   Rect ScreenClientRect() const;
 
   // Application sharing (sharing/ClickToShare.cpp, sharing/HostWindowHole.cpp).
@@ -228,6 +246,17 @@ class ZKWindow : public EventMgr,
   uint32_t lastUpdateTick_ = 0;
   bool updateTicking_ = false;
   bool inUpdateTick_ = false;
+  // Configuration of the event-driven paths (0 / false: the update tick's).
+  uint32_t reportSendDelay_ = 0;
+  std::atomic<bool> dispatchOnPost_{false};
+  uint8_t paintUpdatesAtOnce_ = 0;
+  uint8_t inputTimerOnDemand_ = 0;
+  // TIMER_SEND is armed.
+  bool sendScheduled_ = false;
+  // A WM_ZK_DISPATCH posted by a host thread that the worker has not yet taken.
+  std::atomic<bool> dispatchPosted_{false};
+  // OnDisplayUpdate paints through the window's own paint, now and in full.
+  bool paintingUpdate_ = false;
   std::atomic<uint32_t> inputInterval_{0};
   std::atomic<uint32_t> pollInterval_{0};
   // Timers (one bit each) whose restart a host thread has posted to the

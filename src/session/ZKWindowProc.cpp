@@ -120,6 +120,7 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ZK_DIRTYRECT:
       OnScreenChanged(wParam, lParam);
       TakeDrawnAreas();
+      ScheduleReportedSend();
       break;
     case WM_ZKHOOK_MOUSE:
       OnMouseInput(static_cast<UINT>(wParam), 0, lParam);
@@ -171,6 +172,10 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ZK_POLL:
       setterPollPosted_ = false;  // before the settings are read: a newer setter posts again
       OnPoll(static_cast<int>(wParam));
+      break;
+    case WM_ZK_DISPATCH:
+      dispatchPosted_ = false;  // before the pass: events handed in during it post again
+      DispatchReceivedEvents();
       break;
     case WM_ZK_RESTARTTIMER:
       RestartTimer(static_cast<UINT_PTR>(wParam));

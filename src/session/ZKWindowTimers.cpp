@@ -37,6 +37,7 @@ void ZKWindow::RestartTimer(UINT_PTR timerId) {
   // afterwards posts again.
   restartsPosted_ &= ~TimerBit(timerId);
   KillTimer(window_, timerId);
+  if (timerId == TIMER_INPUT && inputTimerOnDemand_ && pendingMoveSent_) return;
   if (uint32_t intervalMs = TimerInterval(timerId)) SetTimer(window_, timerId, intervalMs, nullptr);
 }
 
@@ -104,7 +105,10 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
       // announcing and posting it) would hold back every later one: the tick
       // takes what the hooks kept all the same.
       TakeDrawnAreas();
-      if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) SendPendingUpdates();
+      if (displayMode_ == ZKM_CAPTURE && !inSizeMove_) {
+        SendPendingUpdates();
+        ScheduleFollowUp();  // not left to a long tick
+      }
       DispatchReceivedEvents();
       inUpdateTick_ = false;
       if (updateInterval_) SetTimer(window_, TIMER_UPDATE, updateInterval_, nullptr);
@@ -123,6 +127,9 @@ void ZKWindow::OnTimer(UINT_PTR timerId) {
     case TIMER_POSITION:
       KillTimer(window_, TIMER_POSITION);
       ApplyPosition();
+      break;
+    case TIMER_SEND:
+      OnSendTimer();
       break;
     default:
       break;

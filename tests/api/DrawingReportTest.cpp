@@ -122,3 +122,33 @@ TEST_F(DrawingReports, ARepaintingProgramNeitherFloodsTheWorkerNorGoesUnreported
   EXPECT_TRUE(AnUpdateMeets(events, kPlaces[0])) << "the first place was not sent";
   EXPECT_TRUE(AnUpdateMeets(events, kPlaces[1])) << "the second place was not sent";
 }
+
+TEST_F(DrawingReports, WithReportSendDelayReportedDrawingGoesOutWithoutAnUpdateTick) {
+  // No update tick falls due within the test, and no poll looks anywhere.
+  ASSERT_TRUE(Start(
+      "[ZK]\nCaptureDesktop=1\nEnablePolling=0\nUpdateInterval=600000\nReportSendDelay=10\n"));
+  ASSERT_TRUE(ShowAt(kSessionX, kSessionY, kSessionWidth, kSessionHeight));
+  ASSERT_EQ(zk().EnableCapture(1, 5), 1);
+  // The first look at the whole picture, at a tick of the test's choosing.
+  ASSERT_TRUE(DispatchNow());
+  TakeQueuedEvents(zk());
+  spy_.Clear();
+
+  const RECT& place = kPlaces[0];
+  HWND drawn = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "reported",
+                               WS_POPUP | WS_VISIBLE, place.left, place.top,
+                               place.right - place.left, place.bottom - place.top, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(drawn, nullptr);
+  EventList events;
+  bool sent = false;
+  for (int round = 0; round < 200 && !sent; ++round) {
+    MSG message;  // this thread paints the window, and the paint is reported
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    sent = CollectUntil(zk(), &events, [&](const EventList& e) { return AnUpdateMeets(e, place); },
+                        50);
+  }
+  DestroyWindow(drawn);
+  EXPECT_TRUE(sent) << "the reported window's place was not sent";
+  EXPECT_TRUE(spy_.Taken(IsUpdateTick).empty()) << "an update tick ran";
+}

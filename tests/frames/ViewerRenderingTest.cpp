@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 
 #include "events/MessageBytes.h"
@@ -19,6 +20,7 @@ class ViewerRenderingTest : public ::testing::Test {
   void TearDown() override {
     if (hook_) UnhookWindowsHookEx(hook_);
     TestSession().Release();
+    DeleteFileA("ZK.ini");
   }
 
   HWND Show(int width, int height) {
@@ -179,4 +181,79 @@ TEST_F(ViewerRenderingTest, HostileDisplayMessagesLeaveTheFrameAndTheSessionInta
   EXPECT_TRUE(Shows(window, [](const Grab& g) {
     return g.At(39, 50) == kGrey && g.At(100, 50) == PatternAt(60, 30);
   }));
+}
+
+namespace {
+// A window's worth of one colour, bottom-up, 3 bytes per pixel.
+std::vector<uint8_t> Solid(int width, int height, uint8_t blue, uint8_t green, uint8_t red) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0; i < pixels.size(); i += 3) pixels[i] = blue, pixels[i + 1] = green,
+                                                 pixels[i + 2] = red;
+  return pixels;
+}
+
+// Hands a received display update in as a host does (ZK_PostEvent).
+void HandInRawUpdate(uint16_t width, uint16_t height, const std::vector<uint8_t>& pixels) {
+  std::vector<uint8_t> stream(1 + pixels.size());  // stage 0: raw pixels
+  std::copy(pixels.begin(), pixels.end(), stream.begin() + 1);
+  std::vector<uint8_t> payload = BytesOf(DisplayUpdateMessage{
+      0, 0, 0, width, height, static_cast<uint32_t>(stream.size()), stream.data()});
+  Event event = {ZKP_DISPLAYUPDATE, static_cast<uint32_t>(payload.size()), payload.data()};
+  ASSERT_TRUE(TestSession().PostReceivedEvent(&event));
+}
+
+void HandInDisplayFormat(uint16_t width, uint16_t height) {
+  std::vector<uint8_t> payload = BytesOf(DisplayFormatMessage{0, width, height});
+  Event event = {ZKP_DISPLAYFORMAT, static_cast<uint32_t>(payload.size()), payload.data()};
+  ASSERT_TRUE(TestSession().PostReceivedEvent(&event));
+}
+}  // namespace
+
+class ViewerPaintTiming : public ViewerRenderingTest {
+ protected:
+  // A frame as large as the window, shown, and no deferred repaint left to
+  // come: the test's own whole-window invalidation restarts any that was
+  // pending, and its repaint is awaited.
+  HWND ShowSettledFrame() {
+    HWND window = Show(200, 100);
+    ShowFrame(200, 100);
+    EXPECT_TRUE(Shows(window, [](const Grab& g) { return g.At(150, 60) == PatternAt(150, 60); }));
+    CountRepaints(window);
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_TRUE(PumpUntil([] { return repaints_ >= 1; }, 5000));
+    repaints_ = 0;
+    return window;
+  }
+  // Sends a whole-window update of one colour and waits until it shows.
+  bool ShowsWholeWindowUpdate(HWND window) {
+    PostRawUpdate(0, 0, 0, 200, 100, Solid(200, 100, 0x30, 0x60, 0x90));
+    return Shows(window, [](const Grab& g) {
+      return g.At(150, 60) == RGB(0x90, 0x60, 0x30) && g.At(199, 99) == RGB(0x90, 0x60, 0x30);
+    });
+  }
+};
+
+TEST_F(ViewerPaintTiming, AnUpdateOfTheWholeWindowWaitsForTheDeferredRepaintByDefault) {
+  HWND window = ShowSettledFrame();
+  ASSERT_TRUE(ShowsWholeWindowUpdate(window));
+  EXPECT_EQ(repaints_, 1) << "the screen showed it only through the deferred repaint";
+}
+
+TEST_F(ViewerPaintTiming, PaintUpdatesAtOncePaintsAWholeWindowUpdateAsItIsApplied) {
+  WritePrivateProfileStringA("ZK", "PaintUpdatesAtOnce", "1", ".\\ZK.ini");
+  HWND window = ShowSettledFrame();
+  ASSERT_TRUE(TestSession().IsPaintUpdatesAtOnce());
+  ASSERT_TRUE(ShowsWholeWindowUpdate(window));
+  EXPECT_EQ(repaints_, 0) << "shown before any deferred repaint";
+}
+
+TEST_F(ViewerPaintTiming, DispatchOnPostHandlesWhatAHostHandsInWithoutAnUpdateTick) {
+  // No update tick comes within the test: only the hand-over can show it.
+  WritePrivateProfileStringA("ZK", "UpdateInterval", "600000", ".\\ZK.ini");
+  WritePrivateProfileStringA("ZK", "DispatchOnPost", "1", ".\\ZK.ini");
+  HWND window = Show(200, 100);
+  ASSERT_EQ(TestSession().GetUpdateInterval(), 600000u);
+  HandInDisplayFormat(200, 100);
+  HandInRawUpdate(200, 100, ColumnPattern(200, 100));
+  EXPECT_TRUE(Shows(window, [](const Grab& g) { return g.At(150, 60) == PatternAt(150, 60); }));
 }

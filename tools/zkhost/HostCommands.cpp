@@ -6,6 +6,7 @@
 
 #include "AnnotationCommands.h"
 #include "CommandWords.h"
+#include "InitSettings.h"
 #include "ControlCommands.h"
 #include "SharingCommands.h"
 
@@ -113,6 +114,15 @@ const std::vector<HostCommand>& HostCommands() {
        kInBoth, Profile},
   };
   return commands;
+}
+
+void SetProfileInitSettings(const SessionProfile& profile, InitSettings* settings) {
+  if (profile.reportSendDelayMs)
+    settings->Set("ReportSendDelay", std::to_string(profile.reportSendDelayMs).c_str());
+  if (!profile.eventDriven) return;
+  settings->Set("DispatchOnPost", "1");
+  settings->Set("PaintUpdatesAtOnce", "1");
+  settings->Set("InputTimerOnDemand", "1");
 }
 
 bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile) {

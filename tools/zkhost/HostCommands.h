@@ -8,6 +8,7 @@
 #include "SharedWindowList.h"
 #include "ZKLibrary.h"
 
+class InitSettings;
 class PresenterHost;
 class ViewerHost;
 
@@ -44,6 +45,8 @@ struct HostSession {
 // Sets the profile's frequencies through the library's exports (a running
 // session); a profile that leaves the library's settings sets nothing.
 bool ApplySessionProfile(ZKLibrary& zk, const SessionProfile& profile);
+// Writes the profile's start-up keys for the ZK_Init that follows.
+void SetProfileInitSettings(const SessionProfile& profile, InitSettings* settings);
 
 enum HostRole : unsigned { kInPresenter = 1, kInViewer = 2, kInBoth = 3 };
 

@@ -1,9 +1,21 @@
 #include "SessionProfile.h"
 
+namespace {
+std::string EventDrivenPart(const SessionProfile& profile) {
+  std::string text;
+  if (profile.reportSendDelayMs)
+    text += "; reported drawing sent after " + std::to_string(profile.reportSendDelayMs) + " ms";
+  if (profile.eventDriven)
+    text += "; what arrives handled and painted at once; the input tick only for a move";
+  return text;
+}
+}  // namespace
+
 const std::vector<SessionProfile>& SessionProfiles() {
   static const std::vector<SessionProfile> profiles = {
-      {"live", "changes reach viewers within a few tenths of a second", true, 2000, 0, 20, 50},
-      {"library", "the library's settings: .\\ZK.ini, or its defaults", false, 0, 0, 0, 0},
+      {"live", "changes reach viewers as they happen", true, 10000, 0, 200, 50, 10, true},
+      {"library", "the library's settings: .\\ZK.ini, or its defaults", false, 0, 0, 0, 0, 0,
+       false},
   };
   return profiles;
 }
@@ -24,5 +36,5 @@ std::string DescribeSessionProfile(const SessionProfile& profile) {
                          : "the whole area every ";
   return text + " (poll " + poll + std::to_string(profile.pollIntervalMs) + " ms, update every " +
          std::to_string(profile.updateIntervalMs) + " ms, input every " +
-         std::to_string(profile.inputIntervalMs) + " ms)";
+         std::to_string(profile.inputIntervalMs) + " ms" + EventDrivenPart(profile) + ")";
 }

@@ -11,10 +11,14 @@
 //
 // "live" is zkhost's default, chosen from the session benchmark's stage
 // costs (bench/README.md). The presenter's hooks report where windows draw,
-// and the library looks there on its next update tick (20 ms); the poll,
-// every 2 s over the whole area, is the safety net for drawing that no
-// message announces. Polling fast instead costs a whole-area grab (about
-// 10 ms of CPU under Wine) at every poll, still screen or not.
+// and the library looks there 10 ms after the report; a viewer handles what
+// arrives as it arrives and paints it at once. The update tick (200 ms) is
+// then only a fallback, and wakes the session seldom while nothing happens;
+// the input tick (50 ms) runs only while a pointer move waits;
+// the poll over the whole area, every 10 s, is the safety net for drawing
+// that no message announces (a video, a caret). Each poll costs a
+// whole-area grab (about 10 ms of CPU under Wine), still screen or not: at
+// 2 s that was most of a still session's CPU (bench/README.md).
 struct SessionProfile {
   const char* name;
   const char* description;
@@ -23,11 +27,17 @@ struct SessionProfile {
   uint32_t pollBands;  // 0: the whole area at every poll
   uint32_t updateIntervalMs;
   uint32_t inputIntervalMs;
+  // .\ZK.ini keys the session starts with (ZK_Init reads them once, so a
+  // session switched to this profile while running keeps its own):
+  // ReportSendDelay (0: at the update tick), DispatchOnPost, PaintUpdatesAtOnce,
+  // InputTimerOnDemand.
+  uint32_t reportSendDelayMs;
+  bool eventDriven;  // DispatchOnPost, PaintUpdatesAtOnce and InputTimerOnDemand
 };
 
 const std::vector<SessionProfile>& SessionProfiles();
 // The profile of that name, or null.
 const SessionProfile* FindSessionProfile(const std::string& name);
 const SessionProfile& DefaultSessionProfile();
-// "live: ... (poll the whole area every 2000 ms, ...)" for replies and the usage text.
+// "live: ... (poll the whole area every 10000 ms, ...)" for replies and the usage text.
 std::string DescribeSessionProfile(const SessionProfile& profile);

@@ -254,7 +254,14 @@ bool InitPresenter(const CommandLine& line, ZKLibrary& zk, HWND hostWindow) {
   // Share the desktop under the frame, no application needed.
   if (line.desktop) settings.Set("CaptureDesktop", "1");
   if (line.stats) settings.Set("ShowStatistics", "1");
+  SetProfileInitSettings(*line.profile, &settings);
   return zk.Init(hostWindow) != 0;
+}
+
+bool InitViewer(const CommandLine& line, ZKLibrary& zk) {
+  InitSettings settings;
+  SetProfileInitSettings(*line.profile, &settings);
+  return zk.Init(nullptr) != 0;
 }
 
 int RunPresent(const CommandLine& line) {
@@ -354,7 +361,7 @@ int RunView(CommandLine line) {
     return 1;
   }
   // Every session starts as a viewer: nothing to enable.
-  if (!zk.Init(nullptr)) {
+  if (!InitViewer(line, zk)) {
     std::fprintf(stderr, "ZK_Init failed\n");
     return 1;
   }
