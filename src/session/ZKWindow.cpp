@@ -96,6 +96,7 @@ void ZKWindow::ResetMembers() {
   updateInterval_ = 200;
   restartsPosted_ = 0;  // any still marked went to the last session's window
   setterPollPosted_ = false;
+  dispatchingReceived_ = false;
   reportSendDelay_ = 0;
   dispatchOnPost_ = false;
   paintUpdatesAtOnce_ = 0;

@@ -246,6 +246,7 @@ class ZKWindow : public EventMgr,
   uint32_t lastUpdateTick_ = 0;
   bool updateTicking_ = false;
   bool inUpdateTick_ = false;
+  bool dispatchingReceived_ = false;  // a pass, or the boxes it reports in, under way
   // Configuration of the event-driven paths (0 / false: the update tick's).
   uint32_t reportSendDelay_ = 0;
   std::atomic<bool> dispatchOnPost_{false};

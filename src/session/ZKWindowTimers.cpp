@@ -77,11 +77,20 @@ bool ZKWindow::SetPollFrequency(uint32_t intervalMs, bool exclusive, uint32_t ba
 }
 
 void ZKWindow::DispatchReceivedEvents() {
-  // Handlers run under the queue lock. A decoder's failure is reported (in a
-  // message box, by default) only once the lock is left, so that host threads
-  // never wait for the user.
-  DecodeFailureHold reportsAfterTheLock;
-  DispatchEvents();
+  // A decoder's message box pumps messages while it waits: a pass asked for
+  // meanwhile (a tick, a host handing in more) waits for the box instead of
+  // nesting inside it, or a peer sending corrupt streams would stack boxes
+  // until the worker's stack ran out.
+  if (dispatchingReceived_) return;
+  dispatchingReceived_ = true;
+  {
+    // Handlers run under the queue lock. A decoder's failure is reported (in
+    // a message box, by default) only once the lock is left, so that host
+    // threads never wait for the user.
+    DecodeFailureHold reportsAfterTheLock;
+    DispatchEvents();
+  }
+  dispatchingReceived_ = false;
 }
 
 void ZKWindow::RunStarvedUpdateTick() {

@@ -151,6 +151,17 @@ HWND MessageBoxOf(DWORD threadId) {
   return box;
 }
 
+BOOL CALLBACK CountBox(HWND window, LPARAM count) {
+  if (IsMessageBox(window)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+int MessageBoxCount(DWORD threadId) {
+  int count = 0;
+  EnumThreadWindows(threadId, CountBox, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
 // Plays the user who answers every message box of one thread: a hook on it
 // presses OK as soon as a box is set up. Counts the boxes.
 class MessageBoxAnswerer {
@@ -410,6 +421,27 @@ TEST_F(HostThreads, ReleaseClosesABoxThatWaitsForTheUser) {
   EXPECT_EQ(after.threads, before.threads);
   EXPECT_EQ(after.handles, before.handles) << "the worker was cut off, not ended";
   EXPECT_EQ(after.windows, before.windows);
+  DeleteFileA(kLZ77DumpFile);
+}
+
+// With DispatchOnPost every event a host hands in asks the worker for a
+// pass; a box's own message loop takes those asks while it waits. A peer
+// that keeps sending corrupt streams must not stack one box (and one pass)
+// inside another until the worker's stack runs out.
+TEST_F(HostThreads, CorruptStreamsHandedInWhileABoxWaitsOpenNoSecondBox) {
+  ASSERT_TRUE(Start("[ZK]\nDispatchOnPost=1\n"));
+  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYFORMAT, DisplayFormatPayload(1, 64, 64)));
+  ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYUPDATE,
+                           DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())));
+  ASSERT_TRUE(PumpUntil([&] { return MessageBoxOf(spy_.WorkerThreadId()) != nullptr; }, 10000));
+
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(PostReceived(zk(), ZKP_DISPLAYUPDATE,
+                             DisplayUpdatePayload(1, 0, 0, 64, 64, CorruptStream())));
+  // The asks were posted before this tick, which the box's loop runs after them.
+  ASSERT_TRUE(DispatchNow());
+  EXPECT_EQ(MessageBoxCount(spy_.WorkerThreadId()), 1);
+  EXPECT_EQ(zk().Release(), 1);  // closes the box
   DeleteFileA(kLZ77DumpFile);
 }
 
