@@ -203,4 +203,26 @@ TEST_F(ViewerModelTest, MarksBeyondTheLimitOrLargerThanThePictureAreRefused) {
   EXPECT_TRUE(model_.Marks().empty());
 }
 
+// Many small updates between two looks must not grow the report without
+// end: past a bound it becomes the whole picture, which still covers them.
+TEST_F(ViewerModelTest, ManySeparateUpdatesAreReportedAsTheWholePicture) {
+  const Pixels first = PatternPicture(64, 64, 9), second = PatternPicture(64, 64, 10);
+  SendWhole(64, 64, first);
+  Pixels held = first;
+  for (int32_t y = 0; y < 64; ++y)
+    for (int32_t x = 0; x < 64; x += 8) {
+      const Rect r{x, y, x + 4, y + 1};
+      ASSERT_EQ(Post(ZKP_DISPLAYUPDATE, PartialUpdate(held, second, 64, 64, r)),
+                ViewerEventResult::APPLIED);
+      Pixels piece(4 * 3);
+      ExtractRect(3, 64, 64, second.data(), x, y, 4, 1, piece.data());
+      InsertRect(3, x, y, 4, 1, piece.data(), 64, 64, held.data());
+    }
+  EXPECT_EQ(Held(), held);
+  const std::vector<Rect> changed = model_.TakeChanges().picture;
+  ASSERT_FALSE(changed.empty());
+  EXPECT_LE(changed.size(), 257u);
+  EXPECT_EQ(changed[0], (Rect{0, 0, 64, 64}));
+}
+
 }  // namespace
