@@ -4,6 +4,7 @@
 #include <new>
 
 #include "frames/PictureBounds.h"
+#include "frames/UpdatePlacement.h"
 
 bool ViewerPicture::ChangeFormat(int32_t width, int32_t height) {
   if (!PictureFitsInMemory(width, height)) return false;
@@ -44,19 +45,13 @@ void ViewerPicture::SetPalette(const uint8_t* entries) {
 
 bool ViewerPicture::ApplyUpdate(const DisplayUpdateMessage& update, Rect* changed) {
   if (!hasFormat_) return false;
-  if (update.width == width_ && update.height == height_) {
-    // The whole picture, wherever the message places it.
-    if (!ApplyWhole(update)) return false;
-    *changed = Bounds();
-    return true;
-  }
-  if (update.width > width_ || update.height > height_) return false;
-  if (update.left + update.width > width_ || update.top + update.height > height_) return false;
-  // Only whole groups of 4 columns are decoded, as the sender's rectangles are.
-  const int32_t width = PictureWidth(update.width);
-  if (width == 0 || update.height == 0 || !ApplyPartial(update, width)) return false;
-  *changed = Rect{update.left, update.top, update.left + width, update.top + update.height};
-  return true;
+  const UpdatePlacement placement = PlaceUpdate(update, width_, height_);
+  const bool applied = placement.place == UpdatePlace::WHOLE
+                           ? ApplyWhole(update)
+                           : placement.place == UpdatePlace::PART &&
+                                 ApplyPartial(update, placement.rect);
+  if (applied) *changed = placement.rect;
+  return applied;
 }
 
 bool ViewerPicture::ApplyWhole(const DisplayUpdateMessage& update) {
@@ -66,20 +61,20 @@ bool ViewerPicture::ApplyWhole(const DisplayUpdateMessage& update) {
                            static_cast<uint32_t>(pixels_.size()), pixels_.data()) != 0;
 }
 
-bool ViewerPicture::ApplyPartial(const DisplayUpdateMessage& update, int32_t width) {
-  const size_t bytes = static_cast<size_t>(width) * update.height * 3;
+bool ViewerPicture::ApplyPartial(const DisplayUpdateMessage& update, const Rect& r) {
+  const size_t bytes = static_cast<size_t>(r.Width()) * r.Height() * 3;
   try {
     scratch_.resize(bytes);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  ExtractRect(3, width_, height_, pixels_.data(), update.left, update.top, width, update.height,
+  ExtractRect(3, width_, height_, pixels_.data(), r.left, r.top, r.Width(), r.Height(),
               scratch_.data());
   InstallPalette();
   if (!codec_.Decompress(update.streamLength, update.stream, static_cast<uint32_t>(bytes),
                          scratch_.data()))
     return false;
-  InsertRect(3, update.left, update.top, width, update.height, scratch_.data(), width_, height_,
+  InsertRect(3, r.left, r.top, r.Width(), r.Height(), scratch_.data(), width_, height_,
              pixels_.data());
   return true;
 }

@@ -46,7 +46,7 @@ class ViewerPicture {
 
  private:
   bool ApplyWhole(const DisplayUpdateMessage& update);
-  bool ApplyPartial(const DisplayUpdateMessage& update, int32_t width);
+  bool ApplyPartial(const DisplayUpdateMessage& update, const Rect& r);
   void InstallPalette() const { SetPaletteTable(palette_); }
 
   CompressionMgr codec_;
