@@ -227,10 +227,10 @@ void FrameMgr::SaveOverlap(int32_t width, int32_t height) {
   if (captureFormat_.Width() < frameFormat_.Width() ||
       captureFormat_.Height() < frameFormat_.Height())
     captureFormat_.Set(frameFormat_.Width(), frameFormat_.Height());
-  // The overlap is cut from the old frame, so it never reaches beyond it, and
-  // measured with the new width as the new format will round it.
-  overlapWidth_ = std::min(frameFormat_.Width(), std::max(width, 0) & ~3);
-  overlapHeight_ = std::min(frameFormat_.Height(), std::max(height, 0));
+  const PictureOverlap overlap =
+      KeptOverlap(frameFormat_.Width(), frameFormat_.Height(), width, height);
+  overlapWidth_ = overlap.width;
+  overlapHeight_ = overlap.height;
   uint32_t bytes = static_cast<uint32_t>(overlapWidth_) * overlapHeight_ * 3;
   if (!frameBuffer_ || bytes == 0 ||
       (bytes > scratchBytes_ && !Resize(&scratch_, &scratchBytes_, bytes + kSpareBytes))) {
@@ -263,8 +263,7 @@ void FrameMgr::RemapPalette() {
   if (!frameBuffer_) return;
   uint32_t pixels = frameFormat_.PixelCount();
   if (pixels > workBytes_ && !Resize(&work_, &workBytes_, pixels + kSpareBytes)) return;
-  Quantize332(pixels, frameBuffer_, work_);
-  ExpandPalette332(pixels, work_, frameBuffer_);
+  RemapThroughPalette(pixels, frameBuffer_, work_);
 }
 
 void FrameMgr::FrameToClient(Rect* r) const {

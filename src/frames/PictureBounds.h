@@ -24,6 +24,19 @@ constexpr uint32_t kBlankPictureColour = 0x808080;
 inline int32_t PictureWidth(int32_t width) { return width < 0 ? 0 : width & ~3; }
 inline int32_t PictureHeight(int32_t height) { return height < 0 ? 0 : height; }
 
+// The top-left part of a picture kept across a change of its format: cut
+// from the old picture, so never beyond it, and measured with the new width
+// as the new format rounds it.
+struct PictureOverlap {
+  int32_t width;
+  int32_t height;
+};
+inline PictureOverlap KeptOverlap(int32_t oldWidth, int32_t oldHeight, int32_t newWidth,
+                                  int32_t newHeight) {
+  const int32_t width = PictureWidth(newWidth), height = PictureHeight(newHeight);
+  return {oldWidth < width ? oldWidth : width, oldHeight < height ? oldHeight : height};
+}
+
 inline bool PictureFitsInMemory(int32_t width, int32_t height) {
   if (width < 0 || height < 0) return false;
   const uint64_t image =

@@ -9,9 +9,8 @@
 bool ViewerPicture::ChangeFormat(int32_t width, int32_t height) {
   if (!PictureFitsInMemory(width, height)) return false;
   const int32_t newWidth = PictureWidth(width), newHeight = PictureHeight(height);
-  // The overlap is cut from the old picture and measured with the new width
-  // as the new format rounds it.
-  const int32_t keepWidth = std::min(width_, newWidth), keepHeight = std::min(height_, newHeight);
+  const PictureOverlap overlap = KeptOverlap(width_, height_, width, height);
+  const int32_t keepWidth = overlap.width, keepHeight = overlap.height;
   try {
     std::vector<uint8_t> kept(static_cast<size_t>(keepWidth) * keepHeight * 3);
     if (!kept.empty())
@@ -39,8 +38,7 @@ void ViewerPicture::SetPalette(const uint8_t* entries) {
   InstallPalette();
   const uint32_t count = static_cast<uint32_t>(width_) * height_;
   std::vector<uint8_t> values(count);
-  Quantize332(count, pixels_.data(), values.data());
-  ExpandPalette332(count, values.data(), pixels_.data());
+  RemapThroughPalette(count, pixels_.data(), values.data());
 }
 
 bool ViewerPicture::ApplyUpdate(const DisplayUpdateMessage& update, Rect* changed) {
