@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "frames/Rect.h"
@@ -39,3 +40,11 @@ constexpr int32_t kAnnotationCoordinateLimit = 1 << 24;
 // an element, and building a region of it would overflow.
 bool PictureRectToClient(const Rect& picture, int32_t offsetX, int32_t offsetY,
                          int32_t frameWidth, int32_t frameHeight, Rect* client);
+
+// The most elements a session or a viewer model holds. Real use is a handful
+// of marks. Each one costs a brush and a region on every participant, and the window's shape is
+// rebuilt from all of them whenever one is added, so a peer sending marks
+// without end must meet a limit long before the graphics handles run out, and
+// soon enough that the reshaping stays short: under Wine on a virtual display
+// taking 256 marks at once kept the worker busy 16 s, 64 well under a second.
+constexpr size_t kMaxAnnotationElements = 64;

@@ -7,19 +7,12 @@
 #include <memory>
 
 #include "annotation/AnnotationElement.h"
+#include "annotation/AnnotationGeometry.h"
 
 class EventMgr;
 class FrameMgr;
 class WindowRegionSet;
 struct AnnotationMessage;
-
-// The most elements a session holds. Real use is a handful of marks. Each one
-// costs a brush and a region on every participant, and the window's shape is
-// rebuilt from all of them whenever one is added, so a peer sending marks
-// without end must meet a limit long before the graphics handles run out, and
-// soon enough that the reshaping stays short: under Wine on a virtual display
-// taking 256 marks at once kept the worker busy 16 s, 64 well under a second.
-constexpr size_t kMaxAnnotationElements = 64;
 
 // AnnotationMgr keeps the annotation elements of the session window: it
 // paints them, shapes the window around them, sends and receives them as

@@ -3,23 +3,25 @@
 #include "common/Trace.h"
 #include "frames/FrameMgr.h"
 #include "frames/PixelRoutines.h"
+#include "frames/UpdatePlacement.h"
 
 bool FrameMgr::ApplyUpdate(const DisplayUpdateMessage& update) {
   if (!scratch_ || !frameBuffer_) return false;
-  int32_t frameWidth = frameFormat_.Width(), frameHeight = frameFormat_.Height();
-  if (update.width == frameWidth && update.height == frameHeight)
-    return ApplyWholeFrame(update.stream, update.streamLength);
-  if (update.width > frameWidth || update.height > frameHeight) {
-    Trace(TRACE_WARNING, "\r\n***Warning Ignoring OnDisplayUpdate due to size mismatch!");
-    return false;
+  const UpdatePlacement placement =
+      PlaceUpdate(update, frameFormat_.Width(), frameFormat_.Height());
+  switch (placement.place) {
+    case UpdatePlace::WHOLE: return ApplyWholeFrame(update.stream, update.streamLength);
+    case UpdatePlace::PART:
+      return ApplyPartial(placement.rect, update.stream, update.streamLength);
+    case UpdatePlace::TOO_LARGE:
+      Trace(TRACE_WARNING, "\r\n***Warning Ignoring OnDisplayUpdate due to size mismatch!");
+      return false;
+    case UpdatePlace::OUTSIDE:
+      Trace(TRACE_WARNING, "\r\n***Warning Ignoring OnDisplayUpdate outside the frame!");
+      return false;
+    case UpdatePlace::EMPTY: return false;
   }
-  // It fits by size but not by place: writing it would leave the frame.
-  if (update.left + update.width > frameWidth || update.top + update.height > frameHeight) {
-    Trace(TRACE_WARNING, "\r\n***Warning Ignoring OnDisplayUpdate outside the frame!");
-    return false;
-  }
-  return ApplyPartial(update.left, update.top, update.width, update.height, update.stream,
-                      update.streamLength);
+  return false;
 }
 
 bool FrameMgr::ApplyWholeFrame(const uint8_t* stream, uint32_t length) {
@@ -27,17 +29,15 @@ bool FrameMgr::ApplyWholeFrame(const uint8_t* stream, uint32_t length) {
   return Decompress(length, stream, frameFormat_.ImageSize(), frameBuffer_) != 0;
 }
 
-bool FrameMgr::ApplyPartial(int32_t left, int32_t top, int32_t width, int32_t height,
-                            const uint8_t* stream, uint32_t length) {
-  captureFormat_.Set(width, height);
+bool FrameMgr::ApplyPartial(const Rect& r, const uint8_t* stream, uint32_t length) {
+  captureFormat_.Set(r.Width(), r.Height());
   uint32_t bytes = captureFormat_.ImageSize();
-  if (bytes == 0 || bytes > scratchBytes_) return false;
-  int32_t w = captureFormat_.Width();
-  ExtractRect(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, left, top, w, height,
-              scratch_);
+  if (bytes > scratchBytes_) return false;
+  ExtractRect(3, frameFormat_.Width(), frameFormat_.Height(), frameBuffer_, r.left, r.top,
+              r.Width(), r.Height(), scratch_);
   if (!Decompress(length, stream, bytes, scratch_)) return false;
-  InsertRect(3, left, top, w, height, scratch_, frameFormat_.Width(), frameFormat_.Height(),
-             frameBuffer_);
+  InsertRect(3, r.left, r.top, r.Width(), r.Height(), scratch_, frameFormat_.Width(),
+             frameFormat_.Height(), frameBuffer_);
   return true;
 }
 

@@ -6,29 +6,15 @@
 #include <vector>
 
 #include "common/Trace.h"
+#include "frames/PictureBounds.h"
 #include "frames/PixelRoutines.h"
 
 namespace {
-constexpr uint32_t kSpareBytes = 1024;
+constexpr uint32_t kSpareBytes = kPictureSpareBytes;
 // Grabs go in strips of about this many bytes, which stay in the cache
 // between the copy out of the grab surface and the comparison with the frame.
 constexpr size_t kStripBytes = 512 * 1024;
 constexpr size_t kMinStripRows = 16;
-// A format costs about five images at once: the frame, scratch and work
-// buffers, and the compressor's two work buffers when it decodes a whole
-// frame. Together they stay within this bound inside a 32-bit host, which a
-// received format of up to 65535 x 65535 (12 GB an image) would otherwise
-// exhaust; an 8K frame (7680 x 4320, 95 MB an image) fits.
-constexpr uint64_t kImagesPerFormat = 5;
-constexpr uint64_t kMaxPictureMemory = 512u << 20;
-const uint32_t kGrey = MakeColour(0x80, 0x80, 0x80);
-
-bool FitsInMemory(int32_t width, int32_t height) {
-  if (width < 0 || height < 0) return false;
-  const uint64_t image = static_cast<uint64_t>(width & ~3) * static_cast<uint64_t>(height) * 3;
-  return kImagesPerFormat * (image + kSpareBytes) <= kMaxPictureMemory;
-}
-
 // Grows or shrinks a buffer to `bytes`; on failure the old buffer stays.
 bool Resize(uint8_t** buffer, uint32_t* capacity, uint32_t bytes) {
   void* resized = std::realloc(*buffer, bytes);
@@ -48,8 +34,8 @@ void FreeAndForget(uint8_t** buffer, uint32_t* capacity) {
 void FrameFormat::Set(int32_t width, int32_t height) {
   std::memset(this, 0, sizeof *this);
   header.biSize = sizeof(BITMAPINFOHEADER);
-  header.biWidth = std::max(width, 0) & ~3;
-  header.biHeight = std::max(height, 0);
+  header.biWidth = PictureWidth(width);
+  header.biHeight = PictureHeight(height);
   header.biPlanes = 1;
   header.biBitCount = 24;
   header.biCompression = BI_RGB;
@@ -90,7 +76,7 @@ void FrameMgr::Release() {
 }
 
 bool FrameMgr::SetFrameFormat(int32_t width, int32_t height) {
-  if (!FitsInMemory(width, height)) {
+  if (!PictureFitsInMemory(width, height)) {
     Trace(TRACE_WARNING, "\r\nFrameMgr: refusing a frame of %d x %d", static_cast<int>(width),
           static_cast<int>(height));
     return false;
@@ -107,11 +93,11 @@ bool FrameMgr::SetFrameFormat(int32_t width, int32_t height) {
 }
 
 void FrameMgr::FillFrameGrey() {
-  if (frameBuffer_) FillPixels(3, frameFormat_.PixelCount(), kGrey, frameBuffer_);
+  if (frameBuffer_) FillPixels(3, frameFormat_.PixelCount(), kBlankPictureColour, frameBuffer_);
 }
 
 void FrameMgr::SetCaptureFormat(int32_t width, int32_t height) {
-  if (!FitsInMemory(width, height)) return;
+  if (!PictureFitsInMemory(width, height)) return;
   FrameFormat format;
   format.Set(width, height);
   uint32_t bytes = format.ImageSize() + kSpareBytes;
@@ -241,10 +227,10 @@ void FrameMgr::SaveOverlap(int32_t width, int32_t height) {
   if (captureFormat_.Width() < frameFormat_.Width() ||
       captureFormat_.Height() < frameFormat_.Height())
     captureFormat_.Set(frameFormat_.Width(), frameFormat_.Height());
-  // The overlap is cut from the old frame, so it never reaches beyond it, and
-  // measured with the new width as the new format will round it.
-  overlapWidth_ = std::min(frameFormat_.Width(), std::max(width, 0) & ~3);
-  overlapHeight_ = std::min(frameFormat_.Height(), std::max(height, 0));
+  const PictureOverlap overlap =
+      KeptOverlap(frameFormat_.Width(), frameFormat_.Height(), width, height);
+  overlapWidth_ = overlap.width;
+  overlapHeight_ = overlap.height;
   uint32_t bytes = static_cast<uint32_t>(overlapWidth_) * overlapHeight_ * 3;
   if (!frameBuffer_ || bytes == 0 ||
       (bytes > scratchBytes_ && !Resize(&scratch_, &scratchBytes_, bytes + kSpareBytes))) {
@@ -265,7 +251,7 @@ void FrameMgr::RestoreOverlap(int32_t width, int32_t height) {
 }
 
 bool FrameMgr::ChangeFrameSize(int32_t width, int32_t height) {
-  if (!FitsInMemory(width, height)) return false;
+  if (!PictureFitsInMemory(width, height)) return false;
   SaveOverlap(width, height);
   if (!SetFrameFormat(width, height)) return false;
   RestoreOverlap(width, height);
@@ -277,8 +263,7 @@ void FrameMgr::RemapPalette() {
   if (!frameBuffer_) return;
   uint32_t pixels = frameFormat_.PixelCount();
   if (pixels > workBytes_ && !Resize(&work_, &workBytes_, pixels + kSpareBytes)) return;
-  Quantize332(pixels, frameBuffer_, work_);
-  ExpandPalette332(pixels, work_, frameBuffer_);
+  RemapThroughPalette(pixels, frameBuffer_, work_);
 }
 
 void FrameMgr::FrameToClient(Rect* r) const {

@@ -124,8 +124,8 @@ class FrameMgr : public CompressionMgr {
   void ReleaseGrabSurface();
   bool DrawFrameRect(HDC dc, const Rect& frame, int32_t destX, int32_t destY);
   bool ApplyWholeFrame(const uint8_t* stream, uint32_t length);
-  bool ApplyPartial(int32_t left, int32_t top, int32_t width, int32_t height,
-                    const uint8_t* stream, uint32_t length);
+  // r has passed PlaceUpdate: inside the frame, whole groups of 4 columns.
+  bool ApplyPartial(const Rect& r, const uint8_t* stream, uint32_t length);
 
   EventMgr* owner_ = nullptr;
   HDC screenDC_ = nullptr;

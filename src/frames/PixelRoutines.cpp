@@ -102,6 +102,11 @@ void ExpandPalette332(uint32_t pixelCount, const uint8_t* values, uint8_t* pixel
   }
 }
 
+void RemapThroughPalette(uint32_t pixelCount, uint8_t* pixels, uint8_t* values) {
+  Quantize332(pixelCount, pixels, values);
+  ExpandPalette332(pixelCount, values, pixels);
+}
+
 void BuildPalette(uint32_t pixelCount, const uint8_t* pixels, uint8_t* entries) {
   std::memset(g_histogram, 0, sizeof g_histogram);
   for (uint32_t i = 0; i < pixelCount; ++i, pixels += 3) {

@@ -55,6 +55,11 @@ uint32_t Expand332(uint8_t value);
 // Expands 3-3-2 values into 24-bit pixels through the palette table.
 void ExpandPalette332(uint32_t pixelCount, const uint8_t* values, uint8_t* pixels);
 
+// Recolours pixels in place through the palette table: each becomes the
+// colour of its 3-3-2 value, as a viewer shows 8-bit pictures. `values` is
+// scratch of pixelCount bytes.
+void RemapThroughPalette(uint32_t pixelCount, uint8_t* pixels, uint8_t* values);
+
 // Bytes of the palette as it travels: 256 entries of blue, green, red and a
 // reserved byte.
 constexpr uint32_t kPaletteBytes = 256 * 4;

@@ -5,10 +5,11 @@
 
 #include "frames/Rect.h"
 
-// RectList holds the presenter's pending (dirty) rectangles in first-in
-// first-out order. It never holds the same area twice: a rectangle that meets
-// one already listed is split into column pieces that cover exactly the
-// union. No listed rectangle is empty. Worker thread only.
+// RectList holds pending (dirty) rectangles in first-in first-out order: the
+// presenter's, to send, and a viewer model's, to repaint. It never holds the
+// same area twice: a rectangle that meets one already listed is split into
+// column pieces that cover exactly the union. No listed rectangle is empty.
+// One thread: the presenter's worker, or the viewer model's owner.
 class RectList {
  public:
   // False (nothing added) for a rectangle narrower or lower than one pixel.
