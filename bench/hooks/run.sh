@@ -24,40 +24,22 @@ build_probe() {  # compiler output
 build_probe i686-w64-mingw32-g++-posix "$out/probe32.exe"
 build_probe x86_64-w64-mingw32-g++-posix "$out/probe64.exe"
 
-export WINEPREFIX=${ZK_WINE64_PREFIX:-$root/build/wine64} WINEARCH=win64
-export WINEDEBUG=${WINEDEBUG:-fixme-all}
-command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ] ||
-  { echo "run.sh: the 64-bit Wine (wine64) is missing: tools/setup.sh installs it" >&2; exit 1; }
-wineserver -k 2>/dev/null || true
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-fi
-# Without it every hide or destroy waits 2 s for a window manager that
-# Xvfb does not have.
-if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  wineserver -w
+# The rounds run on a private display in the 64-bit prefix, which
+# wine-session.sh makes ready; this script calls itself there.
+if [ -z "${ZK_HOOKS_BENCH_DISPLAY:-}" ]; then
+  command -v wine64 >/dev/null || [ -x /usr/lib/wine/wine64 ] ||
+    { echo "run.sh: the 64-bit Wine (wine64) is missing: tools/setup.sh installs it" >&2; exit 1; }
+  export WINEPREFIX=${ZK_WINE64_PREFIX:-$root/build/wine64} WINEARCH=win64 ZK_HOOKS_BENCH_DISPLAY=1
+  exec "$root/tools/wine-session.sh" bash "$0" "$@"
 fi
 
-ready=$(mktemp -u) log=$(mktemp) presenter_log=$(mktemp)
-mkfifo "$ready"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$ready" >"$log" 2>&1 &
-xvfb=$!
+presenter_log=$(mktemp)
 presenter=""
 cleanup() {
   [ -n "$presenter" ] && kill "$presenter" 2>/dev/null
-  wineserver -k 2>/dev/null
-  kill $xvfb 2>/dev/null
-  rm -f "$ready" "$log" "$presenter_log"
+  rm -f "$presenter_log"
 }
 trap cleanup EXIT
-read -r number <"$ready" || true
-[ -n "$number" ] || { echo "run.sh: Xvfb did not start:" >&2; cat "$log" >&2; exit 1; }
-export DISPLAY=":$number"
-wineserver -p >/dev/null 2>&1 || true
-wineboot >/dev/null 2>&1 || true
 
 median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
