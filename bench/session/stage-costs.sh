@@ -7,16 +7,5 @@
 # Build folder: ZK_BUILD_DIR (Win32, default build/win32).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-"$root/tools/setup.sh"
-win32=${ZK_BUILD_DIR:-$root/build/win32}
-cmake -S "$root" -B "$win32" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$win32" -j2 zk_stage_costs zkcontent >/dev/null
-corpus=$(cd "$root/../shared/corpus" && pwd)
-export WINEPREFIX="${WINEPREFIX:-$root/build/wine}" WINEARCH=win32 WINEDEBUG="${WINEDEBUG:-fixme-all}"
-"$root/tools/wine-session.sh" true
-
-wineserver -k 2>/dev/null || true
-xvfb-run -a -s "-screen 0 3860x1100x24 -nolisten tcp" \
-  bash "$root/bench/session/stage-measure.sh" "$win32/bin" "$corpus" "${1:-100}" | tr -d '\r'
-wineserver -k 2>/dev/null || true
+source "$root/bench/session/display-frame.sh"
+run_on_bench_display "zk_stage_costs zkcontent" 3860x1100 "$root/bench/session/stage-measure.sh" "${1:-100}"

@@ -2,15 +2,12 @@
 # The measurements of stage-costs.sh, on the virtual display it started:
 #   stage-measure.sh WIN32_BIN CORPUS CALLS
 set -uo pipefail
-bin=$1 corpus=$(winepath -w "$2") calls=$3
+bin=$1 calls=$3
 source "$(dirname "$0")/processes.sh"
-wineserver -p
-wineboot >/dev/null 2>&1
-server=$(wineserver_pid)
+source "$(dirname "$0")/display-frame.sh"
 work=$(mktemp -d)
-
-wine "$bin/zkcontent.exe" --rect 0,0,1920,1080 --corpus "$corpus" --idle 600 > "$work/content.txt" 2>&1 &
-until grep -q '^phase still' "$work/content.txt" 2>/dev/null; do sleep 0.2; done
+show_still_picture "$bin" "$2" 600 "$work/content.txt"
+server=$(wineserver_pid)
 wine "$bin/zk_stage_costs.exe" --rect 0,0,1920,1080 --repeat "$calls"
 
 # The idle worker loop, measured from here: the process and wineserver.

@@ -2,16 +2,13 @@
 # The measurements of still-cpu.sh, on the virtual display it started:
 #   still-measure.sh WIN32_BIN CORPUS SECONDS
 set -uo pipefail
-bin=$1 corpus=$(winepath -w "$2") seconds=$3
+bin=$1 seconds=$3
 source "$(dirname "$0")/processes.sh"
-wineserver -p
-wineboot >/dev/null 2>&1
-server=$(wineserver_pid)
+source "$(dirname "$0")/display-frame.sh"
 work=$(mktemp -d)
 cd "$work"
-
-wine "$bin/zkcontent.exe" --rect 0,0,1920,1080 --corpus "$corpus" --idle 3600 > content.txt 2>&1 &
-until grep -q '^phase still' content.txt 2>/dev/null; do sleep 0.2; done
+show_still_picture "$bin" "$2" 3600 content.txt
+server=$(wineserver_pid)
 
 # zkhost's live profile, written out as the library's settings so that each
 # part can be left out.
