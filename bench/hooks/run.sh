@@ -3,7 +3,9 @@
 # probe (HookProbe.cpp), 32-bit and 64-bit, times posted messages, sent
 # messages and paints, three runs without a presenter and three while
 # `zkhost present --desktop` captures with its frame over the probe's window;
-# prints the medians and their ratios. Runs in a 64-bit Wine prefix of its own
+# prints the medians and their ratios; and the 32-bit probe with no-op hooks
+# of its own of the two kinds a presenter sets on its threads (the system's
+# floor for those hooks). Runs in a 64-bit Wine prefix of its own
 # (build/wine64, where both kinds of program run) on a private display.
 # Needs the cross build (build/win32, or ZK_WIN32_BUILD) with zkhost.
 #   bench/hooks/run.sh [RUNS]
@@ -45,8 +47,8 @@ median() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }
 
 # Each run's figures, by probe and by case: "posted sent paints" lines.
 declare -A figures
-measure() {  # probe case
-  figures[$1,$2]+="$(cd "$out" && wine "$1" 200 200 </dev/null)"$'\n'
+measure() {  # probe case [probe argument]
+  figures[$1,$2]+="$(cd "$out" && wine "$1" 200 200 ${3:-} </dev/null)"$'\n'
 }
 
 # Prints the medians (posted sent paints) of one probe's runs in a case.
@@ -85,6 +87,7 @@ stop_presenter() {
 load=()
 for _ in $(seq "$runs"); do
   for bits in 32 64; do measure "probe$bits.exe" without; done
+  measure probe32.exe bare bare-hooks
   start_presenter
   for bits in 32 64; do measure "probe$bits.exe" with; done
   stop_presenter
@@ -105,3 +108,8 @@ for bits in 32 64; do
     "$p0" "$p1" "$(ratio "$p0" "$p1")" "$s0" "$s1" "$(per_send "$s0" "$s1")" \
     "$d0" "$d1" "$(ratio "$d0" "$d1")"
 done
+read -r p0 s0 d0 <<<"$(medians probe32.exe without)"
+read -r p1 s1 d1 <<<"$(medians probe32.exe bare)"
+printf '%-7s | %8s / %8s  %6s | %7s / %7s  %s | %8s / %8s  %6s   (no presenter: no-op hooks of its own)\n' \
+  "32-bit" "$p0" "$p1" "$(ratio "$p0" "$p1")" "$s0" "$s1" "$(per_send "$s0" "$s1")" \
+  "$d0" "$d1" "$(ratio "$d0" "$d1")"

@@ -172,6 +172,7 @@ LRESULT ZKWindow::HandlePrivateMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ZK_POLL:
       setterPollPosted_ = false;  // before the settings are read: a newer setter posts again
       OnPoll(static_cast<int>(wParam));
+      ScheduleReportedSend();  // with a long update tick, what a poll finds goes on at once
       break;
     case WM_ZK_DISPATCH:
       dispatchPosted_ = false;  // before the pass: events handed in during it post again

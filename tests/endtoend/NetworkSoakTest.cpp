@@ -120,6 +120,7 @@ class StallingStream : public ByteStream {
     Sleep(timeoutMs);  // never writable again, as a peer gone quiet
     return false;
   }
+  void Interrupt() override { inner_->Interrupt(); }
   void Close() override { inner_->Close(); }
 
  private:

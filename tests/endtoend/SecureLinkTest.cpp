@@ -57,6 +57,7 @@ class Relay {
   }
   ~Relay() {
     stop_ = true;
+    listener_.Interrupt();
     thread_.join();
   }
   int Port() const { return listener_.LocalPort(); }

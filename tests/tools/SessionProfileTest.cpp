@@ -13,7 +13,7 @@ TEST(SessionProfile, TheDefaultLooksWhereTheDesktopDrawsAndPollsTheWholeAreaRare
   EXPECT_TRUE(live.eventDriven);
   EXPECT_EQ(DescribeSessionProfile(live),
             "live: changes reach viewers as they happen (poll the whole area every 10000 ms, "
-            "update every 200 ms, input every 50 ms; reported drawing sent after 10 ms; what "
+            "update every 1000 ms, input every 50 ms; reported drawing sent after 10 ms; what "
             "arrives handled and painted at once; the input tick only for a move)");
 }
 

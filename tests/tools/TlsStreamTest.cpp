@@ -141,6 +141,7 @@ class Tap : public ByteStream {
   int TryReceive(uint8_t* buffer, size_t capacity) override { return inner_->TryReceive(buffer, capacity); }
   bool WaitReadable(int timeoutMs) override { return inner_->WaitReadable(timeoutMs); }
   bool WaitWritable(int timeoutMs) override { return inner_->WaitWritable(timeoutMs); }
+  void Interrupt() override { inner_->Interrupt(); }
   void Close() override { inner_->Close(); }
   std::vector<uint8_t> Sent() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -177,6 +178,7 @@ class Gate : public ByteStream {
     if (held_ == kSending) Hold();
     return inner_->WaitWritable(timeoutMs);
   }
+  void Interrupt() override { inner_->Interrupt(); }
   void Close() override { inner_->Close(); }
 
   void SetShut(bool shut) {

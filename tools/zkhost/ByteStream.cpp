@@ -25,7 +25,7 @@ int ByteStream::Receive(uint8_t* buffer, int capacity, const std::atomic<bool>& 
   while (!cancel) {
     int received = TryReceive(buffer, static_cast<size_t>(capacity));
     if (received != kWouldBlock) return received >= 0 ? received : -1;
-    WaitReadable(kCancelCheckMs);
+    WaitReadable(kIdleLookMs);
   }
   return -1;
 }

@@ -18,11 +18,15 @@ class ByteStream {
   // What TrySend and TryReceive return besides a byte count.
   static constexpr int kWouldBlock = -1;
   static constexpr int kFailed = -2;
-  // How long a blocking call waits before it looks at its cancel flag again.
-  // Data wakes a wait at once, so this only bounds how late a cancel is
-  // seen, and each wake-up costs an idle session CPU under Wine.
+  // How long a sender blocked by a lagging peer waits before it looks at its
+  // cancel flag again. Room on the link wakes it at once.
   static constexpr int kCancelCheckMs = 250;
-  // The same for handshakes: a presenter gives up a stranger's unfinished
+  // How long a receiver or an acceptor sleeps between looks at its flag.
+  // Whoever sets the flag calls Interrupt, which wakes it at once, so this
+  // only bounds how late a flag set without it is seen; each wake-up of an
+  // idle thread costs a session CPU under Wine.
+  static constexpr int kIdleLookMs = 2000;
+  // Between looks in handshakes, which nobody interrupts: a presenter gives up a stranger's unfinished
   // handshake for a newcomer, and its thread should go at once.
   static constexpr int kHandshakeCheckMs = 50;
 
@@ -38,6 +42,9 @@ class ByteStream {
   // (the next Try call then reports it).
   virtual bool WaitReadable(int timeoutMs) = 0;
   virtual bool WaitWritable(int timeoutMs) = 0;
+  // Wakes every wait on the stream, the ones under way and every later one:
+  // call it after setting the flag the waiting threads look at. Any thread.
+  virtual void Interrupt() = 0;
   virtual void Close() = 0;
 
   // False when the stream failed or the flag was set before all was sent.

@@ -246,6 +246,8 @@ void CommandChannel::Serve(const Runner& run, DWORD timeoutMs) {
   }
 }
 
+void CommandChannel::Wake() { SetEvent(inbox_->arrived); }
+
 void CommandChannel::Close() {
   std::deque<Request> unanswered;
   {

@@ -40,6 +40,9 @@ class CommandChannel {
   // Runs every command that has arrived, then waits up to timeoutMs for the
   // next one while dispatching the calling thread's window messages.
   void Serve(const Runner& run, DWORD timeoutMs);
+  // Makes a Serve under way return, so that its owner looks again at
+  // whether to go on. Any thread.
+  void Wake();
   // No command runs after it returns; lines still waiting are answered with
   // an error.
   void Close();

@@ -6,12 +6,14 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -28,12 +30,17 @@ void SendAtOnce(int handle) {
 }
 }  // namespace
 
-PosixSocket::PosixSocket(PosixSocket&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+PosixSocket::PosixSocket(int handle) : handle_(handle) {
+  if (handle_ >= 0) interrupted_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+PosixSocket::PosixSocket(PosixSocket&& other) noexcept { *this = std::move(other); }
 
 PosixSocket& PosixSocket::operator=(PosixSocket&& other) noexcept {
   if (this != &other) {
     Close();
     std::swap(handle_, other.handle_);
+    std::swap(interrupted_, other.interrupted_);
   }
   return *this;
 }
@@ -96,13 +103,13 @@ uint16_t PosixSocket::LocalPort() const {
 
 PosixSocket PosixSocket::Accept(const std::atomic<bool>& cancel) {
   while (!cancel) {
-    if (!Wait(false, kCancelCheckMs)) continue;
     PosixSocket peer(accept4(handle_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (peer.IsOpen()) {
       SendAtOnce(peer.handle_);
       return peer;
     }
     if (!WouldBlock()) break;
+    WaitReadable(kIdleLookMs);
   }
   return PosixSocket();
 }
@@ -122,14 +129,27 @@ int PosixSocket::TryReceive(uint8_t* buffer, size_t capacity) {
 
 void PosixSocket::MakeNonBlocking() { fcntl(handle_, F_SETFL, fcntl(handle_, F_GETFL) | O_NONBLOCK); }
 
-bool PosixSocket::Wait(bool forWriting, int timeoutMs) const {
-  pollfd entry = {handle_, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
-  return poll(&entry, 1, timeoutMs) != 0;  // an error too: the call that follows reports it
+bool PosixSocket::WaitReadable(int timeoutMs) {
+  pollfd entries[2] = {{handle_, POLLIN, 0}, {interrupted_, POLLIN, 0}};
+  // An error counts as ready too: the call that follows reports it.
+  return poll(entries, interrupted_ >= 0 ? 2 : 1, timeoutMs) != 0;
+}
+
+bool PosixSocket::WaitWritable(int timeoutMs) {
+  pollfd entry = {handle_, POLLOUT, 0};
+  return poll(&entry, 1, timeoutMs) != 0;
+}
+
+void PosixSocket::Interrupt() {
+  if (interrupted_ < 0) return;
+  const uint64_t one = 1;
+  // Only fails when the counter is full, which leaves it readable anyway.
+  (void)!write(interrupted_, &one, sizeof one);
 }
 
 void PosixSocket::Close() {
-  if (handle_ >= 0) {
-    ::close(handle_);
-    handle_ = -1;
+  for (int* descriptor : {&handle_, &interrupted_}) {
+    if (*descriptor >= 0) ::close(*descriptor);
+    *descriptor = -1;
   }
 }

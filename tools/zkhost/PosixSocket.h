@@ -9,12 +9,14 @@
 // PosixSocket: one TCP stream socket of a POSIX system, closed when the
 // object goes; TcpSocket's counterpart for the native builds (a Linux viewer,
 // the link's native tests). Non-blocking; the calls that wait look at a
-// cancel flag, so the socket is never closed under a thread that uses it.
+// cancel flag, and waits for reading or a peer also wake on Interrupt (an
+// eventfd polled beside the socket), so the socket is never closed under a
+// thread that uses it.
 // Owned by one connection object and used by its threads as ByteStream says.
 class PosixSocket : public ByteStream {
  public:
   PosixSocket() = default;
-  explicit PosixSocket(int handle) : handle_(handle) {}
+  explicit PosixSocket(int handle);
   PosixSocket(PosixSocket&& other) noexcept;
   PosixSocket& operator=(PosixSocket&& other) noexcept;
   PosixSocket(const PosixSocket&) = delete;
@@ -32,13 +34,14 @@ class PosixSocket : public ByteStream {
 
   int TrySend(const uint8_t* data, size_t length) override;
   int TryReceive(uint8_t* buffer, size_t capacity) override;
-  bool WaitReadable(int timeoutMs) override { return Wait(false, timeoutMs); }
-  bool WaitWritable(int timeoutMs) override { return Wait(true, timeoutMs); }
+  bool WaitReadable(int timeoutMs) override;
+  bool WaitWritable(int timeoutMs) override;
+  void Interrupt() override;
   void Close() override;
 
  private:
   void MakeNonBlocking();
-  bool Wait(bool forWriting, int timeoutMs) const;
 
   int handle_ = -1;
+  int interrupted_ = -1;  // an eventfd: readable once interrupted, for good
 };

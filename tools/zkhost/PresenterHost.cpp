@@ -243,6 +243,7 @@ void PresenterHost::Resynchronise(ViewerLink& link) {
 
 void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& report) {
   double nextReport = reportEvery;
+  std::string lastCounts;  // of the figures last reported, time left out
   while (!stop_ && (seconds <= 0 || SecondsSince(start_) < seconds)) {
     if (paused_) {
       Sleep(kPausedCheckMs);
@@ -257,7 +258,12 @@ void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& re
     }
     ReapClosedLinks();
     if (report && reportEvery > 0 && SecondsSince(start_) >= nextReport) {
-      report(Figures());
+      PresenterFigures figures = Figures();
+      PresenterFigures counts = figures;
+      counts.seconds = 0;
+      std::string line = FormatFigures(counts);
+      if (line != lastCounts) report(figures);
+      lastCounts = std::move(line);
       nextReport += reportEvery;
     }
   }

@@ -94,7 +94,8 @@ class PresenterHost {
   using Reporter = std::function<void(const PresenterFigures&)>;
   // Drains and distributes until Stop is called or `seconds` (0: no limit)
   // have passed, then closes every viewer. With a reporter, hands it the
-  // figures every `reportEvery` seconds.
+  // figures every `reportEvery` seconds while any of them moves: a still
+  // session reports nothing (each line written costs a wake-up under Wine).
   void Serve(double seconds, double reportEvery = 0, const Reporter& report = {});
   void Stop() { stop_ = true; }
   bool Stopped() const { return stop_; }

@@ -13,7 +13,7 @@ std::string EventDrivenPart(const SessionProfile& profile) {
 
 const std::vector<SessionProfile>& SessionProfiles() {
   static const std::vector<SessionProfile> profiles = {
-      {"live", "changes reach viewers as they happen", true, 10000, 0, 200, 50, 10, true},
+      {"live", "changes reach viewers as they happen", true, 10000, 0, 1000, 50, 10, true},
       {"library", "the library's settings: .\\ZK.ini, or its defaults", false, 0, 0, 0, 0, 0,
        false},
   };

@@ -12,8 +12,9 @@
 // "live" is zkhost's default, chosen from the session benchmark's stage
 // costs (bench/README.md). The presenter's hooks report where windows draw,
 // and the library looks there 10 ms after the report; a viewer handles what
-// arrives as it arrives and paints it at once. The update tick (200 ms) is
-// then only a fallback, and wakes the session seldom while nothing happens;
+// arrives as it arrives and paints it at once, and what a poll finds is sent
+// as reported drawing is. The update tick (1 s) is then only a fallback, and
+// wakes the session once a second while nothing happens;
 // the input tick (50 ms) runs only while a pointer move waits;
 // the poll over the whole area, every 10 s, is the safety net for drawing
 // that no message announces (a video, a caret). Each poll costs a

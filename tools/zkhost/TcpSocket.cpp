@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <initializer_list>
 #include <utility>
 
 namespace {
@@ -22,14 +23,21 @@ std::string LastError(const char* step) {
 }
 }  // namespace
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = INVALID_SOCKET;
+TcpSocket::TcpSocket(SOCKET handle) : handle_(handle) {
+  if (handle_ == INVALID_SOCKET) return;
+  networkEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  interrupted_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept { *this = std::move(other); }
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
   if (this != &other) {
     Close();
     std::swap(handle_, other.handle_);
+    std::swap(networkEvent_, other.networkEvent_);
+    std::swap(interrupted_, other.interrupted_);
+    std::swap(eventsSelected_, other.eventsSelected_);
   }
   return *this;
 }
@@ -107,14 +115,20 @@ std::string TcpSocket::PeerAddress() const {
 
 TcpSocket TcpSocket::Accept(const std::atomic<bool>& cancel) {
   while (!cancel) {
-    if (!Wait(false, kCancelCheckMs)) continue;
     TcpSocket peer(accept(handle_, nullptr, nullptr));
+    if (!peer.IsOpen() && WSAGetLastError() == WSAEWOULDBLOCK) {
+      WaitReadable(kIdleLookMs);
+      continue;
+    }
     if (peer.IsOpen()) {
+      // An accepted socket inherits the listener's event selection; its own
+      // receiving thread selects its events when it first waits.
+      WSAEventSelect(peer.handle_, nullptr, 0);
       peer.MakeNonBlocking();
       SendAtOnce(peer.handle_);
       return peer;
     }
-    if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+    break;
   }
   return TcpSocket();
 }
@@ -138,14 +152,32 @@ void TcpSocket::MakeNonBlocking() {
   ioctlsocket(handle_, FIONBIO, &on);
 }
 
-bool TcpSocket::Wait(bool forWriting, int timeoutMs) const {
+bool TcpSocket::WaitReadable(int timeoutMs) {
+  if (!eventsSelected_) {
+    // Read, accept and close are recorded again after each recv or accept,
+    // which the caller has just made: nothing that arrives is missed.
+    WSAEventSelect(handle_, networkEvent_, FD_READ | FD_ACCEPT | FD_CLOSE);
+    eventsSelected_ = true;
+  }
+  HANDLE events[2] = {networkEvent_, interrupted_};
+  DWORD waited = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(timeoutMs));
+  WSANETWORKEVENTS recorded;
+  WSAEnumNetworkEvents(handle_, networkEvent_, &recorded);  // resets the event
+  return waited != WAIT_TIMEOUT;  // a failure too: the call that follows reports it
+}
+
+bool TcpSocket::WaitWritable(int timeoutMs) {
+  // The sender waits only while the peer lags, so it looks at its flag
+  // between waits instead of sharing the receiver's event selection.
   fd_set set;
   FD_ZERO(&set);
   FD_SET(handle_, &set);
   timeval timeout = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  int ready = forWriting ? select(0, nullptr, &set, nullptr, &timeout)
-                         : select(0, &set, nullptr, nullptr, &timeout);
-  return ready != 0;  // an error too: the call that follows reports it
+  return select(0, nullptr, &set, nullptr, &timeout) != 0;
+}
+
+void TcpSocket::Interrupt() {
+  if (interrupted_) SetEvent(interrupted_);
 }
 
 void TcpSocket::SetSendBuffer(int bytes) {
@@ -157,6 +189,11 @@ void TcpSocket::Close() {
     closesocket(handle_);
     handle_ = INVALID_SOCKET;
   }
+  for (HANDLE* event : {&networkEvent_, &interrupted_}) {
+    if (*event) CloseHandle(*event);
+    *event = nullptr;
+  }
+  eventsSelected_ = false;
 }
 
 WinsockSession::WinsockSession() {

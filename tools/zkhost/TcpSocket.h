@@ -10,14 +10,16 @@
 #include "ByteStream.h"
 
 // TcpSocket: one Winsock stream socket, closed when the object goes. The
-// calls that wait (Accept, Receive, SendAll) look at a cancel flag every few
-// milliseconds, so that another thread can stop them by setting it: the
-// socket itself is never closed under a thread that uses it. Owned by one
+// calls that wait (Accept, Receive, SendAll) look at a cancel flag, so that
+// another thread can stop them by setting it and calling Interrupt: the
+// socket itself is never closed under a thread that uses it. Waits for
+// reading or a peer sleep on the socket's network events and the interrupt
+// together (WSAEventSelect), so an idle link costs no wake-ups. Owned by one
 // connection object and used by its threads.
 class TcpSocket : public ByteStream {
  public:
   TcpSocket() = default;
-  explicit TcpSocket(SOCKET handle) : handle_(handle) {}
+  explicit TcpSocket(SOCKET handle);
   TcpSocket(TcpSocket&& other) noexcept;
   TcpSocket& operator=(TcpSocket&& other) noexcept;
   TcpSocket(const TcpSocket&) = delete;
@@ -44,17 +46,19 @@ class TcpSocket : public ByteStream {
 
   int TrySend(const uint8_t* data, size_t length) override;
   int TryReceive(uint8_t* buffer, size_t capacity) override;
-  bool WaitReadable(int timeoutMs) override { return Wait(false, timeoutMs); }
-  bool WaitWritable(int timeoutMs) override { return Wait(true, timeoutMs); }
+  bool WaitReadable(int timeoutMs) override;
+  bool WaitWritable(int timeoutMs) override;
+  void Interrupt() override;
   void Close() override;
 
  private:
   void MakeNonBlocking();
-  // True when the socket became readable (or writable) within the time-out,
-  // or when waiting failed.
-  bool Wait(bool forWriting, int timeoutMs) const;
 
   SOCKET handle_ = INVALID_SOCKET;
+  // Signalled by the socket's read, accept and close events once selected.
+  HANDLE networkEvent_ = nullptr;
+  HANDLE interrupted_ = nullptr;  // manual reset: stays set once interrupted
+  bool eventsSelected_ = false;   // by the receiving thread, at its first wait
 };
 
 // Winsock must be started once per process before any socket is made.

@@ -47,6 +47,7 @@ class TlsStream : public ByteStream {
   int TryReceive(uint8_t* buffer, size_t capacity) override;
   bool WaitReadable(int timeoutMs) override;
   bool WaitWritable(int timeoutMs) override;
+  void Interrupt() override { transport_->Interrupt(); }
   void Close() override;
 
   // "TLSv1.2, TLS-ECDHE-ECDSA-WITH-CHACHA20-POLY1305-SHA256", for the host's log.

@@ -35,6 +35,8 @@ bool ViewerAdmission::Listen(std::string* error) {
 
 void ViewerAdmission::Stop() {
   stop_ = true;
+  listener_.Interrupt();
+  bridgeListener_.Interrupt();
   if (acceptor_.joinable()) acceptor_.join();
   if (bridgeAcceptor_.joinable()) bridgeAcceptor_.join();
   std::list<std::unique_ptr<Pending>> pending;

@@ -15,7 +15,7 @@
 
 namespace {
 constexpr int kReceiveChunk = 256 * 1024;
-constexpr uint32_t kDrainWaitMs = 50;
+constexpr uint32_t kDrainWaitMs = 250;
 constexpr DWORD kConnectRetryMs = 100;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -44,6 +44,16 @@ bool ViewerHost::Connect(std::string* error) {
   const JoinLimits limits = {deadline, &stop_};
   return JoinPresenter(*stream_, options_.invitation.key, options_.name, limits, &viewerNumber_,
                        error);
+}
+
+void ViewerHost::Stop() {
+  stopRequested_ = true;
+  EndRun();
+}
+
+void ViewerHost::EndRun() {
+  ending_ = true;
+  if (stream_) stream_->Interrupt();
 }
 
 bool ViewerHost::Run(std::string* reason) {
@@ -181,7 +191,7 @@ void ViewerHost::SendLoop() {
   auto start = std::chrono::steady_clock::now();
   while (!stop_) {
     if (options_.seconds > 0 && SecondsSince(start) >= options_.seconds) {
-      ending_ = true;  // ends the receiving loop too
+      EndRun();  // the receiving loop too
       return;
     }
     if (!zk_.WaitForEvents(kDrainWaitMs)) continue;

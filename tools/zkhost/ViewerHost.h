@@ -65,10 +65,7 @@ class ViewerHost {
   // time is up. True for an orderly end; `reason` says what ended it.
   bool Run(std::string* reason);
   // Ends Run as an orderly end.
-  void Stop() {
-    stopRequested_ = true;
-    ending_ = true;
-  }
+  void Stop();
   const ViewerFigures& Figures() const { return figures_; }
 
   // Asks for control and waits up to `seconds` for the presenter's answer;
@@ -85,6 +82,8 @@ class ViewerHost {
   void SetNotice(std::function<void(const std::string&)> notice) { notice_ = std::move(notice); }
 
  private:
+  // Ends the receiving loop: time is up or Stop was called.
+  void EndRun();
   void Receive(uint32_t type, const uint8_t* payload, uint32_t size);
   void OnGrant(const uint8_t* payload, uint32_t size);
   void OnCancel();

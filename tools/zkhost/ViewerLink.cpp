@@ -90,6 +90,7 @@ void ViewerLink::Fail(const std::string& reason) {
 void ViewerLink::FailLocked(const std::string& reason) {
   if (closeReason_.empty()) closeReason_ = reason;
   closed_ = true;
+  if (stream_) stream_->Interrupt();  // the receiver, waiting for bytes
   wake_.notify_all();
 }
 

@@ -37,7 +37,6 @@
 namespace {
 // Commands and window messages wake the wait at once; its end only looks for
 // the session's end.
-constexpr DWORD kCommandWaitMs = 250;
 
 std::string ProfileUsage() {
   std::string text;
@@ -203,11 +202,12 @@ void ObserveSharing(SharedWindowList* shared, const ZKEvent& event) {
             DescribeReportCode(report.code));
 }
 
-// Runs the commands that arrive until `running` turns false.
+// Runs the commands that arrive until `running` turns false; whatever turns
+// it false from another thread wakes the channel.
 template <typename Running>
 void ServeCommands(CommandChannel& channel, HostSession& session, Running running) {
   auto run = [&session](const std::string& line) { return RunHostCommand(session, line); };
-  while (running()) channel.Serve(run, kCommandWaitMs);
+  while (running()) channel.Serve(run, INFINITE);
   channel.Close();
 }
 
@@ -315,6 +315,7 @@ int RunPresent(const CommandLine& line) {
   std::thread serving([&] {
     host.Serve(line.seconds, line.reportEvery,
                [](const PresenterFigures& figures) { PrintLine(FormatFigures(figures)); });
+    channel.Wake();
   });
   std::vector<std::string> startup;
   if (!line.share.empty()) startup.push_back(JoinCommandWords({"share", line.share}));
@@ -378,6 +379,7 @@ int RunView(CommandLine line) {
   std::thread receiving([&] {
     orderly = host.Run(&reason);
     ended = true;
+    channel.Wake();
   });
   if (line.control) PrintLine("zkhost: control: " + RunHostCommand(session, "control"));
   ServeCommands(channel, session, [&ended] { return !ended; });
