@@ -25,13 +25,17 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kToken = 3;
 constexpr int32_t kWidth = 16, kHeight = 8;
 
+struct StandInOptions {
+  bool keepOpen = false;  // wait for the viewer to go instead of closing
+  bool bridge = false;    // plain, as a presenter's bridge port is
+};
+
 // One presenter for one viewer: it admits a viewer that proves its key,
-// sends `frames`, then closes the session (or, when told to keep it open,
-// waits for the viewer to go).
+// sends `frames`, then closes the session or waits for the viewer to go.
 class StandInPresenter {
  public:
-  StandInPresenter(std::vector<WireFrame> frames, bool keepOpen = false)
-      : frames_(std::move(frames)), keepOpen_(keepOpen) {
+  explicit StandInPresenter(std::vector<WireFrame> frames, StandInOptions options = {})
+      : frames_(std::move(frames)), options_(options) {
     std::string error;
     identity_ = std::make_unique<TlsIdentity>(TlsIdentity::Generate(&error));
     MakeJoinKey(&key_);
@@ -50,8 +54,9 @@ class StandInPresenter {
     auto socket = std::make_unique<PosixSocket>(listener_.Accept(cancel_));
     if (!socket->IsOpen()) return;
     std::string error, name;
-    std::unique_ptr<ByteStream> stream =
-        TlsStream::Accept(std::move(socket), *identity_, std::chrono::seconds(10), cancel_, &error);
+    std::unique_ptr<ByteStream> stream = std::move(socket);
+    if (!options_.bridge)
+      stream = TlsStream::Accept(std::move(stream), *identity_, std::chrono::seconds(10), cancel_, &error);
     if (!stream) return;
     const JoinLimits limits = {Clock::now() + std::chrono::seconds(10), &cancel_};
     const JoinVerdict verdict = ChallengeViewer(*stream, key_, limits, &name, &error);
@@ -59,12 +64,12 @@ class StandInPresenter {
     WelcomeViewer(*stream, 1, limits);
     for (const WireFrame& frame : frames_) stream->SendAll(frame->data(), frame->size(), cancel_);
     uint8_t byte;
-    if (keepOpen_) while (stream->Receive(&byte, 1, cancel_) > 0) {}
+    if (options_.keepOpen) while (stream->Receive(&byte, 1, cancel_) > 0) {}
     stream->Close();
   }
 
   std::vector<WireFrame> frames_;
-  bool keepOpen_;
+  const StandInOptions options_;
   std::unique_ptr<TlsIdentity> identity_;
   std::string key_;
   PosixSocket listener_;
@@ -147,12 +152,21 @@ TEST(Zkview, APresenterEndingLeavesItsPictureSavedAndNamedAndExitsZero) {
 
 TEST(Zkview, TimeUpEndsInOrderWithThePictureSoFar) {
   const Pixels picture = PatternPicture(kWidth, kHeight, 2);
-  StandInPresenter presenter(WholePicture(picture), /*keepOpen=*/true);
+  StandInPresenter presenter(WholePicture(picture), {/*keepOpen=*/true});
   const ProgramRun run = RunZkview("--connect " + presenter.Address() + " --invite " + presenter.Invite() +
                             " --seconds 0.5");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find(ExpectedLine(picture)), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("time is up"), std::string::npos) << run.err;
+}
+
+TEST(Zkview, ABridgePortIsJoinedPlainWithTheKey) {
+  const Pixels picture = PatternPicture(kWidth, kHeight, 4);
+  StandInPresenter presenter(WholePicture(picture), {/*keepOpen=*/false, /*bridge=*/true});
+  const ProgramRun run = RunZkview("--connect " + presenter.Address() + " --invite " +
+                                   presenter.Invite() + " --bridge --seconds 60");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(ExpectedLine(picture)), std::string::npos) << run.out;
 }
 
 TEST(Zkview, AWrongKeyIsRefusedWithTheReason) {
@@ -197,7 +211,7 @@ TEST(Zkview, AMalformedEventEndsTheSessionNotInOrder) {
   std::vector<WireFrame> frames = WholePicture(picture);
   const std::vector<uint8_t> garbage(40, 0xEE);
   frames.push_back(Frame(ZKP_DISPLAYUPDATE, UpdatePayload(kToken, 0, 0, kWidth, kHeight, garbage)));
-  StandInPresenter presenter(frames, /*keepOpen=*/true);
+  StandInPresenter presenter(frames, {/*keepOpen=*/true});
   const ProgramRun run = RunZkview("--connect " + presenter.Address() + " --invite " + presenter.Invite() +
                             " --seconds 60");
   EXPECT_EQ(run.exitCode, 1);
