@@ -33,7 +33,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
 # Presenter's area and viewer's window side by side on the 1280 x 1024
 # display, never overlapping: the presenter must not capture its viewer.
 "$root/tools/wine-session.sh" bash -c '
-  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4
+  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4; zkview=$5
   cd "$out"   # both sessions read .\ZK.ini from here
   # On a port the system chooses, so that the demo runs beside anything else.
   wine "$bin/zkhost.exe" present --port 0 --name demo-presenter --rect 0,0,624,600 \
@@ -61,6 +61,9 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
     sleep 0.5
   done
   if grep -q "^phase held" content.txt; then
+    # The Linux viewer (native, no Wine) joins the still picture too.
+    [ -x "$zkview" ] && "$zkview" --connect 127.0.0.1:$port --invite "$invite" --seconds 3 \
+      --save zkview.png > zkview.txt 2>&1 &
     send() { echo "viewer: $* -> $(wine "$bin/zkhost.exe" send demo-viewer "$@")" >> marks.txt; }
     # The presenter takes marks from its viewers only once it allows them.
     echo "presenter: annotation on -> $(wine "$bin/zkhost.exe" send demo-presenter annotation on)" \
@@ -123,7 +126,8 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   wine "$bin/zkhost.exe" send demo-presenter stop || true
   wait $presenter $viewer || true
   "$second" stop "$remote" 2>/dev/null || true' \
-  bash "$out" "$build/bin" "$corpus" "$root/tests/endtoend/second-display.sh"
+  bash "$out" "$build/bin" "$corpus" "$root/tests/endtoend/second-display.sh" \
+  "${ZK_ZKVIEW:-$root/build/native/tools/zkview/zkview}"
 
 echo "== presenter (zkhost present)"
 grep -v '^figures' "$out/present.txt" || true
@@ -132,6 +136,8 @@ echo "== viewer (zkhost view)"
 grep -v '^figures' "$out/view.txt" || true
 echo "== content and what the viewer showed (zkcontent)"
 grep -E '^(latency|match)' "$out/content.txt" || cat "$out/content.txt"
+echo "== Linux viewer (zkview, when the native tree has it): $out/zkview.png"
+cat "$out/zkview.txt" 2>/dev/null || echo "(not run)"
 echo "== annotation from the viewer (zkhost send, xdotool)"
 cat "$out/marks.txt" 2>/dev/null || echo "(not run: the content did not hold)"
 echo
