@@ -1,0 +1,142 @@
+// The NATS client against a fake server in the test that sends what a real
+// one never would: each must end the connection with the parser's reason,
+// not crash it or make it hold more than its bounds. And a server that
+// stops reading must make publishing report it, not queue without end.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "NatsConnection.h"
+#include "PosixSocket.h"
+
+namespace {
+using std::chrono::seconds;
+constexpr auto kWait = seconds(20);
+const std::string kInfo = "INFO {\"server_id\":\"fake\",\"max_payload\":4096,\"connect_urls\":[]}\r\n";
+
+// Serves one client: sends `greeting`; once the client has sent its PING
+// after CONNECT, answers it and sends `afterHandshake`. Then holds the
+// connection open, reading nothing more, until the test ends.
+class FakeServer {
+ public:
+  FakeServer(std::string greeting, std::string afterHandshake)
+      : greeting_(std::move(greeting)), afterHandshake_(std::move(afterHandshake)) {
+    std::string error;
+    listener_ = PosixSocket::Listen(0, &error);
+    EXPECT_TRUE(listener_.IsOpen()) << error;
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~FakeServer() {
+    done_ = true;
+    thread_.join();
+  }
+  std::string Url() const { return "nats://127.0.0.1:" + std::to_string(listener_.LocalPort()); }
+
+ private:
+  void Serve() {
+    PosixSocket peer = listener_.Accept(done_);
+    if (!peer.IsOpen()) return;
+    if (!Send(peer, greeting_) || !AwaitPing(peer) || !Send(peer, "PONG\r\n" + afterHandshake_)) return;
+    while (!done_) peer.WaitReadable(50);
+  }
+  bool Send(PosixSocket& peer, const std::string& bytes) {
+    return peer.SendAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), done_);
+  }
+  bool AwaitPing(PosixSocket& peer) {
+    std::string heard;
+    uint8_t buffer[4096];
+    while (heard.find("PING\r\n") == std::string::npos) {
+      int got = peer.Receive(buffer, sizeof buffer, done_);
+      if (got <= 0) return false;
+      heard.append(reinterpret_cast<char*>(buffer), static_cast<size_t>(got));
+    }
+    return true;
+  }
+
+  std::string greeting_;
+  std::string afterHandshake_;
+  PosixSocket listener_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+class StatusLog {
+ public:
+  void Add(const NatsStatus& status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (status.kind == NatsStatus::Kind::kConnectFailed || status.kind == NatsStatus::Kind::kDisconnected)
+      failures_.push_back(status.text);
+    changed_.notify_all();
+  }
+  std::string FirstFailure() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, kWait, [&] { return !failures_.empty(); });
+    return failures_.empty() ? "no failure reported" : failures_.front();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> failures_;
+};
+
+std::unique_ptr<NatsConnection> Connect(const std::string& url, StatusLog& log, size_t maxPending = 1 << 20) {
+  NatsOptions options;
+  std::string error;
+  EXPECT_TRUE(ParseNatsUrlList(url, &options.servers, &error)) << error;
+  options.maxPendingBytes = maxPending;
+  auto connection = std::make_unique<NatsConnection>(options, nullptr, [&log](const NatsStatus& s) { log.Add(s); });
+  connection->Start();
+  return connection;
+}
+
+struct Hostile {
+  const char* name;
+  std::string greeting;
+  std::string afterHandshake;
+  const char* reason;
+};
+
+class NatsHostileServerTest : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(NatsHostileServerTest, EndsTheConnectionWithTheReason) {
+  FakeServer server(GetParam().greeting, GetParam().afterHandshake);
+  StatusLog log;
+  auto connection = Connect(server.Url(), log);
+  std::string failure = log.FirstFailure();
+  EXPECT_NE(failure.find(GetParam().reason), std::string::npos) << failure;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, NatsHostileServerTest,
+    ::testing::Values(
+        Hostile{"InfoBeyondItsBound", "INFO {\"x\":\"" + std::string(70000, 'x'), "", "longer than allowed"},
+        Hostile{"NestingWithoutEnd", "INFO {\"x\":" + std::string(100, '[') + "\r\n", "", "not a valid object"},
+        Hostile{"MessageBeforeInfo", "MSG a 1 3\r\nabc\r\n", "", "larger than the server's own limit"},
+        Hostile{"LongControlLine", kInfo, "PING " + std::string(5000, ' ') + "\r\n", "longer than allowed"},
+        Hostile{"PayloadOverMaxPayload", kInfo, "MSG a 1 4097\r\n", "larger than the server's own limit"},
+        Hostile{"SizeOverflowing", kInfo, "MSG a 1 99999999999999999999999\r\n", "malformed size"},
+        Hostile{"PayloadNotEnded", kInfo, "MSG a 1 3\r\nabcXY", "not followed by CR LF"},
+        Hostile{"Headers", kInfo, "HMSG a 1 10 20\r\n", "unknown or malformed"},
+        Hostile{"BareNewline", kInfo, "PING\n", "not ended by CR LF"}),
+    [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
+
+// The fake server never reads after the handshake: the system's buffers
+// fill, then the client's own, and then publishing says so.
+TEST(NatsBackPressureTest, APublishIsRefusedOnceTheServerStopsReading) {
+  FakeServer server(kInfo, "");
+  StatusLog log;
+  auto connection = Connect(server.Url(), log, 256 * 1024);
+  ASSERT_TRUE(connection->WaitConnected(kWait));
+  const std::vector<uint8_t> payload(4096, 0x5a);
+  NatsConnection::PublishResult result = NatsConnection::PublishResult::kQueued;
+  // Far more than loopback's socket buffers and the client's bound together.
+  for (int sent = 0; sent < 64 * 1024 && result == NatsConnection::PublishResult::kQueued; ++sent)
+    result = connection->Publish("zk.events", payload.data(), payload.size());
+  EXPECT_EQ(result, NatsConnection::PublishResult::kBackedUp);
+}
+}  // namespace
