@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr size_t kReceiveReserve = 64 * 1024;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Operation names are case-insensitive.
@@ -133,8 +135,10 @@ void NatsParser::ReadMessage(std::string_view arguments) {
   subject_.assign(fields[0]);
   replyTo_.assign(count == 4 ? fields[2] : std::string_view());
   payloadLength_ = static_cast<size_t>(length);
+  // Grown as the bytes come, not at the size the line claims: a server
+  // that announces a large payload and sends none costs us nothing.
   payload_.clear();
-  payload_.reserve(payloadLength_);
+  payload_.reserve(std::min<size_t>(payloadLength_, kReceiveReserve));
   state_ = State::kPayload;
 }
 
