@@ -4,7 +4,10 @@
 // what no server should.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -14,6 +17,7 @@
 #include "NatsConnection.h"
 #include "NatsServerKit.h"
 #include "PosixSocket.h"
+#include "TlsIdentity.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -30,11 +34,15 @@ std::vector<uint8_t> Bytes(size_t length, uint8_t seed) {
 // A NatsConnection with everything it reports recorded, to be waited for.
 class Client {
  public:
-  explicit Client(const std::string& urls, milliseconds reconnectWait = milliseconds(50)) {
+  explicit Client(const std::string& urls, const CertificateFingerprint* pin = nullptr) {
     NatsOptions options;
     std::string error;
     EXPECT_TRUE(ParseNatsUrlList(urls, &options.servers, &error)) << error;
-    options.reconnectWait = reconnectWait;
+    options.reconnectWait = milliseconds(50);
+    if (pin) {
+      options.pinned = true;
+      options.pin = *pin;
+    }
     options.maxPendingBytes = 256 * 1024;
     connection_.reset(new NatsConnection(
         options,
@@ -151,6 +159,43 @@ TEST(NatsConnectionTest, PresentsATokenFromTheUrl) {
   std::string why;
   ASSERT_TRUE(wrong.WaitForStatus(Kind::kConnectFailed, &why));
   EXPECT_NE(why.find("Authorization Violation"), std::string::npos) << why;
+}
+
+// The server's certificate is the presenter's kind of identity, kept in one
+// PEM file that serves the server as both its certificate and its key.
+TEST(NatsConnectionTest, SpeaksTlsToAServerWithThePinnedCertificateOnlyAndRefusesAnother) {
+  char folder[] = "/tmp/zk-nats-tls.XXXXXX";
+  ASSERT_TRUE(mkdtemp(folder));
+  const std::string pem = std::string(folder) + "/identity.pem";
+  std::string error;
+  TlsIdentity identity = TlsIdentity::LoadOrCreate(pem, &error);
+  ASSERT_TRUE(identity.IsValid()) << error;
+  auto server = StartServer("tls { cert_file: \"" + pem + "\"\n key_file: \"" + pem + "\" }");
+  std::remove(pem.c_str());
+  rmdir(folder);
+  ASSERT_TRUE(server);
+  const std::string url = "tls://127.0.0.1:" + std::to_string(server->ClientPort());
+
+  Client pinned(url, &identity.Fingerprint());
+  ASSERT_TRUE(pinned->WaitConnected(kWait));
+  pinned->Subscribe("zk.tls");
+  ASSERT_TRUE(pinned->Flush(kWait));
+  const std::vector<uint8_t> payload = Bytes(1000, 9);
+  ASSERT_EQ(pinned->Publish("zk.tls", payload.data(), payload.size()), NatsConnection::PublishResult::kQueued);
+  ASSERT_TRUE(pinned.WaitForMessages(1));
+  EXPECT_EQ(pinned.Received()[0], payload);
+
+  CertificateFingerprint other = identity.Fingerprint();
+  other[0] ^= 1;
+  Client stranger(url, &other);
+  std::string why;
+  ASSERT_TRUE(stranger.WaitForStatus(Kind::kConnectFailed, &why));
+  EXPECT_NE(why.find("fingerprint"), std::string::npos) << why;
+  // A plain nats:// address to a server that requires TLS is upgraded, and
+  // refused without a pin to check the certificate with.
+  Client unpinned(server->Url());
+  ASSERT_TRUE(unpinned.WaitForStatus(Kind::kConnectFailed, &why));
+  EXPECT_NE(why.find("no certificate fingerprint"), std::string::npos) << why;
 }
 
 TEST(NatsConnectionTest, APublishOnOneClusterMemberReachesASubscriberOnAnother) {
