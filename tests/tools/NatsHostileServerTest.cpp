@@ -84,11 +84,13 @@ class StatusLog {
   std::vector<std::string> failures_;
 };
 
-std::unique_ptr<NatsConnection> Connect(const std::string& url, StatusLog& log, size_t maxPending = 1 << 20) {
+std::unique_ptr<NatsConnection> Connect(const std::string& url, StatusLog& log, size_t maxPending = 1 << 20,
+                                        std::chrono::milliseconds pingInterval = std::chrono::seconds(20)) {
   NatsOptions options;
   std::string error;
   EXPECT_TRUE(ParseNatsUrlList(url, &options.servers, &error)) << error;
   options.maxPendingBytes = maxPending;
+  options.pingInterval = pingInterval;
   auto connection = std::make_unique<NatsConnection>(options, nullptr, [&log](const NatsStatus& s) { log.Add(s); });
   connection->Start();
   return connection;
@@ -138,5 +140,17 @@ TEST(NatsBackPressureTest, APublishIsRefusedOnceTheServerStopsReading) {
   for (int sent = 0; sent < 64 * 1024 && result == NatsConnection::PublishResult::kQueued; ++sent)
     result = connection->Publish("zk.events", payload.data(), payload.size());
   EXPECT_EQ(result, NatsConnection::PublishResult::kBackedUp);
+}
+}  // namespace
+
+namespace {
+// The fake server reads nothing after the handshake, so it answers none of
+// the client's PINGs: a server that hangs without closing the connection.
+TEST(NatsKeepAliveTest, ALinkWhoseServerStopsAnsweringPingsEnds) {
+  FakeServer server(kInfo, "");
+  StatusLog log;
+  auto connection = Connect(server.Url(), log, 1 << 20, std::chrono::milliseconds(100));
+  std::string failure = log.FirstFailure();
+  EXPECT_NE(failure.find("stopped answering"), std::string::npos) << failure;
 }
 }  // namespace
