@@ -10,6 +10,10 @@
 #include <string>
 #include <thread>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "NatsConnection.h"
 #include "PosixSocket.h"
 
@@ -91,6 +95,7 @@ std::unique_ptr<NatsConnection> Connect(const std::string& url, StatusLog& log, 
   EXPECT_TRUE(ParseNatsUrlList(url, &options.servers, &error)) << error;
   options.maxPendingBytes = maxPending;
   options.pingInterval = pingInterval;
+  options.handshakeTimeLimit = std::chrono::milliseconds(500);
   auto connection = std::make_unique<NatsConnection>(options, nullptr, [&log](const NatsStatus& s) { log.Add(s); });
   connection->Start();
   return connection;
@@ -152,5 +157,31 @@ TEST(NatsKeepAliveTest, ALinkWhoseServerStopsAnsweringPingsEnds) {
   auto connection = Connect(server.Url(), log, 1 << 20, std::chrono::milliseconds(100));
   std::string failure = log.FirstFailure();
   EXPECT_NE(failure.find("stopped answering"), std::string::npos) << failure;
+}
+}  // namespace
+
+namespace {
+// A listener with no room in its queue: the system drops further connection
+// requests, as a server behind a dead route would, and they go unanswered.
+TEST(NatsConnectTest, AServerThatNeverAnswersTheConnectionRequestFailsWithinTheTimeLimit) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 0), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  const uint16_t port = ntohs(address.sin_port);
+  std::string error;
+  PosixSocket filler = PosixSocket::Connect("127.0.0.1", port, &error);
+  ASSERT_TRUE(filler.IsOpen()) << error;
+
+  StatusLog log;
+  auto connection = Connect("nats://127.0.0.1:" + std::to_string(port), log);
+  std::string failure = log.FirstFailure();
+  EXPECT_NE(failure.find("no answer in time"), std::string::npos) << failure;
+  connection->Stop();
+  close(listener);
 }
 }  // namespace

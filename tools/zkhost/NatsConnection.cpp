@@ -155,7 +155,7 @@ bool NatsConnection::ServeServer(const NatsServerAddress& address, std::string* 
 std::unique_ptr<ByteStream> NatsConnection::Open(const NatsServerAddress& address, NatsParser& parser,
                                                  std::string* why) {
   const Clock::time_point deadline = Clock::now() + options_.handshakeTimeLimit;
-  std::unique_ptr<ByteStream> stream = ConnectNatsTransport(address.host, address.port, why);
+  std::unique_ptr<ByteStream> stream = ConnectNatsTransport(address.host, address.port, deadline, linkCancel_, why);
   if (!stream || !ReadUntil(*stream, parser, deadline, [&] { return infoSeen_; }, why)) return nullptr;
   // The server's INFO comes in the clear; TLS, when either side wants it,
   // starts right after it.

@@ -31,7 +31,7 @@ struct NatsOptions {
   CertificateFingerprint pin = {};
   // What may wait to be sent; beyond it a publish is refused, not queued.
   size_t maxPendingBytes = 16 * 1024 * 1024;
-  // From the TCP connection to the server's answer to CONNECT.
+  // From the start of the TCP connection to the server's answer to CONNECT.
   std::chrono::milliseconds handshakeTimeLimit{5000};
   // Between rounds in which every known server failed.
   std::chrono::milliseconds reconnectWait{250};
