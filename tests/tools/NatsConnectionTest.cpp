@@ -6,17 +6,14 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "NatsConnection.h"
 #include "NatsServerKit.h"
-#include "PosixSocket.h"
 #include "TlsIdentity.h"
 
 namespace {

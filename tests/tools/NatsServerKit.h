@@ -56,7 +56,8 @@ class NatsServer {
   uint16_t clusterPort_ = 0;
 };
 
-// Three servers joined by routes into one cluster: the second and third are
+// `size` servers joined by routes into one cluster: all but the first are
 // given the first's route address, and the cluster counts as formed once
-// each server has logged a route to both others.
+// each server has logged a route to every other. Empty (and `error` set) on
+// failure.
 std::vector<std::unique_ptr<NatsServer>> StartNatsCluster(size_t size, std::string* error);
