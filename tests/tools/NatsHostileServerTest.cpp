@@ -24,11 +24,12 @@ const std::string kInfo = "INFO {\"server_id\":\"fake\",\"max_payload\":4096,\"c
 
 // Serves one client: sends `greeting`; once the client has sent its PING
 // after CONNECT, answers it and sends `afterHandshake`. Then holds the
-// connection open, reading nothing more, until the test ends.
+// connection open until the test ends, reading nothing more unless told to
+// listen, when it keeps what it hears for WaitToHear.
 class FakeServer {
  public:
-  FakeServer(std::string greeting, std::string afterHandshake)
-      : greeting_(std::move(greeting)), afterHandshake_(std::move(afterHandshake)) {
+  FakeServer(std::string greeting, std::string afterHandshake, bool listen = false)
+      : greeting_(std::move(greeting)), afterHandshake_(std::move(afterHandshake)), listen_(listen) {
     std::string error;
     listener_ = PosixSocket::Listen(0, &error);
     EXPECT_TRUE(listener_.IsOpen()) << error;
@@ -39,13 +40,28 @@ class FakeServer {
     thread_.join();
   }
   std::string Url() const { return "nats://127.0.0.1:" + std::to_string(listener_.LocalPort()); }
+  bool WaitToHear(const std::string& text) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return heardMore_.wait_for(lock, kWait, [&] { return heard_.find(text) != std::string::npos; });
+  }
 
  private:
   void Serve() {
     PosixSocket peer = listener_.Accept(done_);
     if (!peer.IsOpen()) return;
     if (!Send(peer, greeting_) || !AwaitPing(peer) || !Send(peer, "PONG\r\n" + afterHandshake_)) return;
-    while (!done_) peer.WaitReadable(50);
+    while (!done_) {
+      peer.WaitReadable(50);
+      if (listen_) Listen(peer);
+    }
+  }
+  void Listen(PosixSocket& peer) {
+    uint8_t buffer[4096];
+    int got = peer.TryReceive(buffer, sizeof buffer);
+    if (got <= 0) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    heard_.append(reinterpret_cast<char*>(buffer), static_cast<size_t>(got));
+    heardMore_.notify_all();
   }
   bool Send(PosixSocket& peer, const std::string& bytes) {
     return peer.SendAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), done_);
@@ -63,6 +79,10 @@ class FakeServer {
 
   std::string greeting_;
   std::string afterHandshake_;
+  const bool listen_;
+  std::mutex mutex_;
+  std::condition_variable heardMore_;
+  std::string heard_;  // after the handshake
   PosixSocket listener_;
   std::atomic<bool> done_{false};
   std::thread thread_;
@@ -149,6 +169,13 @@ TEST(NatsBackPressureTest, APublishIsRefusedOnceTheServerStopsReading) {
 }  // namespace
 
 namespace {
+TEST(NatsKeepAliveTest, AnswersTheServersPing) {
+  FakeServer server(kInfo, "PING\r\n", true);
+  StatusLog log;
+  auto connection = Connect(server.Url(), log);
+  EXPECT_TRUE(server.WaitToHear("PONG\r\n"));
+}
+
 // The fake server reads nothing after the handshake, so it answers none of
 // the client's PINGs: a server that hangs without closing the connection.
 TEST(NatsKeepAliveTest, ALinkWhoseServerStopsAnsweringPingsEnds) {
