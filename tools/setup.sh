@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   libpng-dev zlib1g-dev libzstd-dev liblz4-dev
   libmbedtls-dev openssl dpkg-dev
+  nats-server
   clang libclang-rt-14-dev
   tigervnc-scraping-server tigervnc-viewer
   openjdk-17-jdk-headless
