@@ -10,7 +10,7 @@ rates() {
     $1 == from { t0 = $2; c0 = $3; w0 = $4; b0 = $5 }
     $1 == to   { t1 = $2; c1 = $3; w1 = $4; b1 = $5 }
     END { d = t1 - t0; if (d <= 0) d = 1;
-          printf "%.1f %.3f %.3f %.0f\n", d, (c1 - c0) / d, (w1 - w0) / d, (b1 - b0) / d }' "$1"
+          printf "%.1f %.4f %.3f %.0f\n", d, (c1 - c0) / d, (w1 - w0) / d, (b1 - b0) / d }' "$1"
 }
 for side in zk zkplain vnc; do
   [ -s "$out/$side-samples.txt" ] || { echo "no samples for $side: see $out"; exit 1; }
