@@ -6,7 +6,8 @@
 // the two kinds of program differently. Optional arguments: X Y of the
 // window, then "bare-hooks": the probe sets, on its own thread, hooks of the
 // two kinds a capturing presenter sets on a 32-bit program's threads (on
-// messages taken and on sent messages after their handling) that do nothing
+// messages taken and on sent messages after their handling), from a library
+// as the presenter's are (PassOnHooks.dll beside the probe), that do nothing
 // but pass the call on: what those hooks cost under this system, whatever
 // they do.
 
@@ -51,14 +52,13 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   }
 }
 
-LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void SetBareHooks() {
+bool SetBareHooks() {
+  HMODULE library = LoadLibraryW(L"PassOnHooks.dll");
+  auto passOn = library ? reinterpret_cast<HOOKPROC>(GetProcAddress(library, "PassOn")) : nullptr;
+  if (!passOn) return false;
   const DWORD thread = GetCurrentThreadId();
-  SetWindowsHookExW(WH_GETMESSAGE, PassOn, nullptr, thread);
-  SetWindowsHookExW(WH_CALLWNDPROCRET, PassOn, nullptr, thread);
+  return SetWindowsHookExW(WH_GETMESSAGE, passOn, library, thread) &&
+         SetWindowsHookExW(WH_CALLWNDPROCRET, passOn, library, thread);
 }
 
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -131,7 +131,10 @@ HWND MakeWindow(int x, int y) {
 int main(int argc, char** argv) {
   int x = argc > 2 ? std::atoi(argv[1]) : 100;
   int y = argc > 2 ? std::atoi(argv[2]) : 100;
-  if (argc > 3 && std::strcmp(argv[3], "bare-hooks") == 0) SetBareHooks();
+  if (argc > 3 && std::strcmp(argv[3], "bare-hooks") == 0 && !SetBareHooks()) {
+    std::fprintf(stderr, "hook probe: cannot set the pass-on hooks (PassOnHooks.dll)\n");
+    return 1;
+  }
   HWND window = MakeWindow(x, y);
   if (!window) {
     std::fprintf(stderr, "hook probe: cannot create a window (is DISPLAY set?)\n");

@@ -3,9 +3,9 @@
 # probe (HookProbe.cpp), 32-bit and 64-bit, times posted messages, sent
 # messages and paints, three runs without a presenter and three while
 # `zkhost present --desktop` captures with its frame over the probe's window;
-# prints the medians and their ratios; and the 32-bit probe with no-op hooks
-# of its own of the two kinds a presenter sets on its threads (the system's
-# floor for those hooks). Runs in a 64-bit Wine prefix of its own
+# prints the medians and their ratios; and the 32-bit probe with hooks of its
+# own, of the two kinds a presenter sets on its threads, from a library that
+# only passes each call on (PassOnHooks.cpp): the system's floor for them. Runs in a 64-bit Wine prefix of its own
 # (build/wine64, where both kinds of program run) on a private display.
 # Needs the cross build (build/win32, or ZK_WIN32_BUILD) with zkhost.
 #   bench/hooks/run.sh [RUNS]
@@ -24,6 +24,9 @@ build_probe() {  # compiler output
     "$1" -O2 -Wall -static -o "$2" "$root/bench/hooks/HookProbe.cpp" -lgdi32 -luser32
 }
 build_probe i686-w64-mingw32-g++-posix "$out/probe32.exe"
+[ "$out/PassOnHooks.dll" -nt "$root/bench/hooks/PassOnHooks.cpp" ] ||
+  i686-w64-mingw32-g++-posix -O2 -Wall -shared -static -Wl,--kill-at -o "$out/PassOnHooks.dll" \
+    "$root/bench/hooks/PassOnHooks.cpp" -luser32
 build_probe x86_64-w64-mingw32-g++-posix "$out/probe64.exe"
 
 # The rounds run on a private display in the 64-bit prefix, which
@@ -110,6 +113,6 @@ for bits in 32 64; do
 done
 read -r p0 s0 d0 <<<"$(medians probe32.exe without)"
 read -r p1 s1 d1 <<<"$(medians probe32.exe bare)"
-printf '%-7s | %8s / %8s  %6s | %7s / %7s  %s | %8s / %8s  %6s   (no presenter: no-op hooks of its own)\n' \
+printf '%-7s | %8s / %8s  %6s | %7s / %7s  %s | %8s / %8s  %6s   (no presenter: pass-on hooks of its own)\n' \
   "32-bit" "$p0" "$p1" "$(ratio "$p0" "$p1")" "$s0" "$s1" "$(per_send "$s0" "$s1")" \
   "$d0" "$d1" "$(ratio "$d0" "$d1")"
