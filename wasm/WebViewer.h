@@ -25,6 +25,7 @@ class WebViewer {
   // malformed (FramingError says why).
   bool Feed(size_t size);
   const std::string& FramingError() const { return reader_.Error(); }
+  bool AtFrameBoundary() const { return reader_.AtFrameBoundary(); }
 
   // Makes the next completed event current; false when none is left.
   bool Next();

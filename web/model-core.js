@@ -33,6 +33,7 @@ class ModelCore {
     return this.m._zkv_feed(this.v, data.length) === 1;
   }
   framingError() { return this.text(this.m._zkv_framing_error(this.v)); }
+  atFrameBoundary() { return this.m._zkv_at_frame_boundary(this.v) === 1; }
 
   // The type of the next completed event, or -1.
   next() { return this.m._zkv_next(this.v); }
