@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds both trees and runs every test: the portable core natively under
-# AddressSanitizer and UBSan, the Win32 library and its tests under Wine on a
-# virtual display, and (when CI=true or ZK_FUZZ_SECONDS is set) a short
+# Builds the trees and runs every test: the browser viewer's WebAssembly
+# module, the portable core natively under AddressSanitizer and UBSan (the
+# browser viewer's tests with it), the Win32 library and its tests under
+# Wine on a virtual display, and (when CI=true or ZK_FUZZ_SECONDS is set) a short
 # time-boxed fuzzing run.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,8 +13,19 @@ jobs=$(nproc)
 failed=()
 step() { echo; echo "=== $*"; }
 
+# The browser viewer's module: its tests run with the native ones (tests/web).
+step "WebAssembly build (the browser viewer)"
+wasm=""
+if emcmake cmake -S . -B build/wasm -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+   ninja -C build/wasm -j"$jobs"; then
+  wasm="$root/build/wasm/web"
+else
+  failed+=(wasm-build)
+fi
+
 step "native build (ASan, UBSan)"
-if cmake -S . -B build/native -G Ninja -DZK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+if cmake -S . -B build/native -G Ninja -DZK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZK_WASM_DIR="$wasm" >/dev/null &&
    ninja -C build/native -j"$jobs"; then
   step "native tests"
   ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 600 || failed+=(native)
