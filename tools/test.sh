@@ -36,7 +36,7 @@ fi
 step "cross build (mingw-w64 i686)"
 if mbedtls=$("$root/tools/mbedtls.sh") &&
    cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_MBEDTLS_I686="$mbedtls" >/dev/null &&
+     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_MBEDTLS_I686="$mbedtls" -DZK_WASM_DIR="$wasm" >/dev/null &&
    ninja -C build/win32 -j"$jobs"; then
   step "Win32 tests under Wine"
   "$root/tools/wine-session.sh" ctest --test-dir build/win32 -j"$jobs" --output-on-failure --timeout 300 || failed+=(win32)
