@@ -90,7 +90,7 @@ export async function launchBrowser() {
 // source evaluated in the page against window.zkViewer).
 export async function waitForViewer(page, predicate, timeout = 60000) {
   await page.waitForFunction(`window.zkViewer && (${predicate})(window.zkViewer)`,
-    { timeout, polling: 'raf' });
+    { timeout, polling: 50 });  // a page in the background gets no animation frames
   return page.evaluate(() => ({ ...window.zkViewer }));
 }
 

@@ -22,9 +22,11 @@ const started = [];
 let chromium, bridge, presenter, content;
 const pages = [];
 
-// A Wine program whose output lines the test waits on.
+// A Wine program whose output lines the test waits on: one of ours, or
+// Wine's own.
 function run(program, args) {
-  const child = spawn('wine', [join(bin, program), ...args], { cwd: work, stdio: ['ignore', 'pipe', 'pipe'] });
+  const path = program === 'notepad.exe' ? program : join(bin, program);
+  const child = spawn('wine', [path, ...args], { cwd: work, stdio: ['ignore', 'pipe', 'pipe'] });
   let output = '';
   child.stdout.on('data', (d) => { output += d; });
   child.stderr.on('data', (d) => { output += d; });
@@ -53,7 +55,12 @@ function run(program, args) {
 }
 
 function wineOutput(program, args) {
-  return execFileSync('wine', [join(bin, program), ...args], { cwd: work, encoding: 'latin1' });
+  try {
+    return execFileSync('wine', [join(bin, program), ...args],
+      { cwd: work, encoding: 'latin1', stdio: ['ignore', 'pipe', 'pipe'] });
+  } catch (e) {
+    throw new Error(`${program} ${args.join(' ')} failed (${e.status}): ${e.stdout}${e.stderr}`);
+  }
 }
 
 // The presenter's area as the screen holds it, top-down RGB.
@@ -116,6 +123,8 @@ before(async () => {
 });
 
 after(async () => {
+  // What the presenter said, for a failure's report.
+  if (presenter) console.log(presenter.output().replace(/^/gm, '# presenter: '));
   for (const page of pages) await page.close().catch(() => {});
   if (chromium) await chromium.close();
   if (bridge) await bridge.stop();
@@ -148,6 +157,7 @@ test('a page in control types into notepad on the presenter', async () => {
   run('notepad.exe', []);
   wineOutput('zkhost.exe', ['send', 'web-presenter', 'share', 'Notepad', '20']);
   const page = pages[0];
+  await page.bringToFront();
   await page.click('#control');
   const state = await waitForViewer(page, '(z) => z.holdingControl || /denied/.test(z.controlMessage)', 30000);
   assert.equal(state.holdingControl, true, state.controlMessage);
