@@ -3,7 +3,7 @@
 // its rectangle's first corner) and the presenter's pointer. Redrawn whole
 // when either changes; main thread.
 
-const kHighlight = 1;
+const kHighlight = 0;  // kAnnotationHighlight; a marker is 1
 
 function colourOf(bgr) {
   const r = bgr & 0xff, g = (bgr >> 8) & 0xff, b = (bgr >> 16) & 0xff;

@@ -25,9 +25,9 @@ const viewer = (window.zkViewer = {
   latencyMs: 0,
   holdingControl: false,
   controlMessage: '',
+  pointer: null,
+  marks: [],
 });
-let marks = [];
-let pointer = null;
 let worker = null;
 
 function bridgeUrl() {
@@ -55,7 +55,7 @@ function onFormat(width, height) {
   // Resizing clears the canvases: the worker sends the whole picture next.
   screen.width = overlay.width = viewer.width = width;
   screen.height = overlay.height = viewer.height = height;
-  drawOverlay(overlay, marks, pointer);
+  drawOverlay(overlay, viewer.marks, viewer.pointer);
 }
 
 const context = screen.getContext('2d');
@@ -63,9 +63,9 @@ const context = screen.getContext('2d');
 function onPaint(message) {
   for (const r of message.rects) context.putImageData(new ImageData(r.pixels, r.w, r.h), r.x, r.y);
   if (message.pointer !== undefined || message.marks !== undefined) {
-    if (message.pointer !== undefined) pointer = message.pointer;
-    if (message.marks !== undefined) marks = message.marks;
-    drawOverlay(overlay, marks, pointer);
+    if (message.pointer !== undefined) viewer.pointer = message.pointer;
+    if (message.marks !== undefined) viewer.marks = message.marks;
+    drawOverlay(overlay, viewer.marks, viewer.pointer);
   }
   viewer.frames += message.updates;
   viewer.latencyMs = performance.timeOrigin + performance.now() - message.received;

@@ -103,7 +103,7 @@ class Presenter {
 
 // A session's worth of change: a full-update container to start from, typing
 // in an editor, odd rectangles, a change of format with the overlap kept,
-// 8-bit mode with a palette recolouring what is held, a pointer and a mark,
+// 8-bit mode with a palette recolouring what is held, a pointer and marks,
 // and a corrupt and a stale update that both viewers must pass over.
 std::vector<Received> MixedStream() {
   std::vector<Received> events, records;
@@ -122,6 +122,10 @@ std::vector<Received> MixedStream() {
   const Picture mixed = Corpus("s09_mixed_desktop_1920x1080.png");
   presenter.Part(mixed, Rect{101, 33, 101 + 259, 33 + 171});  // width rounds down to 256
   presenter.Format(1283, 1024);                                // keeps the top-left 1280 x 1024
+  events.push_back({ZKP_ANNOTATION, BytesOf(AnnotationMessage{kAnnotationHighlight, 0, 100, 100,
+                                                              200, 150, 0})});
+  events.push_back({ZKP_ANNOTATION, BytesOf(AnnotationMessage{kAnnotationMarker, 0, 400, 300, 450,
+                                                              350, 0x0000FF})});
   const Picture files = Corpus("s03_winefile_1280x1024.png");
   presenter.Part(files, Rect{640, 512, 1280, 1024});
 

@@ -96,3 +96,35 @@ test('a wrong key is refused with the presenter\'s reason', async () => {
     await v.done();
   }
 });
+
+// The recorded link up to its last `drop` frames.
+function framesBefore(link, drop) {
+  const ends = [];
+  for (let at = 0; at < link.length; at += 8 + link.readUInt32LE(at + 4)) ends.push(at);
+  return link.subarray(0, ends[ends.length - drop]);
+}
+
+test('a change of format, 8-bit colour, the pointer and marks show as the model holds them', async () => {
+  const mixed = recorded('mixed');
+  // Without the corrupt and the stale update, which change nothing.
+  const v = await view((socket) => socket.end(framesBefore(mixed.link, 2)));
+  try {
+    const state = await waitForViewer(v.page, "(z) => z.state === 'closed' || z.state === 'error'");
+    assert.equal(state.state, 'closed', state.lastError);
+    const shown = await canvasDigest(v.page);
+    assert.deepEqual([shown.width, shown.height], [1280, 1024]);
+    assert.equal(shown.sha256, sha256(rgbaOf(mixed.width, mixed.height, mixed.pixels)));
+    assert.deepEqual(state.pointer, { x: 300, y: 200 });
+    assert.deepEqual(state.marks.map((m) => [m.kind, m.left, m.top, m.colour]),
+      [[0, 100, 100, 0], [1, 400, 300, 0xff]]);
+    const overlayAt = (x, y) => v.page.evaluate((x, y) => [...document.getElementById('overlay')
+      .getContext('2d').getImageData(x, y, 1, 1).data], x, y);
+    const [hr, hg, hb, ha] = await overlayAt(150, 125);  // inside the highlight: translucent yellow
+    assert.ok(hr === 255 && hg === 255 && hb === 0 && ha > 0 && ha < 255, `${[hr, hg, hb, ha]}`);
+    assert.deepEqual(await overlayAt(400, 300), [255, 0, 0, 255]);  // the marker's tip, red
+    assert.equal((await overlayAt(301, 210))[3], 255);  // the pointer
+    assert.equal((await overlayAt(600, 600))[3], 0);  // nothing elsewhere
+  } finally {
+    await v.done();
+  }
+});
