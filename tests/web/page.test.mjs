@@ -4,7 +4,7 @@
 // leaves must end the connection with the state and message a person needs.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { canvasDigest, launchBrowser, recorded, rgbaOf, sha256, startBridge, waitForViewer }
+import { canvasDigest, freePort, launchBrowser, recorded, rgbaOf, sha256, startBridge, waitForViewer }
   from './browser-kit.mjs';
 import { startFakePresenter } from './fake-presenter.mjs';
 
@@ -126,5 +126,30 @@ test('a change of format, 8-bit colour, the pointer and marks show as the model 
     assert.equal((await overlayAt(600, 600))[3], 0);  // nothing elsewhere
   } finally {
     await v.done();
+  }
+});
+
+test('without a key in the fragment the page asks for one, takes an invitation code, and ?connect names the bridge', async () => {
+  const scroll = recorded('scroll');
+  const presenter = await startFakePresenter(key, (socket) => socket.end(scroll.link));
+  const bridge = await startBridge(presenter.port);
+  // The page comes from a bridge to nowhere: only ?connect leads to the presenter.
+  const other = await startBridge(await freePort());
+  const page = await chromium.browser.newPage();
+  try {
+    assert.doesNotMatch(other.url, /#/);
+    await page.goto(`${other.url}?connect=ws://127.0.0.1:${bridge.port}/`);
+    await page.waitForSelector('#keyForm:not([hidden])');
+    await page.type('#keyField', `${key.toUpperCase()}-${'a'.repeat(52)}`);
+    await page.click('#keyForm button');
+    const state = await waitForViewer(page, "(z) => z.state === 'closed' || z.state === 'error'");
+    assert.equal(state.state, 'closed', state.lastError);
+    assert.equal(state.frames, scroll.results.length - 1);
+    assert.equal(presenter.joins[0].proved, true);
+  } finally {
+    await page.close();
+    await other.stop();
+    await bridge.stop();
+    await presenter.close();
   }
 });
