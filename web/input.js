@@ -37,7 +37,7 @@ export function keyMessage(event, down) {
   const key = kKeys.get(event.code);
   if (!key) return null;
   const [vk, scan, ext] = key;
-  const alt = event.altKey && vk !== 0x12 ? true : vk === 0x12;
+  const alt = event.altKey || vk === 0x12;  // with Alt, keys are system keys
   const message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
   // Repeat count 1; a release has the previous-state and transition bits.
   const lParam = (1 | (scan << 16) | (ext << 24) | (down ? 0 : 0xc0000000)) >>> 0;

@@ -10,10 +10,12 @@ importScripts('zkviewer.js', 'model-core.js', 'protocol.js');
 
 let core = null;
 let socket = null;
+// What the page sees ('connecting', 'viewing', 'closed', 'error'), and
+// 'joining' between the join sent and the presenter's answer.
 let state = 'connecting';
 let key = '';
 let name = 'browser';
-const figures = { bytes: 0, updates: 0, rate: 0, since: 0 };
+const figures = { bytes: 0, updates: 0, since: 0 };
 const control = { token: 0, requesting: false, unanswered: 0 };
 
 function post(message, transfer) { self.postMessage(message, transfer || []); }
@@ -116,6 +118,7 @@ function onLinkEvent(type) {
   return true;
 }
 
+// The picture's size as the page last heard it.
 let format = { width: 0, height: 0 };
 
 // What changed goes to the page in one message: format first, then the
