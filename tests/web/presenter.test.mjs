@@ -3,8 +3,9 @@
 // zkcontent playing the screen corpus, with a bridge port behind
 // web-viewer.sh. After the corpus plays, canvas#screen must hold the
 // presenter's area within 5-6-5 precision; a page that joins late gets the
-// picture too; a page in control types into notepad on the presenter; the
-// presenter stopping closes both pages.
+// picture too; a page in control types into notepad on the presenter, and
+// loses control when the presenter takes it back; the presenter stopping
+// closes both pages.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
@@ -178,6 +179,16 @@ test('a page in control types into notepad on the presenter', async () => {
   assert.ok(!text.includes(typed + typed), 'every key went once');
   await page.click('#control');
   await waitForViewer(page, '(z) => !z.holdingControl');
+});
+
+test('the presenter taking control back ends it on the page', async () => {
+  const page = pages[0];
+  await page.click('#control');
+  await waitForViewer(page, '(z) => z.holdingControl', 30000);
+  wineOutput('zkhost.exe', ['send', 'web-presenter', 'revoke']);
+  const state = await waitForViewer(page, '(z) => !z.holdingControl', 30000);
+  assert.match(state.controlMessage, /cancelled by the presenter/);
+  assert.equal(await page.$eval('#control', (b) => b.textContent), 'Take control');
 });
 
 test('the presenter stopping closes every page with a message', async () => {
