@@ -24,7 +24,9 @@ function setState(next, message) {
   if (state === 'error' || state === 'closed') return;
   state = next;
   post({ op: 'state', state, message: message || '' });
-  if ((next === 'error' || next === 'closed') && socket) {
+  if (next !== 'error' && next !== 'closed') return;
+  clearInterval(figuresTimer);
+  if (socket) {
     socket.onmessage = socket.onclose = socket.onerror = null;
     socket.close();
   }
@@ -201,7 +203,7 @@ function onControl(want) {
   }
 }
 
-setInterval(() => {
+const figuresTimer = setInterval(() => {
   const now = performance.now();
   if (figures.since) post({ op: 'figures', bytesPerSecond: (figures.bytes * 1000) / (now - figures.since) });
   figures.bytes = 0;
