@@ -36,6 +36,7 @@ EMSCRIPTEN_KEEPALIVE int32_t* zkv_scratch() { return scratch; }
 // Received bytes: write `size` of them at zkv_input, then zkv_feed.
 EMSCRIPTEN_KEEPALIVE uint8_t* zkv_input(WebViewer* v, uint32_t size) { return v->InputBuffer(size); }
 EMSCRIPTEN_KEEPALIVE int32_t zkv_feed(WebViewer* v, uint32_t size) { return v->Feed(size); }
+EMSCRIPTEN_KEEPALIVE void zkv_skip_join(WebViewer* v) { v->SkipJoin(); }
 // 1 when no frame was begun and not finished: a stream closed now ended cleanly.
 EMSCRIPTEN_KEEPALIVE int32_t zkv_at_frame_boundary(WebViewer* v) { return v->AtFrameBoundary(); }
 EMSCRIPTEN_KEEPALIVE const char* zkv_framing_error(WebViewer* v) {

@@ -12,7 +12,21 @@ bool WebViewer::Feed(size_t size) {
     completed_.clear();
     nextCompleted_ = 0;
   }
-  return reader_.Feed(input_.data(), std::min(size, input_.size()), &completed_);
+  size = std::min(size, input_.size());
+  const long taken = joining_ ? FeedJoin(input_.data(), size) : 0;
+  if (taken < 0) return false;
+  return reader_.Feed(input_.data() + taken, size - static_cast<size_t>(taken), &completed_);
+}
+
+long WebViewer::FeedJoin(const uint8_t* data, size_t length) {
+  size_t taken = 0;
+  while (joining_ && taken < length) {
+    if (!joinReader_.Feed(data + taken++, 1, &completed_)) return -1;
+    if (!completed_.empty() &&
+        (completed_.back().type == ZKH_WELCOME || completed_.back().type == ZKH_REFUSED))
+      joining_ = false;
+  }
+  return static_cast<long>(taken);
 }
 
 bool WebViewer::Next() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "EventFraming.h"
+#include "events/JoinMessages.h"
 #include "frames/ViewerModel.h"
 
 // WebViewer is what the browser viewer keeps in its WebAssembly module: the
@@ -14,7 +15,10 @@
 // reads and writes without copying pixel by pixel. The page walks the
 // completed events one at a time (Next), so that the join exchange, the
 // token service's answers and the model's events are told apart by the
-// same framing that zkhost's viewer uses.
+// same framing that zkhost's viewer uses. Until the presenter welcomes or
+// refuses this viewer, a frame longer than any of the join exchange breaks
+// the stream, as it does for zkhost's viewer; the bytes after that answer
+// are the link's.
 //
 // Owned by the page's worker through ViewerExports; one thread.
 class WebViewer {
@@ -24,8 +28,10 @@ class WebViewer {
   // Frames the bytes written to InputBuffer; false once the stream is
   // malformed (FramingError says why).
   bool Feed(size_t size);
-  const std::string& FramingError() const { return reader_.Error(); }
-  bool AtFrameBoundary() const { return reader_.AtFrameBoundary(); }
+  const std::string& FramingError() const { return Reader().Error(); }
+  bool AtFrameBoundary() const { return Reader().AtFrameBoundary(); }
+  // For a stream that starts after the join (recorded streams, benchmarks).
+  void SkipJoin() { joining_ = false; }
 
   // Makes the next completed event current; false when none is left.
   bool Next();
@@ -54,6 +60,16 @@ class WebViewer {
   const std::vector<int32_t>& MarkFields();
 
  private:
+  // The longest frame of the join exchange: a join with the longest name.
+  static constexpr uint32_t kLongestJoinFrame = kJoinOverhead + kMaxViewerNameSize;
+
+  const FrameReader& Reader() const { return joining_ ? joinReader_ : reader_; }
+  // Takes bytes one at a time until the join's answer is complete; returns
+  // how many it took, or -1 once the stream is malformed.
+  long FeedJoin(const uint8_t* data, size_t length);
+
+  bool joining_ = true;
+  FrameReader joinReader_{kLongestJoinFrame};
   FrameReader reader_;
   std::vector<uint8_t> input_;
   std::vector<ReceivedEvent> completed_;

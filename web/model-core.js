@@ -32,6 +32,8 @@ class ModelCore {
     this.m.HEAPU8.set(data, ptr);
     return this.m._zkv_feed(this.v, data.length) === 1;
   }
+  // For a stream that starts after the join (recorded streams, benchmarks).
+  skipJoin() { this.m._zkv_skip_join(this.v); }
   framingError() { return this.text(this.m._zkv_framing_error(this.v)); }
   atFrameBoundary() { return this.m._zkv_at_frame_boundary(this.v) === 1; }
 

@@ -54,6 +54,21 @@ function play(core, pieces) {
 
 const module = await loadModule();
 
+// A model for a recorded stream, which starts after the join.
+function linked() {
+  const core = new ModelCore(module);
+  core.skipJoin();
+  return core;
+}
+
+function frame(type, payload) {
+  const bytes = Buffer.alloc(8 + payload.length);
+  bytes.writeUInt32LE(type, 0);
+  bytes.writeUInt32LE(payload.length, 4);
+  payload.copy(bytes, 8);
+  return bytes;
+}
+
 for (const name of ['mixed', 'scroll']) {
   const link = readFileSync(join(streamsDir, `${name}.link`));
   const expected = readExpected(name);
@@ -63,7 +78,7 @@ for (const name of ['mixed', 'scroll']) {
     ['in chunks of up to 13 bytes', () => chunks(link, 13)],
   ]) {
     test(`the ${name} stream ${split} gives the native model's results and picture`, () => {
-      const core = new ModelCore(module);
+      const core = linked();
       try {
         assert.deepEqual(play(core, pieces()), expected.results);
         assert.equal(core.width(), expected.width);
@@ -83,7 +98,7 @@ test('the mixed stream refuses the corrupt update and ignores the stale one', ()
 });
 
 test('a rectangle handed to the page is the picture, top-down, in RGBA', () => {
-  const core = new ModelCore(module);
+  const core = linked();
   try {
     play(core, [readFileSync(join(streamsDir, 'mixed.link'))]);
     const [w, h] = [core.width(), core.height()];
@@ -102,7 +117,7 @@ test('a rectangle handed to the page is the picture, top-down, in RGBA', () => {
 });
 
 test('the first changes cover the whole picture, the pointer and nothing more', () => {
-  const core = new ModelCore(module);
+  const core = linked();
   try {
     play(core, [readFileSync(join(streamsDir, 'scroll.link'))]);
     const changes = core.takeChanges();
@@ -115,7 +130,7 @@ test('the first changes cover the whole picture, the pointer and nothing more', 
 });
 
 test('a frame of a type no one defines breaks the stream for good', () => {
-  const core = new ModelCore(module);
+  const core = linked();
   try {
     const frame = new Uint8Array([0x77, 0x77, 0, 0, 0, 0, 0, 0]);
     assert.equal(core.feed(frame), false);
@@ -142,6 +157,35 @@ test('the frames the page sends are the protocol\'s, header first', () => {
     const key = new DataView(core.keyFrame(5, 0x100, 0x41, 0x1E0000).buffer);
     assert.deepEqual([0, 4, 8, 12, 16, 20].map((o) => key.getUint32(o, true)), [4, 16, 5, 0x100, 0x41, 0x1E0000]);
     assert.deepEqual([...core.requestFrame()], [0, 1, 0, 0, 0, 0, 0, 0]);
+  } finally {
+    core.free();
+  }
+});
+
+test('before the join is answered a frame longer than any join frame breaks the stream', () => {
+  const core = new ModelCore(module);
+  try {
+    assert.equal(core.feed(frame(0x103, Buffer.alloc(200))), false);
+    assert.match(core.framingError(), /payload of 200 bytes/);
+  } finally {
+    core.free();
+  }
+});
+
+test('the bytes after the welcome are the link\'s, in the same piece', () => {
+  const core = new ModelCore(module);
+  try {
+    const link = readFileSync(join(streamsDir, 'scroll.link'));
+    const welcome = Buffer.alloc(4);
+    welcome.writeUInt32LE(3);
+    assert.ok(core.feed(Buffer.concat([frame(0x103, Buffer.alloc(36)), frame(0x105, welcome),
+      link.subarray(0, 100000)])), core.framingError());
+    assert.equal(core.next(), 0x103);
+    assert.equal(core.challenge().version, 0);
+    assert.equal(core.next(), 0x105);
+    assert.equal(core.welcome(), 3);
+    assert.equal(core.next(), 0);  // the display format
+    assert.equal(core.apply(), 0);
   } finally {
     core.free();
   }
