@@ -13,7 +13,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-usage() { sed -n '7,8p' "$0" | sed 's/^# *//' >&2; exit 2; }
+usage() { sed -n '8,9p' "$0" | cut -c3- >&2; exit 2; }
 connect="" listen=6080 key="" cert="" certKey="" web="$root/build/wasm/web"
 while (($#)); do
   case "$1" in
