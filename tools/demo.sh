@@ -33,11 +33,13 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
 # Presenter's area and viewer's window side by side on the 1280 x 1024
 # display, never overlapping: the presenter must not capture its viewer.
 "$root/tools/wine-session.sh" bash -c '
-  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4; zkview=$5
+  out=$1; bin=$2; corpus=$(winepath -w "$3"); save=$(winepath -w "$1"); second=$4; zkview=$5; web=$6
   cd "$out"   # both sessions read .\ZK.ini from here
+  # A bridge port for the browser viewer, on a port the system just handed out.
+  bridge=$(python3 -c "import socket; s=socket.socket(); s.bind((\"127.0.0.1\", 0)); print(s.getsockname()[1])")
   # On a port the system chooses, so that the demo runs beside anything else.
   wine "$bin/zkhost.exe" present --port 0 --name demo-presenter --rect 0,0,624,600 \
-    --share zkcontent > present.txt 2>&1 &
+    --share zkcontent --bridge-port "$bridge" > present.txt 2>&1 &
   presenter=$!
   # Viewers join by the invitation it prints: the join key and the
   # fingerprint of its certificate, over TLS.
@@ -95,6 +97,9 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   sleep 3
   import -window root -crop 624x600+0+0 +repage notepad-presenter.png || true
   import -window root -crop 624x600+648+0 +repage notepad-viewer.png || true
+  # A viewer in a browser (headless chromium) through the bridge port.
+  node "$web/snapshot.mjs" "$bridge" "$invite" "$out/browser-viewer.png" > browser.txt 2>&1 ||
+    echo "the browser viewer did not run" >> browser.txt
   # A viewer on a machine of its own (a second display and Wine) takes input
   # control and types into the same notepad through its window.
   remote="$out/remote"
@@ -127,7 +132,7 @@ corpus=$(cd "$root/../shared/corpus" && pwd)
   wait $presenter $viewer || true
   "$second" stop "$remote" 2>/dev/null || true' \
   bash "$out" "$build/bin" "$corpus" "$root/tests/endtoend/second-display.sh" \
-  "${ZK_ZKVIEW:-$root/build/native/tools/zkview/zkview}"
+  "${ZK_ZKVIEW:-$root/build/native/tools/zkview/zkview}" "$root/tests/web"
 
 echo "== presenter (zkhost present)"
 grep -v '^figures' "$out/present.txt" || true
@@ -145,6 +150,8 @@ echo "Presenter's shared area: $out/presenter.png"
 echo "Viewer's window:         $out/viewer.png"
 echo "With the viewer's marks: $out/presenter-marks.png $out/viewer-marks.png"
 echo "Notepad shared and typed into: $out/notepad-presenter.png, $out/notepad-viewer.png"
+echo "== the browser viewer (web-viewer.sh, headless chromium)"
+cat "$out/browser.txt" 2>/dev/null || true
 echo "== notepad shared by title"
 cat "$out/notepad.txt" 2>/dev/null || true
 echo "== remote control from a viewer on a second display, allowed by the presenter"

@@ -15,13 +15,27 @@ packages=(
   clang libclang-rt-14-dev
   tigervnc-scraping-server tigervnc-viewer
   openjdk-17-jdk-headless
+  emscripten chromium websockify
 )
+
+# The browser viewer's tests drive chromium with puppeteer-core, pinned by
+# tests/web's lock file. npm comes with some node packages and not others.
+web_test_modules() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  [ -d "$dir/node_modules/puppeteer-core" ] && return 0
+  (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+}
 
 missing=()
 for pkg in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
 done
-((${#missing[@]} == 0)) && exit 0
+command -v npm >/dev/null || missing+=(npm)
+if ((${#missing[@]} == 0)); then
+  web_test_modules
+  exit 0
+fi
 
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
@@ -62,3 +76,4 @@ if ! install_missing; then
     exit 1
   fi
 fi
+web_test_modules

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds both trees and runs every test: the portable core natively under
-# AddressSanitizer and UBSan, the Win32 library and its tests under Wine on a
-# virtual display, and (when CI=true or ZK_FUZZ_SECONDS is set) a short
+# Builds the trees and runs every test: the browser viewer's WebAssembly
+# module, the portable core natively under AddressSanitizer and UBSan (the
+# browser viewer's tests with it), the Win32 library and its tests under
+# Wine on a virtual display, and (when CI=true or ZK_FUZZ_SECONDS is set) a short
 # time-boxed fuzzing run.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,11 +13,22 @@ jobs=$(nproc)
 failed=()
 step() { echo; echo "=== $*"; }
 
-# Both trees are built first: some native tests (the Linux viewer's end to
-# end) run the Win32 presenter under Wine, and skip without it.
+# The browser viewer's module: its tests run with the native ones (tests/web).
+step "WebAssembly build (the browser viewer)"
+wasm=""
+if emcmake cmake -S . -B build/wasm -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+   ninja -C build/wasm -j"$jobs"; then
+  wasm="$root/build/wasm/web"
+else
+  failed+=(wasm-build)
+fi
+
+# Both trees are built before any test runs: some native tests (the Linux
+# viewer's end to end) run the Win32 presenter under Wine, and skip without it.
 step "native build (ASan, UBSan)"
 native_built=false
-if cmake -S . -B build/native -G Ninja -DZK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+if cmake -S . -B build/native -G Ninja -DZK_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DZK_WASM_DIR="$wasm" >/dev/null &&
    ninja -C build/native -j"$jobs"; then
   native_built=true
 else
@@ -27,7 +39,7 @@ step "cross build (mingw-w64 i686)"
 win32_built=false
 if mbedtls=$("$root/tools/mbedtls.sh") &&
    cmake -S . -B build/win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_MBEDTLS_I686="$mbedtls" >/dev/null &&
+     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_MBEDTLS_I686="$mbedtls" -DZK_WASM_DIR="$wasm" >/dev/null &&
    ninja -C build/win32 -j"$jobs"; then
   win32_built=true
 else
