@@ -211,6 +211,7 @@ NatsAudience::Viewer* NatsAudience::Find(std::string_view id, uint64_t value, ui
       Forget(oldest);
     }
     *fresh = numbers_();
+    ++seen_;
     Viewer viewer{*fresh, key, value, "nats-" + key.substr(0, 6),
                   RateBound(kViewerEventsPerSecond, kViewerEventBurst), Clock::now()};
     found = viewers_.emplace(key, std::move(viewer)).first;

@@ -76,6 +76,8 @@ class NatsAudience {
   std::vector<uint32_t> TakeLeavers();
   uint64_t BytesPublished() const { return bytesPublished_; }
   uint64_t ContainersPublished() const { return containers_; }
+  // Ids heard from, forgotten ones included.
+  uint64_t ViewersSeen() const { return seen_; }
   uint64_t CutOffs() const;
 
  private:
@@ -106,6 +108,7 @@ class NatsAudience {
   std::unique_ptr<NatsConnection> connection_;
   std::atomic<uint64_t> bytesPublished_{0};
   std::atomic<uint64_t> containers_{0};
+  std::atomic<uint64_t> seen_{0};
 
   // Numbers broadcasts in the order they are published: the drain thread
   // and the relay of a viewer's mark both broadcast.
