@@ -24,7 +24,9 @@ bool NatsAudience::Start(std::chrono::milliseconds wait, std::string* error) {
 }
 
 void NatsAudience::Stop() {
-  if (!connection_) return;
+  // The connection itself stays until the destructor: commands on other
+  // threads may still answer a viewer, which a stopped connection refuses.
+  if (stopped_.exchange(true)) return;
   if (connection_->Connected()) {
     std::lock_guard<std::mutex> publishing(publishMutex_);
     NatsPieceHeader end;
@@ -34,7 +36,6 @@ void NatsAudience::Stop() {
     connection_->Flush(std::chrono::milliseconds(2000));
   }
   connection_->Stop();
-  connection_.reset();
 }
 
 bool NatsAudience::PublishPieces(const std::string& subject, const NatsPieceHeader& header,

@@ -109,6 +109,7 @@ class NatsAudience {
   std::atomic<uint64_t> bytesPublished_{0};
   std::atomic<uint64_t> containers_{0};
   std::atomic<uint64_t> seen_{0};
+  std::atomic<bool> stopped_{false};
 
   // Numbers broadcasts in the order they are published: the drain thread
   // and the relay of a viewer's mark both broadcast.
