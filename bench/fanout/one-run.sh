@@ -12,15 +12,15 @@ cd "$dir"
 name=fanout-$$
 session=fanout$$
 if [ ${#urls[@]} -eq 0 ]; then
-  wine "$bin/zkhost.exe" present --port 0 --name "$name" --rect 0,0,624,600 --share zkcontent \
+  wine "$bin/zkhost.exe" present --port 0 --name "$name" --rect 0,0,624,600 --desktop \
     --report-every 1 > present.txt 2>&1 &
 else
   wine "$bin/zkhost.exe" present --nats "${urls[0]}" --session $session --name "$name" \
-    --rect 0,0,624,600 --share zkcontent --report-every 1 > present.txt 2>&1 &
+    --rect 0,0,624,600 --desktop --report-every 1 > present.txt 2>&1 &
 fi
 presenter=$!
 for _ in $(seq 120); do
-  grep -q ": ok shared" present.txt && break
+  grep -q "^zkhost: presenting" present.txt && break
   sleep 0.5
 done
 port=$(sed -n "s/.* on port \([0-9]*\) as .*/\1/p" present.txt | head -1)
@@ -47,6 +47,7 @@ for pidfile in a/pid b/pid c/pid; do [ -f $pidfile ] && server_pids+=("$(cat $pi
 server_before=()
 for pid in "${server_pids[@]}"; do server_before+=("$(awk '{print $14 + $15}' /proc/$pid/stat)"); done
 cpu_before=$(awk '{print $14 + $15}' /proc/$presenter/stat)
+cat /proc/$presenter/comm > presenter.comm  # the Windows program's own name once Wine runs it
 bytes_before=$(grep -h "^figures" present.txt | tail -1 | sed -n 's/.* wire_bytes=\([0-9]*\).*/\1/p')
 start=$(date +%s.%N)
 wine "$bin/zkcontent.exe" --rect 0,0,624,600 --corpus "$corpus" --hold 60 > content.txt 2>&1 &

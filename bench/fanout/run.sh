@@ -84,7 +84,7 @@ run_one() {
   seconds=$(cat "$dir/play.seconds" 2>/dev/null || echo 0)
   bytes=$(cat "$dir/play.bytes" 2>/dev/null || echo 0)
   printf '%-7s %4d viewers: presenter %8.1f KB/s, CPU %5.1f %%; servers CPU %s; pictures %d/%d\n' \
-    "$mode" "$n" "$(awk -v b="$bytes" -v s="$seconds" 'BEGIN{print s > 0 ? b / s / 1024 : 0}')" \
+    "$mode" "$n" "$(awk -v b="$bytes" -v s="$seconds" 'BEGIN{print (s > 0 ? b / s / 1024 : 0)}')" \
     "$(cat "$dir/presenter.cpu" 2>/dev/null || echo 0)" "$(cat "$dir/servers.cpu" 2>/dev/null || echo -)" \
     "$matched" "$n" | tee -a "$out/results.txt"
 }

@@ -254,3 +254,39 @@ TEST(NatsSession, AViewerWhoseServerDiesRejoinsThroughAnotherAndCatchesUp) {
   host.Audience().Broadcast(TestFrame(ZKP_DISPLAYUPDATE, 10, 2));
   EXPECT_EQ(Fills(reader.Next(1, kWait)), (std::vector<int>{2}));
 }
+
+TEST(NatsSession, ALiveViewerThatMissesABroadcastAsksAgainAndStartsFromTheNewFullUpdate) {
+  auto server = SmallServer();
+  ASSERT_TRUE(server);
+  const std::string session = UniqueSession();
+  StandInNatsHost host(server->Url(), session);
+  std::string error;
+  ASSERT_TRUE(host.Start(&error)) << error;
+  host.SetFullUpdate({TestFrame(ZKP_FULLUPDATE, 100, 0xC1)});
+  auto viewer = Join(server->Url(), session);
+  FrameCollector reader(*viewer);
+  EXPECT_EQ(Fills(reader.Next(1, kWait)), (std::vector<int>{0xC1}));
+  EXPECT_EQ(viewer->JoinsAsked(), 1u);
+
+  // A broadcast numbered past the next one, as after messages the server
+  // dropped: it is not applied, and the viewer asks for a full update.
+  NatsOptions options;
+  ParseNatsUrlList(server->Url(), &options.servers, &error);
+  NatsConnection raw(options, [](const NatsDelivery&) {}, [](const NatsStatus&) {});
+  raw.Start();
+  ASSERT_TRUE(raw.WaitConnected(kWait));
+  NatsSessionSubjects subjects;
+  MakeSessionSubjects(session, &subjects);
+  NatsPieceHeader header;
+  header.sequence = 100;
+  const WireFrame skipped = TestFrame(ZKP_DISPLAYUPDATE, 10, 0x66);
+  const auto pieces = SplitNatsMessage(header, skipped->data(), skipped->size(), kSmallMaxPayload);
+  ASSERT_EQ(pieces.size(), 1u);
+  host.SetFullUpdate({TestFrame(ZKP_FULLUPDATE, 100, 0xC2)});
+  raw.Publish(subjects.events, pieces[0].data(), pieces[0].size());
+  EXPECT_EQ(Fills(reader.Next(1, kWait)), (std::vector<int>{0xC2}));
+  EXPECT_EQ(viewer->JoinsAsked(), 2u);
+  host.Audience().Broadcast(TestFrame(ZKP_DISPLAYUPDATE, 10, 3));
+  EXPECT_EQ(Fills(reader.Next(1, kWait)), (std::vector<int>{3}));
+  raw.Stop();
+}

@@ -167,8 +167,7 @@ void NatsAudience::OnJoin(const uint8_t* data, size_t length) {
   if (length > 17 && request[16] == ' ')
     for (char c : request.substr(17)) name += (c >= 32 && c < 127) ? c : '?';
   std::lock_guard<std::mutex> lock(mutex_);
-  uint32_t fresh = 0;
-  Viewer* viewer = Find(request.substr(0, 16), value, &fresh);
+  Viewer* viewer = Find(request.substr(0, 16), value);
   if (!viewer) return;
   if (!name.empty()) viewer->name = name;
   if (!joinsWaiting_) firstJoin_ = Clock::now();
@@ -187,8 +186,7 @@ void NatsAudience::OnUp(std::string_view id, const uint8_t* data, size_t length)
       if (known != viewers_.end()) Forget(known);
       return;
     }
-    uint32_t fresh = 0;
-    Viewer* viewer = Find(id, value, &fresh);
+    Viewer* viewer = Find(id, value);
     if (!viewer) return;
     number = viewer->number;
     // Each message holds whole frames, none longer than a viewer sends.
@@ -200,7 +198,7 @@ void NatsAudience::OnUp(std::string_view id, const uint8_t* data, size_t length)
   for (const ReceivedEvent& event : events) sink_(number, event.type, event.payload);
 }
 
-NatsAudience::Viewer* NatsAudience::Find(std::string_view id, uint64_t value, uint32_t* fresh) {
+NatsAudience::Viewer* NatsAudience::Find(std::string_view id, uint64_t value) {
   const std::string key(id);
   if (std::find(cutOff_.begin(), cutOff_.end(), key) != cutOff_.end()) return nullptr;
   auto found = viewers_.find(key);
@@ -211,9 +209,8 @@ NatsAudience::Viewer* NatsAudience::Find(std::string_view id, uint64_t value, ui
       });
       Forget(oldest);
     }
-    *fresh = numbers_();
     ++seen_;
-    Viewer viewer{*fresh, key, value, "nats-" + key.substr(0, 6),
+    Viewer viewer{numbers_(), key, value, "nats-" + key.substr(0, 6),
                   RateBound(kViewerEventsPerSecond, kViewerEventBurst), Clock::now()};
     found = viewers_.emplace(key, std::move(viewer)).first;
   }

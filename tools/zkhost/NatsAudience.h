@@ -95,7 +95,7 @@ class NatsAudience {
   void OnJoin(const uint8_t* data, size_t length);
   void OnUp(std::string_view id, const uint8_t* data, size_t length);
   // Under mutex_: the viewer of this id, made if new (null when cut off).
-  Viewer* Find(std::string_view id, uint64_t value, uint32_t* fresh);
+  Viewer* Find(std::string_view id, uint64_t value);
   void CutOff(std::map<std::string, Viewer>::iterator viewer);
   void Forget(std::map<std::string, Viewer>::iterator viewer);
   // Publishes a message in as many pieces as the server's max_payload wants.
