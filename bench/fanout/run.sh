@@ -12,7 +12,8 @@
 #
 # Build folders: ZK_BUILD_DIR (Win32, default build/win32) and ZK_NATIVE_BUILD
 # (native, with zkview and zkview_picture_check; default build/native).
-# Output: out/bench-fanout/ (one folder per run, results.txt).
+# Output: out/bench-fanout/ (one folder per run, results.txt), made anew by
+# each call. Figures: bench/fanout/README.md.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 win32=${ZK_BUILD_DIR:-$root/build/win32}
