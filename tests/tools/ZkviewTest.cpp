@@ -249,6 +249,29 @@ TEST(Zkview, ASessionThroughANatsServerIsFollowedFromItsFullUpdateToItsEnd) {
   EXPECT_EQ(saved.pixels, picture);
 }
 
+TEST(Zkview, ANatsServersAdmissionIsByTheCredentialsInTheUrl) {
+  std::string error;
+  auto server = NatsServer::Start("authorization { user: watcher, password: s3cret }\n", &error);
+  ASSERT_TRUE(server) << error;
+  const std::string session = "zkview-auth-" + std::to_string(::getpid());
+  StandInNatsHost host(server->Url("watcher:s3cret"), session);
+  ASSERT_TRUE(host.Start(&error)) << error;
+  const Pixels picture = PatternPicture(kWidth, kHeight, 6);
+  host.SetFullUpdate(WholePicture(picture));
+
+  const ProgramRun refused = RunZkview("--nats " + server->Url("watcher:wrong") + " --session " +
+                                       session + " --connect-seconds 1");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("no NATS server let this viewer in"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("uthorization"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out.find("picture"), std::string::npos) << refused.out;
+
+  const ProgramRun admitted = RunZkview("--nats " + server->Url("watcher:s3cret") + " --session " +
+                                        session + " --seconds 1.5");
+  EXPECT_EQ(admitted.exitCode, 0) << admitted.err;
+  EXPECT_NE(admitted.out.find(ExpectedLine(picture)), std::string::npos) << admitted.out;
+}
+
 TEST(Zkview, NoNatsServerAnsweringIsReported) {
   std::string error;
   uint16_t port;
@@ -259,5 +282,5 @@ TEST(Zkview, NoNatsServerAnsweringIsReported) {
   const ProgramRun run = RunZkview("--nats nats://127.0.0.1:" + std::to_string(port) +
                                    " --session s --connect-seconds 0.5");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("zkview: no NATS server answered"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("zkview: no NATS server let this viewer in"), std::string::npos) << run.err;
 }

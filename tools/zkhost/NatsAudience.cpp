@@ -9,7 +9,11 @@ NatsAudience::NatsAudience(NatsOptions options, const NatsSessionSubjects& subje
     : subjects_(subjects), numbers_(std::move(numbers)), sink_(std::move(sink)) {
   connection_ = std::make_unique<NatsConnection>(
       std::move(options), [this](const NatsDelivery& message) { OnMessage(message); },
-      [](const NatsStatus&) {});
+      [this](const NatsStatus& status) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (status.kind != NatsStatus::Kind::kConnected && !status.text.empty())
+          lastFailure_ = status.server + ": " + status.text;
+      });
 }
 
 NatsAudience::~NatsAudience() { Stop(); }
@@ -19,7 +23,9 @@ bool NatsAudience::Start(std::chrono::milliseconds wait, std::string* error) {
   connection_->Subscribe(subjects_.upAll);
   connection_->Start();
   if (connection_->WaitConnected(wait)) return true;
-  *error = "no NATS server answered";
+  std::lock_guard<std::mutex> lock(mutex_);
+  *error = "no NATS server let the presenter in";
+  if (!lastFailure_.empty()) *error += " (" + lastFailure_ + ")";
   return false;
 }
 

@@ -121,6 +121,7 @@ class NatsAudience {
   std::deque<std::string> cutOff_;
   uint64_t cutOffs_ = 0;
   std::vector<uint32_t> leavers_;
+  std::string lastFailure_;  // the servers' last refusal, for Start's error
   // Joins not yet answered, by when the first of them came.
   bool joinsWaiting_ = false;
   Clock::time_point firstJoin_;

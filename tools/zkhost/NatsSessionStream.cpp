@@ -39,11 +39,13 @@ bool NatsSessionStream::Start(std::chrono::milliseconds wait, std::string* error
   connection_->Subscribe(subjects_.welcome);
   connection_->Subscribe(subjects_.ViewerSubject(id_));
   connection_->Start();
-  if (!connection_->WaitConnected(wait)) {
-    *error = "no NATS server answered";
+  const bool connected = connection_->WaitConnected(wait);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!connected) {
+    *error = "no NATS server let this viewer in";
+    if (!lastFailure_.empty()) *error += " (" + lastFailure_ + ")";
     return false;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
   Ask();
   return true;
 }
@@ -72,8 +74,11 @@ void NatsSessionStream::AskAgain() {
 }
 
 void NatsSessionStream::OnStatus(const NatsStatus& status) {
-  if (status.kind != NatsStatus::Kind::kConnected) return;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (status.kind != NatsStatus::Kind::kConnected) {
+    if (!status.text.empty()) lastFailure_ = status.server + ": " + status.text;
+    return;
+  }
   // What was published while this viewer was away is lost to it.
   if (everConnected_) AskAgain();
   everConnected_ = true;

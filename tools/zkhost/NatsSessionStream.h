@@ -44,8 +44,8 @@ class NatsSessionStream : public ByteStream {
   NatsSessionStream(NatsOptions options, const NatsSessionSubjects& subjects, std::string name);
   ~NatsSessionStream() override;
 
-  // Connects and asks to join: false, with `error`, when no server answered
-  // within `wait`.
+  // Connects and asks to join: false, with `error` (and the last server's
+  // refusal, such as wrong credentials), when none let it in within `wait`.
   bool Start(std::chrono::milliseconds wait, std::string* error);
   const std::string& Id() const { return id_; }
   uint64_t JoinsAsked() const;
@@ -79,6 +79,7 @@ class NatsSessionStream : public ByteStream {
   State state_ = State::kWaiting;
   bool interrupted_ = false;
   bool everConnected_ = false;
+  std::string lastFailure_;  // the servers' last refusal, for the caller's error
   std::chrono::steady_clock::time_point asked_;
   uint64_t joinsAsked_ = 0;
   uint64_t expected_ = 0;  // the next broadcast's number, when live
