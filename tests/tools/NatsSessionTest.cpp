@@ -164,8 +164,10 @@ TEST(NatsSession, JoinersThatAskTogetherShareOneFullUpdateThenFollowTheBroadcast
   EXPECT_EQ(answered[0].type, ZKP_CANCELINPUTCONTROL);
   EXPECT_EQ(Fills(readers[2].Next(1, kWait)), (std::vector<int>{7})) << "not the other's answer";
 
-  // A late joiner gets a full update of its own; the others are not sent it.
-  host.SetFullUpdate({TestFrame(ZKP_FULLUPDATE, 100, 0xC2)});
+  // A late joiner gets a full update of its own; the others are not sent it
+  // (it would come before the broadcast that follows it).
+  host.SetFullUpdate({TestFrame(ZKP_FULLUPDATE, 50000, 0xC2)});
+  const uint64_t before = viewers[2]->BytesReceived();
   auto late = Join(server->Url(), session);
   FrameCollector lateReader(*late);
   const auto lateStart = lateReader.Next(1, kWait);
@@ -174,6 +176,7 @@ TEST(NatsSession, JoinersThatAskTogetherShareOneFullUpdateThenFollowTheBroadcast
   host.Audience().Broadcast(TestFrame(ZKP_DISPLAYUPDATE, 10, 8));
   EXPECT_EQ(Fills(lateReader.Next(1, kWait)), (std::vector<int>{8}));
   EXPECT_EQ(Fills(readers[2].Next(1, kWait)), (std::vector<int>{8}));
+  EXPECT_LT(viewers[2]->BytesReceived() - before, 1000u) << "a live viewer was sent a joiner's full update";
   EXPECT_EQ(host.Audience().ContainersPublished(), 2u);
 
   // The presenter's end ends every viewer's stream in order.

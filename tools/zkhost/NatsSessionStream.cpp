@@ -36,7 +36,6 @@ bool NatsSessionStream::Start(std::chrono::milliseconds wait, std::string* error
   // Subscribed before the first request goes out, on the same connection:
   // the server knows this viewer listens before anyone answers.
   connection_->Subscribe(subjects_.events);
-  connection_->Subscribe(subjects_.welcome);
   connection_->Subscribe(subjects_.ViewerSubject(id_));
   connection_->Start();
   const bool connected = connection_->WaitConnected(wait);
@@ -56,6 +55,9 @@ uint64_t NatsSessionStream::JoinsAsked() const {
 }
 
 void NatsSessionStream::Ask() {
+  // Queued ahead of the request on the same connection: the server has it
+  // before anyone answers.
+  if (welcomeSid_ == 0) welcomeSid_ = connection_->Subscribe(subjects_.welcome);
   std::string request = id_ + " " + name_;
   connection_->Publish(subjects_.join, reinterpret_cast<const uint8_t*>(request.data()),
                        request.size());
@@ -87,6 +89,7 @@ void NatsSessionStream::OnStatus(const NatsStatus& status) {
 void NatsSessionStream::OnMessage(const NatsDelivery& message) {
   NatsPieceHeader header;
   const uint8_t* data = message.data;
+  bytesReceived_ += message.length;
   if (!ParseNatsPiece(data, message.length, &header)) return;
   const uint8_t* body = data + kNatsPieceHeaderSize;
   const size_t length = message.length - kNatsPieceHeaderSize;
@@ -135,6 +138,8 @@ void NatsSessionStream::TakeContainer(const NatsPieceHeader& header, std::vector
   Queue(std::move(body));
   expected_ = after + 1;
   state_ = State::kLive;
+  connection_->Unsubscribe(welcomeSid_);
+  welcomeSid_ = 0;
   std::deque<std::pair<uint64_t, std::vector<uint8_t>>> buffered;
   buffered.swap(buffered_);
   bufferedBytes_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -30,7 +31,8 @@ constexpr std::chrono::milliseconds kJoinRetry{3000};
 // the byte stream a direct link would be (ByteStream.h), so that zkhost view
 // and zkview follow it unchanged. It subscribes to the session's broadcast,
 // to the full updates for joiners and to its own subject, asks to join, and
-// buffers broadcasts until a full update arrives; then it hands on the full
+// buffers broadcasts until a full update arrives (listening to the joiners'
+// subject only until then); then it hands on the full
 // update and the broadcasts numbered after it, in order. A gap in the
 // numbers (the server cut this viewer off as a slow consumer, or it lost
 // its server and reconnected) makes it ask again. What the viewer sends goes
@@ -49,6 +51,8 @@ class NatsSessionStream : public ByteStream {
   bool Start(std::chrono::milliseconds wait, std::string* error);
   const std::string& Id() const { return id_; }
   uint64_t JoinsAsked() const;
+  // Every byte the servers delivered to this viewer, headers included.
+  uint64_t BytesReceived() const { return bytesReceived_; }
 
   int TrySend(const uint8_t* data, size_t length) override;
   int TryReceive(uint8_t* buffer, size_t capacity) override;
@@ -73,6 +77,7 @@ class NatsSessionStream : public ByteStream {
   std::string id_;
   uint64_t idValue_ = 0;
   std::unique_ptr<NatsConnection> connection_;
+  std::atomic<uint64_t> bytesReceived_{0};
 
   mutable std::mutex mutex_;
   std::condition_variable readable_;
@@ -82,6 +87,9 @@ class NatsSessionStream : public ByteStream {
   std::string lastFailure_;  // the servers' last refusal, for the caller's error
   std::chrono::steady_clock::time_point asked_;
   uint64_t joinsAsked_ = 0;
+  // The joiners' subject is heard only while waiting for a full update: a
+  // live viewer is not sent the others' (0: not subscribed).
+  uint64_t welcomeSid_ = 0;
   uint64_t expected_ = 0;  // the next broadcast's number, when live
   NatsPieceJoiner events_{kMaxJoinedMessage};
   NatsPieceJoiner welcome_{kMaxJoinedMessage};
