@@ -8,8 +8,8 @@
 #include "events/ProtocolTypes.h"
 
 namespace {
-// What the viewer sends is small (input, marks, requests); a frame longer
-// than the presenter accepts would only get this viewer cut off.
+// The whole length of the frame at `offset`: its header's second word is
+// the payload's size.
 uint32_t FrameLength(const std::vector<uint8_t>& bytes, size_t offset) {
   uint32_t size = 0;
   std::memcpy(&size, &bytes[offset + 4], 4);
@@ -203,6 +203,7 @@ int NatsSessionStream::TrySend(const uint8_t* data, size_t length) {
   size_t whole = 0;
   while (outgoing_.size() - whole >= kEventHeaderSize) {
     const uint32_t frame = FrameLength(outgoing_, whole);
+    // Longer than the presenter takes from a viewer: it would cut this one off.
     if (frame > kEventHeaderSize + kMaxViewerFramePayload) return kFailed;
     if (outgoing_.size() - whole < frame) break;
     whole += frame;
@@ -239,7 +240,7 @@ std::unique_ptr<NatsSessionStream> JoinNatsSession(const std::string& urls, cons
                                                    const std::string& name, double seconds,
                                                    std::string* error) {
   NatsOptions options;
-  options.name = "zkview";
+  options.name = "zk viewer";
   if (!ParseNatsUrlList(urls, &options.servers, error)) return nullptr;
   NatsSessionSubjects subjects;
   if (!MakeSessionSubjects(session, &subjects)) {
