@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -236,5 +237,48 @@ TEST_F(Annotation, MarksOfOneViewerShowEverywhereAndLeaveWithTheMode) {
       << report.mismatched << " of " << report.pixels << " pixels differ";
   EXPECT_TRUE(WaitForMatch(kViewerX, kThirdViewerY, picture, kChangeSeconds, &report))
       << report.mismatched << " of " << report.pixels << " pixels differ";
+}
+
+// Through a NATS server (tests/tools/nats-fixture.sh starts it: ctest runs
+// this test by name, as AnnotationThroughNats): the presenter publishes the
+// first viewer's mark once, to every viewer but that one.
+TEST_F(Annotation, DISABLED_AMarkOfAViewerThroughANatsServerShowsOnThePresenterAndTheOthers) {
+  if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed";
+  std::ifstream file(ZK_NATS_URL_FILE);
+  PresenterOptions options;
+  std::getline(file, options.natsServers);
+  ASSERT_FALSE(options.natsServers.empty()) << "no NATS server's address in " << ZK_NATS_URL_FILE;
+  options.natsSession = "an" + std::to_string(GetCurrentProcessId());
+  const Picture picture = Photo(kAreaWidth, kAreaHeight);
+  ShowContent(picture);
+  StartPresenter(options);
+  Host().AllowAnnotation(true);
+  HostProcess& first = StartViewer(kViewerX, kViewerY);
+  HostProcess& second = StartViewer(kViewerX, kSecondViewerY);
+  ASSERT_TRUE(WaitForMatch(kViewerX, kViewerY, picture, kFirstShowSeconds));
+  ASSERT_TRUE(WaitForMatch(kViewerX, kSecondViewerY, picture, kFirstShowSeconds));
+  ASSERT_TRUE(first.WriteInput("annotation on\n") && second.WriteInput("annotation on\n"));
+  ASSERT_TRUE(AwaitOutput(first, "ok annotation allowed")) << first.Output();
+  ASSERT_TRUE(AwaitOutput(second, "ok annotation allowed")) << second.Output();
+
+  ASSERT_TRUE(first.WriteInput("highlight\n"));
+  ASSERT_TRUE(AwaitReceived(ZKP_ANNOTATIONMODE, 1));
+  ASSERT_TRUE(WaitUntil([] { return PresenterDisplayMode() == ZKM_ANNOTATION; }, kChangeSeconds));
+  ASSERT_TRUE(WaitUntil([&] { return ShowsCancelButton(second); }, kChangeSeconds));
+  ASSERT_TRUE(WaitForMatch(kAreaX, kAreaY, picture, kChangeSeconds));
+  const Picture presenterBefore = StillGrab(kAreaX, kAreaY);
+  const Picture secondBefore = StillGrab(kViewerX, kSecondViewerY);
+
+  const POINT origin = ClientOrigin(first);
+  ASSERT_TRUE(RunXdotool("mousemove " + At(origin, 200, 150) + " mousedown 1 mousemove " +
+                         At(origin, 150, 120) + " mousemove " + At(origin, 100, 100) +
+                         " mouseup 1"));
+  ASSERT_TRUE(AwaitReceived(ZKP_ENDANNOTATION, 1));
+  ASSERT_EQ(Received(ZKP_ANNOTATION), 1);
+  const std::vector<PictureBox> highlights = {BoxOf(LastAnnotation())};
+  EXPECT_EQ(AwaitExactly(kAreaX, kAreaY, WithMarks(presenterBefore, highlights, {})), 0u)
+      << "the presenter's frame";
+  EXPECT_EQ(AwaitExactly(kViewerX, kSecondViewerY, WithMarks(secondBefore, highlights, {})), 0u)
+      << "the second viewer";
 }
 }  // namespace

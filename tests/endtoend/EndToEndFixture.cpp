@@ -131,6 +131,8 @@ void EndToEndFixture::StartPresenter(const PresenterOptions& options) {
   served.admission = secrets_.admission;  // a port that is free, a key and a certificate
   served.admission.socketSendBuffer = options.admission.socketSendBuffer;
   host_ = std::make_unique<PresenterHost>(zk_, served);
+  if (!options.natsServers.empty())
+    natsJoin_ = "--nats " + options.natsServers + " --session " + options.natsSession;
   host_->SetObserver([this](const ZKEvent& event) { Observe(event); });
   host_->SetViewerObserver([this](uint32_t, const ZKEvent& event) { ObserveViewer(event); });
   std::string error;
@@ -181,8 +183,11 @@ std::unique_ptr<ByteStream> EndToEndFixture::JoinAsRawViewer(int receiveBuffer) 
 HostProcess& EndToEndFixture::StartViewer(int x, int y) {
   viewers_.push_back(std::make_unique<HostProcess>());
   char arguments[256];
-  std::snprintf(arguments, sizeof arguments, "view --connect 127.0.0.1:%d --at %d,%d --invite %s",
-                host_->Port(), x, y, FormatInvitation(secrets_.invitation).c_str());
+  if (!natsJoin_.empty())
+    std::snprintf(arguments, sizeof arguments, "view %s --at %d,%d", natsJoin_.c_str(), x, y);
+  else
+    std::snprintf(arguments, sizeof arguments, "view --connect 127.0.0.1:%d --at %d,%d --invite %s",
+                  host_->Port(), x, y, FormatInvitation(secrets_.invitation).c_str());
   std::string output = "viewer" + std::to_string(viewers_.size()) + ".txt";
   EXPECT_TRUE(viewers_.back()->Start(arguments, output));
   return *viewers_.back();

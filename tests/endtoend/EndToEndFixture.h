@@ -119,6 +119,8 @@ class EndToEndFixture : public ::testing::Test {
   ContentWindow content_;
   TestSecrets secrets_ = MakeTestSecrets();
   std::unique_ptr<PresenterHost> host_;
+  // How viewers join a presenter that serves through NATS servers, else empty.
+  std::string natsJoin_;
   std::thread serving_;
   std::vector<std::unique_ptr<HostProcess>> viewers_;
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -130,8 +131,11 @@ class RemoteControl : public ::testing::Test {
   }
 
   // The program in the presenter's area, and the presenter sharing it; it
-  // grants control without asking unless `consent`.
-  void StartPresenting(const std::string& settings, bool consent = false) {
+  // grants control without asking unless `consent`. With `nats` (a server's
+  // URL), the session goes through that server instead of direct links.
+  void StartPresenting(const std::string& settings, bool consent = false,
+                       const std::string& nats = "") {
+    nats_ = nats;
     std::string area = std::to_string(kAreaX) + " " + std::to_string(kAreaY) + " " +
                        std::to_string(kAreaWidth) + " " + std::to_string(kAreaHeight);
     ASSERT_TRUE(program_.StartProgram("edit_and_list_program.exe",
@@ -144,10 +148,13 @@ class RemoteControl : public ::testing::Test {
     std::fclose(f);
     char rect[64];
     std::snprintf(rect, sizeof rect, "%d,%d,%d,%d", kAreaX, kAreaY, kAreaWidth, kAreaHeight);
+    const std::string how = nats.empty() ? "--port 0" : "--nats " + nats + " --session " + Session();
     ASSERT_TRUE(presenter_.Start(
-        "present --share \"" + std::string(kTitle) + "\" --name present-rc --port 0 --rect " +
+        "present --share \"" + std::string(kTitle) + "\" --name present-rc " + how + " --rect " +
             rect + (consent ? "" : " --allow-control"),
         "presenter.txt"));
+    if (!nats.empty()) ASSERT_TRUE(AwaitPresenter("zkhost: presenting")) << presenter_.Output();
+    if (!nats.empty()) return AwaitFrame();
     ASSERT_TRUE(AwaitPresenter("\ninvitation: "));
     const std::string output = presenter_.Output();
     char code[160] = {};
@@ -156,6 +163,12 @@ class RemoteControl : public ::testing::Test {
                           code),
               1);
     ASSERT_TRUE(ParseInvitation(code, &invitation_));
+    AwaitFrame();
+  }
+
+  std::string Session() const { return "rc" + std::to_string(GetCurrentProcessId()); }
+
+  void AwaitFrame() {
     ASSERT_TRUE(AwaitPresenter(": ok shared")) << presenter_.Output();
     // Input is replayed once the frame stands over the area, capturing.
     ASSERT_TRUE(WaitUntil(
@@ -177,9 +190,10 @@ class RemoteControl : public ::testing::Test {
   // A viewer on the second display at (kViewerX, y); waits until its window
   // shows the picture.
   void StartViewer(const std::string& name, int y, const std::string& options = "") {
-    ASSERT_TRUE(second_->RunZkhost(name, "view --connect 127.0.0.1:" + std::to_string(port_) +
-                                             " --invite " + FormatInvitation(invitation_) +
-                                             " --at " + std::to_string(kViewerX) + "," +
+    const std::string how = nats_.empty() ? "--connect 127.0.0.1:" + std::to_string(port_) +
+                                                " --invite " + FormatInvitation(invitation_)
+                                          : "--nats " + nats_ + " --session " + Session();
+    ASSERT_TRUE(second_->RunZkhost(name, "view " + how + " --at " + std::to_string(kViewerX) + "," +
                                              std::to_string(y) + " --name " + name + " " +
                                              options));
     ASSERT_TRUE(AwaitViewer(name, "as " + name)) << second_->Output(name);
@@ -285,6 +299,7 @@ class RemoteControl : public ::testing::Test {
   HostProcess presenter_;
   int port_ = 0;  // the presenter's, chosen by the system
   Invitation invitation_;
+  std::string nats_;  // the NATS server the session goes through, if any
   HWND window_ = nullptr;
   std::unique_ptr<SecondDisplay> second_;
 };
@@ -295,6 +310,23 @@ TEST_F(RemoteControl, TypingInTheViewerWritesInTheSharedProgram) {
   StartViewer("viewer-one", kViewerY, "--control");
   ASSERT_TRUE(AwaitViewer("viewer-one", "zkhost: control: ok control with token"))
       << second_->Output("viewer-one");
+
+  TypeHelloWorld(kViewerY);
+}
+
+// Through a NATS server (tests/tools/nats-fixture.sh starts it: ctest runs
+// this test by name, as RemoteControlThroughNats), the grant, the input and
+// the picture travel through the server.
+TEST_F(RemoteControl, DISABLED_TypingInAViewerThroughANatsServerWritesInTheSharedProgram) {
+  std::ifstream file(ZK_NATS_URL_FILE);
+  std::string url;
+  std::getline(file, url);
+  ASSERT_FALSE(url.empty()) << "no NATS server's address in " << ZK_NATS_URL_FILE;
+  StartSecondDisplay();
+  StartPresenting("", false, url);
+  StartViewer("viewer-nats", kViewerY, "--control");
+  ASSERT_TRUE(AwaitViewer("viewer-nats", "zkhost: control: ok control with token"))
+      << second_->Output("viewer-nats");
 
   TypeHelloWorld(kViewerY);
 }

@@ -15,6 +15,8 @@
 #include "EventFraming.h"
 #include "Invitation.h"
 #include "JoinHandshake.h"
+#include "NatsServerKit.h"
+#include "NatsSessionKit.h"
 #include "PictureFile.h"
 #include "PosixSocket.h"
 #include "TlsStream.h"
@@ -219,8 +221,66 @@ TEST(Zkview, AMalformedEventEndsTheSessionNotInOrder) {
   EXPECT_NE(run.out.find(ExpectedLine(picture)), std::string::npos) << "the picture before it stays";
 }
 
-TEST(Zkview, NatsIsNotInThisBuild) {
-  const ProgramRun run = RunZkview("--nats nats://127.0.0.1:4222 --session s");
-  EXPECT_EQ(run.exitCode, 2);
-  EXPECT_NE(run.err.find("zkview: NATS not available in this build"), std::string::npos) << run.err;
+TEST(Zkview, ASessionThroughANatsServerIsFollowedFromItsFullUpdateToItsEnd) {
+  std::string error;
+  auto server = NatsServer::Start("max_payload: 4096\n", &error);
+  ASSERT_TRUE(server) << error;
+  const Pixels picture = PatternPicture(kWidth, kHeight, 5);
+  const std::string session = "zkview-" + std::to_string(::getpid());
+  StandInNatsHost host(server->Url(), session);
+  ASSERT_TRUE(host.Start(&error)) << error;
+  // The whole picture stands in for the full update: one message for joiners.
+  host.SetFullUpdate(WholePicture(picture));
+  std::thread ender([&] {
+    // Ends the session once zkview has its picture.
+    StandInNatsHost::Eventually([&] { return host.Audience().ContainersPublished() == 1; },
+                                std::chrono::seconds(20));
+    host.Audience().Stop();
+  });
+  const std::string png = TempPath("nats.png");
+  std::remove(png.c_str());
+  const ProgramRun run = RunZkview("--nats " + server->Url() + " --session " + session +
+                                   " --seconds 30 --save " + png);
+  ender.join();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(ExpectedLine(picture) + "\n"), std::string::npos) << run.out;
+  Picture saved;
+  ASSERT_TRUE(ReadPictureFile(png, saved, error)) << error;
+  EXPECT_EQ(saved.pixels, picture);
+}
+
+TEST(Zkview, ANatsServersAdmissionIsByTheCredentialsInTheUrl) {
+  std::string error;
+  auto server = NatsServer::Start("authorization { user: watcher, password: s3cret }\n", &error);
+  ASSERT_TRUE(server) << error;
+  const std::string session = "zkview-auth-" + std::to_string(::getpid());
+  StandInNatsHost host(server->Url("watcher:s3cret"), session);
+  ASSERT_TRUE(host.Start(&error)) << error;
+  const Pixels picture = PatternPicture(kWidth, kHeight, 6);
+  host.SetFullUpdate(WholePicture(picture));
+
+  const ProgramRun refused = RunZkview("--nats " + server->Url("watcher:wrong") + " --session " +
+                                       session + " --connect-seconds 1");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("no NATS server let this viewer in"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("uthorization"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out.find("picture"), std::string::npos) << refused.out;
+
+  const ProgramRun admitted = RunZkview("--nats " + server->Url("watcher:s3cret") + " --session " +
+                                        session + " --seconds 1.5");
+  EXPECT_EQ(admitted.exitCode, 0) << admitted.err;
+  EXPECT_NE(admitted.out.find(ExpectedLine(picture)), std::string::npos) << admitted.out;
+}
+
+TEST(Zkview, NoNatsServerAnsweringIsReported) {
+  std::string error;
+  uint16_t port;
+  {
+    PosixSocket listener = PosixSocket::Listen(0, &error);
+    port = listener.LocalPort();
+  }  // closed: nobody listens there now
+  const ProgramRun run = RunZkview("--nats nats://127.0.0.1:" + std::to_string(port) +
+                                   " --session s --connect-seconds 0.5");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("zkview: no NATS server let this viewer in"), std::string::npos) << run.err;
 }

@@ -56,3 +56,16 @@ constexpr size_t kMaxMarksPerViewer = 24;
 constexpr size_t kMaxPendingJoins = 32;
 constexpr size_t kMaxAdmissionThreads = 2 * kMaxPendingJoins;
 constexpr double kJoinSeconds = 10;
+
+// Viewers of a session through NATS servers that the presenter keeps apart
+// (their numbers, their rate and frame bounds, their control state). Their
+// ids are whatever they claim, free to make up: past this many the one
+// heard from least recently is forgotten, so an inventor of ids grows
+// nothing. Admission is the servers' (credentials, TLS); this only bounds
+// what the admitted can cost the presenter.
+constexpr size_t kMaxNatsViewers = 256;
+// Viewers cut off for breaking a bound, whose messages are ignored from
+// then on; the oldest is let go past this many.
+constexpr size_t kMaxCutOffNatsViewers = 256;
+// A viewer's join request: its id, a space and a name.
+constexpr size_t kMaxJoinRequest = 16 + 1 + 64;

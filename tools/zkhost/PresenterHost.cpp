@@ -28,18 +28,42 @@ PresenterHost::PresenterHost(ZKLibrary& zk, const PresenterOptions& options)
 PresenterHost::~PresenterHost() {
   stop_ = true;
   if (admission_) admission_->Stop();
+  audience_.reset();
   for (auto& link : Links()) link->Close();
 }
 
 bool PresenterHost::Listen(std::string* error) {
+  if (!options_.natsServers.empty()) return ListenThroughNats(error);
   admission_ = std::make_unique<ViewerAdmission>(
       options_.admission, [this](ViewerAdmission::Admitted& viewer) { return TakeViewer(viewer); });
   return admission_->Listen(error);
 }
 
+bool PresenterHost::ListenThroughNats(std::string* error) {
+  NatsOptions nats;
+  nats.name = "zkhost present";
+  if (!ParseNatsUrlList(options_.natsServers, &nats.servers, error)) return false;
+  NatsSessionSubjects subjects;
+  if (!MakeSessionSubjects(options_.natsSession, &subjects)) {
+    *error = "not a session name (letters, digits, - and _): " + options_.natsSession;
+    return false;
+  }
+  // Numbered from the same count as direct viewers, so that the commands
+  // name both alike.
+  auto numbers = [this] {
+    std::lock_guard<std::mutex> lock(linksMutex_);
+    return nextViewerId_++;
+  };
+  auto sink = [this](uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload) {
+    OnViewerEvent(viewer, type, payload);
+  };
+  audience_ = std::make_unique<NatsAudience>(std::move(nats), subjects, numbers, sink);
+  return audience_->Start(std::chrono::seconds(10), error);
+}
+
 bool PresenterHost::TakeViewer(ViewerAdmission::Admitted& viewer) {
   auto sink = [this](ViewerLink& from, uint32_t type, const std::vector<uint8_t>& payload) {
-    OnViewerEvent(from, type, payload);
+    OnViewerEvent(from.Id(), type, payload);
   };
   std::shared_ptr<ViewerLink> link;
   uint32_t tag;
@@ -71,39 +95,39 @@ bool PresenterHost::TakeViewer(ViewerAdmission::Admitted& viewer) {
   return true;
 }
 
-void PresenterHost::OnViewerEvent(ViewerLink& link, uint32_t type,
+void PresenterHost::OnViewerEvent(uint32_t viewer, uint32_t type,
                                   const std::vector<uint8_t>& payload) {
   const uint32_t size = static_cast<uint32_t>(payload.size());
   std::lock_guard<std::mutex> lock(rulesMutex_);
   // Posted under the lock: input of a viewer that just lost control cannot
   // follow the first input of the one that took it, and marks reach the
   // library in the order the gate counted them.
-  switch (RouteViewerEvent(type, payload.data(), size, control_.HeldToken(link.Id()))) {
+  switch (RouteViewerEvent(type, payload.data(), size, control_.HeldToken(viewer))) {
     case ViewerEventRoute::kToLibrary:
-      Receive(link.Id(), type, payload, false);
+      Receive(viewer, type, payload, false);
       break;
     case ViewerEventRoute::kToAnnotation:
-      PassAnnotation(link, type, payload);
+      PassAnnotation(viewer, type, payload);
       break;
     case ViewerEventRoute::kToTokenService:
-      ServeControlRequest(link, type);
+      ServeControlRequest(viewer, type);
       break;
     case ViewerEventRoute::kRefused:
-      RefuseInput(link);
+      RefuseInput(viewer);
       break;
     case ViewerEventRoute::kDropped:
       break;
   }
 }
 
-void PresenterHost::PassAnnotation(ViewerLink& link, uint32_t type,
+void PresenterHost::PassAnnotation(uint32_t viewer, uint32_t type,
                                    const std::vector<uint8_t>& payload) {
   const uint32_t size = static_cast<uint32_t>(payload.size());
-  switch (annotation_.FromViewer(link.Id(), type, payload.data(), size)) {
+  switch (annotation_.FromViewer(viewer, type, payload.data(), size)) {
     case AnnotationGate::Verdict::kToEveryone:
-      return Receive(link.Id(), type, payload, true);
+      return Receive(viewer, type, payload, true);
     case AnnotationGate::Verdict::kToPresenter:
-      return Receive(link.Id(), type, payload, false);
+      return Receive(viewer, type, payload, false);
     case AnnotationGate::Verdict::kRefused: {
       std::lock_guard<std::mutex> figures(figuresMutex_);
       ++figures_.refusedAnnotations;
@@ -112,14 +136,14 @@ void PresenterHost::PassAnnotation(ViewerLink& link, uint32_t type,
   }
 }
 
-void PresenterHost::RefuseInput(ViewerLink& link) {
+void PresenterHost::RefuseInput(uint32_t viewer) {
   {
     std::lock_guard<std::mutex> figures(figuresMutex_);
     ++figures_.refusedInput;
   }
   // Told once: a viewer that goes on sending learns nothing new from a
   // cancel per event, and one that does not read would pile them up.
-  if (cancelled_.insert(link.Id()).second) Cancel(link);
+  if (cancelled_.insert(viewer).second) Cancel(viewer);
 }
 
 void PresenterHost::AllowAnnotation(bool allowed) {
@@ -127,57 +151,57 @@ void PresenterHost::AllowAnnotation(bool allowed) {
   annotation_.SetAllowed(allowed);
 }
 
-void PresenterHost::ServeControlRequest(ViewerLink& link, uint32_t type) {
+void PresenterHost::ServeControlRequest(uint32_t viewer, uint32_t type) {
   if (type == ZKH_RELEASECONTROL) {
-    if (control_.Release(link.Id()) && notice_) notice_(Describe(link) + " gave control back");
+    if (control_.Release(viewer) && notice_) notice_(Describe(viewer) + " gave control back");
     return;
   }
   // A viewer that holds control had the presenter's consent: asking again,
   // it gets a new token at once.
-  if (options_.allowControl || control_.HeldToken(link.Id()) != 0)
-    return GrantControl(link, control_.Request(link.Id()));
-  if (control_.Ask(link.Id()) && notice_)
-    notice_(Describe(link) + " asks for control: allow " + std::to_string(link.Id()) + " or deny " +
-            std::to_string(link.Id()));
+  if (options_.allowControl || control_.HeldToken(viewer) != 0)
+    return GrantControl(viewer, control_.Request(viewer));
+  if (control_.Ask(viewer) && notice_)
+    notice_(Describe(viewer) + " asks for control: allow " + std::to_string(viewer) + " or deny " +
+            std::to_string(viewer));
 }
 
-void PresenterHost::GrantControl(ViewerLink& link, const ControlTokens::Grant& grant) {
-  cancelled_.erase(link.Id());
-  link.Answer(MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{grant.token}));
-  if (std::shared_ptr<ViewerLink> previous = FindLink(grant.preempted)) Cancel(*previous);
+void PresenterHost::GrantControl(uint32_t viewer, const ControlTokens::Grant& grant) {
+  cancelled_.erase(viewer);
+  Answer(viewer, MakeMessageFrame(ZKH_GRANTCONTROL, ControlGrantMessage{grant.token}));
+  if (grant.preempted != 0) Cancel(grant.preempted);
   {
     std::lock_guard<std::mutex> figures(figuresMutex_);
     ++figures_.controlGrants;
   }
-  if (notice_) notice_(Describe(link) + " takes control with token " + std::to_string(grant.token));
+  if (notice_) notice_(Describe(viewer) + " takes control with token " + std::to_string(grant.token));
 }
 
 bool PresenterHost::AllowControl(uint32_t viewer) {
-  std::shared_ptr<ViewerLink> link = FindLink(viewer);
+  const bool known = Knows(viewer);
   std::lock_guard<std::mutex> lock(rulesMutex_);
   ControlTokens::Grant grant;
-  if (!link || !control_.Allow(viewer, &grant)) return false;
-  GrantControl(*link, grant);
+  if (!known || !control_.Allow(viewer, &grant)) return false;
+  GrantControl(viewer, grant);
   return true;
 }
 
 bool PresenterHost::DenyControl(uint32_t viewer) {
-  std::shared_ptr<ViewerLink> link = FindLink(viewer);
+  const bool known = Knows(viewer);
   std::lock_guard<std::mutex> lock(rulesMutex_);
-  if (!link || !control_.Deny(viewer)) return false;
-  link->Answer(MakeMessageFrame(ZKH_DENYCONTROL, ControlDenialMessage{}));
-  if (notice_) notice_(Describe(*link) + " was denied control");
+  if (!known || !control_.Deny(viewer)) return false;
+  Answer(viewer, MakeMessageFrame(ZKH_DENYCONTROL, ControlDenialMessage{}));
+  if (notice_) notice_(Describe(viewer) + " was denied control");
   return true;
 }
 
 uint32_t PresenterHost::RevokeControl() {
   std::lock_guard<std::mutex> lock(rulesMutex_);
   const uint32_t holder = control_.Revoke();
-  if (std::shared_ptr<ViewerLink> link = FindLink(holder)) {
+  if (holder != 0 && Knows(holder)) {
     // Its input is refused from now on; the cancel tells it so.
-    Cancel(*link);
+    Cancel(holder);
     cancelled_.insert(holder);
-    if (notice_) notice_("control taken back from " + Describe(*link));
+    if (notice_) notice_("control taken back from " + Describe(holder));
   }
   return holder;
 }
@@ -192,15 +216,32 @@ std::vector<ViewerInfo> PresenterHost::Viewers() {
                        control_.HeldToken(link->Id()) != 0,
                        control_.Asking().count(link->Id()) > 0});
   }
+  if (audience_)
+    for (const NatsViewerInfo& viewer : audience_->Viewers())
+      viewers.push_back({viewer.number, viewer.name, "nats " + viewer.id,
+                         control_.HeldToken(viewer.number) != 0,
+                         control_.Asking().count(viewer.number) > 0});
   return viewers;
 }
 
-std::string PresenterHost::Describe(const ViewerLink& link) const {
-  return "viewer " + std::to_string(link.Id()) + " (" + link.Name() + ")";
+std::string PresenterHost::Describe(uint32_t viewer) const {
+  std::string name;
+  if (std::shared_ptr<ViewerLink> link = FindLink(viewer)) name = link->Name();
+  else if (audience_) name = audience_->NameOf(viewer);
+  return "viewer " + std::to_string(viewer) + " (" + name + ")";
 }
 
-void PresenterHost::Cancel(ViewerLink& link) {
-  link.Answer(MakeMessageFrame(ZKP_CANCELINPUTCONTROL, CancelInputControlMessage{}));
+void PresenterHost::Cancel(uint32_t viewer) {
+  Answer(viewer, MakeMessageFrame(ZKP_CANCELINPUTCONTROL, CancelInputControlMessage{}));
+}
+
+void PresenterHost::Answer(uint32_t viewer, const WireFrame& frame) {
+  if (std::shared_ptr<ViewerLink> link = FindLink(viewer)) return link->Answer(frame);
+  if (audience_) audience_->SendTo(viewer, frame);
+}
+
+bool PresenterHost::Knows(uint32_t viewer) const {
+  return FindLink(viewer) != nullptr || (audience_ && audience_->Knows(viewer));
 }
 
 std::shared_ptr<ViewerLink> PresenterHost::FindLink(uint32_t id) const {
@@ -223,6 +264,8 @@ void PresenterHost::Receive(uint32_t viewer, uint32_t type, const std::vector<ui
 
 void PresenterHost::Relay(uint32_t from, const WireFrame& frame) {
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  // One publish for every NATS viewer but the one that made the mark.
+  if (audience_) audience_->Broadcast(frame, from);
   std::lock_guard<std::mutex> lock(figuresMutex_);
   for (auto& link : links)
     if (link->Id() != from) OfferEvent(*link, frame);
@@ -255,6 +298,9 @@ void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& re
       if (report && reportEvery > 0) wait = std::min(wait, std::max(0.0, nextReport - SecondsSince(start_)));
       zk_.WaitForEvents(static_cast<uint32_t>(wait * 1000));
       DrainOnce();
+      // Joiners that asked close together share one full update.
+      if (audience_)
+        if (const uint32_t tag = audience_->TakeJoinBatch()) zk_.RequestFullUpdate(tag);
     }
     ReapClosedLinks();
     if (report && reportEvery > 0 && SecondsSince(start_) >= nextReport) {
@@ -269,6 +315,7 @@ void PresenterHost::Serve(double seconds, double reportEvery, const Reporter& re
   }
   stop_ = true;
   if (admission_) admission_->Stop();
+  if (audience_) audience_->Stop();
   for (auto& link : Links()) link->Close();
   ReapClosedLinks();
 }
@@ -288,7 +335,7 @@ void PresenterHost::Distribute(const ZKEvent& event) {
     // The library refused input it was given, and only the holder's input
     // reaches it: the cancel is the holder's alone.
     std::lock_guard<std::mutex> rules(rulesMutex_);
-    if (std::shared_ptr<ViewerLink> holder = FindLink(control_.Holder())) Cancel(*holder);
+    if (control_.Holder() != 0) Cancel(control_.Holder());
     return;
   }
   if (event.type != ZKP_FULLUPDATE) {
@@ -297,11 +344,19 @@ void PresenterHost::Distribute(const ZKEvent& event) {
   }
   WireFrame frame = MakeWireFrame(event.type, event.size, event.payload);
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
-  std::lock_guard<std::mutex> lock(figuresMutex_);
   if (event.type == ZKP_FULLUPDATE) {
-    // A container goes only to the viewer whose request it answers.
+    // A container goes only to the viewer whose request it answers, or
+    // once to every NATS joiner.
     FullUpdateHeader header;
     if (!ParseMessage(event.payload, event.size, &header)) return;
+    if (audience_ && audience_->Awaits(header.requestTag)) {
+      audience_->PublishContainer({frame, lastPointer_});
+      std::lock_guard<std::mutex> lock(figuresMutex_);
+      ++figures_.fullUpdates;
+      figures_.fullUpdateBytes += event.size;
+      return;
+    }
+    std::lock_guard<std::mutex> lock(figuresMutex_);
     for (auto& link : links) {
       if (!link->OfferContainer(header.requestTag, frame)) continue;
       ++figures_.fullUpdates;
@@ -310,6 +365,8 @@ void PresenterHost::Distribute(const ZKEvent& event) {
     }
     return;
   }
+  if (audience_) audience_->Broadcast(frame);
+  std::lock_guard<std::mutex> lock(figuresMutex_);
   if (event.type == ZKP_MOUSEPOSITION) lastPointer_ = frame;
   if (event.type == ZKP_DISPLAYUPDATE) {
     ++figures_.displayUpdates;
@@ -344,16 +401,20 @@ void PresenterHost::ReapClosedLinks() {
   }
   for (auto& link : closed) {
     link->Close();
-    {
-      std::lock_guard<std::mutex> lock(rulesMutex_);
-      control_.Forget(link->Id());
-      cancelled_.erase(link->Id());
-      annotation_.ViewerLeft(link->Id());
-    }
+    ForgetViewer(link->Id());
     ReportLeaving(*link);
     std::lock_guard<std::mutex> lock(figuresMutex_);
     closedLinkBytes_ += link->BytesSent();
   }
+  if (audience_)
+    for (uint32_t viewer : audience_->TakeLeavers()) ForgetViewer(viewer);
+}
+
+void PresenterHost::ForgetViewer(uint32_t viewer) {
+  std::lock_guard<std::mutex> lock(rulesMutex_);
+  control_.Forget(viewer);
+  cancelled_.erase(viewer);
+  annotation_.ViewerLeft(viewer);
 }
 
 void PresenterHost::ReportLeaving(const ViewerLink& link) {
@@ -377,12 +438,18 @@ std::vector<std::shared_ptr<ViewerLink>> PresenterHost::Links() const {
 
 PresenterFigures PresenterHost::Figures() const {
   std::vector<std::shared_ptr<ViewerLink>> links = Links();
+  const uint64_t published = audience_ ? audience_->BytesPublished() : 0;
+  const size_t natsViewers = audience_ ? audience_->Viewers().size() : 0;
+  const uint64_t natsSeen = audience_ ? audience_->ViewersSeen() : 0;
   std::lock_guard<std::mutex> lock(figuresMutex_);
   PresenterFigures figures = figures_;
   figures.seconds = SecondsSince(start_);
   figures.wireBytes = closedLinkBytes_;
   for (auto& link : links) figures.wireBytes += link->BytesSent();
   figures.viewersConnected = static_cast<uint32_t>(links.size());
+  figures.wireBytes += published;
+  figures.viewersConnected += static_cast<uint32_t>(natsViewers);
+  figures.viewersAccepted += static_cast<uint32_t>(natsSeen);
   if (admission_) {
     const AdmissionFigures admission = admission_->Figures();
     figures.wrongKeys = admission.wrongKeys;

@@ -13,6 +13,7 @@
 
 #include "AnnotationGate.h"
 #include "ControlTokens.h"
+#include "NatsAudience.h"
 #include "RateBound.h"
 #include "ViewerAdmission.h"
 #include "ViewerLink.h"
@@ -48,6 +49,10 @@ struct PresenterOptions {
   // Backlog of one viewer beyond which it is resynchronised: well above a
   // full update of a large screen.
   size_t backlogBound = 8u << 20;
+  // Viewers through NATS servers instead of direct links: the servers'
+  // URLs (comma-separated) and the session's name. Empty: direct.
+  std::string natsServers;
+  std::string natsSession;
 };
 
 // A viewer as the presenter's person sees it.
@@ -68,7 +73,10 @@ struct ViewerInfo {
 // as well. What any viewer may make it hold is bounded (PeerLimits.h).
 //
 // Only viewers that ViewerAdmission admitted (the encrypted link, the join
-// key) are served; they are welcomed with the number that names them.
+// key) are served; they are welcomed with the number that names them. With
+// NATS servers instead, the audience is a NatsAudience: every event is
+// published once and the servers fan it out, joiners share full updates,
+// and the same rules hold for what its viewers send.
 //
 // It also runs the token service (ControlTokens): a viewer asks for input
 // control and, once the presenter's person allows it (or at once with
@@ -90,6 +98,7 @@ class PresenterHost {
 
   bool Listen(std::string* error);
   uint16_t Port() const { return admission_ ? admission_->Port() : 0; }
+  bool ThroughNats() const { return audience_ != nullptr; }
   uint16_t BridgePort() const { return admission_ ? admission_->BridgePort() : 0; }
   using Reporter = std::function<void(const PresenterFigures&)>;
   // Drains and distributes until Stop is called or `seconds` (0: no limit)
@@ -130,13 +139,19 @@ class PresenterHost {
   bool TakeViewer(ViewerAdmission::Admitted& viewer);
   // A link's receiving thread: what its viewer sent. The rest below it run
   // under rulesMutex_.
-  void OnViewerEvent(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
-  void PassAnnotation(ViewerLink& link, uint32_t type, const std::vector<uint8_t>& payload);
-  void RefuseInput(ViewerLink& link);
-  void ServeControlRequest(ViewerLink& link, uint32_t type);
-  void GrantControl(ViewerLink& link, const ControlTokens::Grant& grant);
-  std::string Describe(const ViewerLink& link) const;
-  void Cancel(ViewerLink& link);
+  // NATS viewers' arrive on the audience's reading thread.
+  void OnViewerEvent(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
+  void PassAnnotation(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload);
+  void RefuseInput(uint32_t viewer);
+  void ServeControlRequest(uint32_t viewer, uint32_t type);
+  void GrantControl(uint32_t viewer, const ControlTokens::Grant& grant);
+  std::string Describe(uint32_t viewer) const;
+  void Cancel(uint32_t viewer);
+  // A frame for one viewer alone, by its link or its NATS subject.
+  void Answer(uint32_t viewer, const WireFrame& frame);
+  bool Knows(uint32_t viewer) const;
+  bool ListenThroughNats(std::string* error);
+  void ForgetViewer(uint32_t viewer);
   std::shared_ptr<ViewerLink> FindLink(uint32_t id) const;
   // Into the library and, when `relay`, on to the other viewers.
   void Receive(uint32_t viewer, uint32_t type, const std::vector<uint8_t>& payload, bool relay);
@@ -155,6 +170,7 @@ class PresenterHost {
   ZKLibrary& zk_;
   const PresenterOptions options_;
   std::unique_ptr<ViewerAdmission> admission_;
+  std::unique_ptr<NatsAudience> audience_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> paused_{false};
   Observer observer_;

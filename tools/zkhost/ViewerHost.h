@@ -59,6 +59,9 @@ class ViewerHost {
   // is up, then joins: false when the presenter is not the invited one, or
   // refuses this viewer, and `error` says so.
   bool Connect(std::string* error);
+  // Instead of Connect: a stream joined some other way (a session through
+  // NATS servers), which names no viewer number.
+  void Adopt(std::unique_ptr<ByteStream> stream) { stream_ = std::move(stream); }
   // The number the presenter calls this viewer by.
   uint32_t ViewerNumber() const { return viewerNumber_; }
   // Until the presenter closes, a frame is malformed or truncated, or the

@@ -28,6 +28,7 @@
 #include "HostWindow.h"
 #include "InitSettings.h"
 #include "Invitation.h"
+#include "NatsSessionStream.h"
 #include "PresenterHost.h"
 #include "SharedWindowList.h"
 #include "TcpSocket.h"
@@ -50,12 +51,17 @@ std::string Usage() {
          "                      [--seconds S] [--backlog BYTES] [--report-every S]\n"
          "                      [--name NAME] [--share TITLE] [--click-to-share] [--stats]\n"
          "                      [--profile P] [--key KEY] [--cert FILE] [--allow-control]\n"
-         "                      [--bridge-port N]\n"
-         "       zkhost view --connect HOST:PORT --invite CODE [--bridge] [--at X,Y]\n"
+         "                      [--bridge-port N] [--nats URL[,URL...] --session NAME]\n"
+         "       zkhost view (--connect HOST:PORT --invite CODE [--bridge] |\n"
+         "                    --nats URL[,URL...] --session NAME) [--at X,Y]\n"
          "                   [--seconds S] [--name NAME] [--control] [--profile P]\n"
          "       zkhost send NAME COMMAND [ARGS...]\n"
          "       zkhost stop [--port N]      (the same as: zkhost send present-N stop)\n"
          "\n"
+         "--nats publishes the session once to NATS servers (a cluster fans it out) under\n"
+         "--session NAME instead of serving viewers directly: admission is then the\n"
+         "servers' (the credentials in their URLs), no invitation is made, and a running\n"
+         "present is named present-NAME.\n"
          "A running present is named present-PORT and a view view-PID unless --name says\n"
          "otherwise. present shows a window of its own under the frame (with a strip below\n"
          "it naming the session) and gives it to the library as the host window, which\n"
@@ -106,6 +112,8 @@ struct CommandLine {
   std::string certificate;  // present: where the identity is kept; none when empty
   std::string name;
   std::string share;
+  std::string nats;     // NATS servers' URLs instead of direct links
+  std::string session;  // the session's name on them
   const SessionProfile* profile = &DefaultSessionProfile();
   CommandWordList words;  // send: the command and its arguments
 };
@@ -148,6 +156,10 @@ bool ParseOptions(int argc, char** argv, CommandLine* line) {
     } else if (name == "--connect") {
       if (!ParseHostPort(value, &line->viewer.host, &line->viewer.port)) return false;
       line->connectGiven = true;
+    } else if (name == "--nats") {
+      line->nats = value;
+    } else if (name == "--session") {
+      line->session = value;
     } else if (name == "--token") {
       line->token = static_cast<uint32_t>(std::strtoul(value, nullptr, 0));
     } else if (name == "--seconds") {
@@ -268,7 +280,12 @@ int RunPresent(const CommandLine& line) {
   WinsockSession winsock;
   ZKLibrary zk;
   PresenterOptions options = line.presenter;
-  if (!winsock.Started() || !PrepareAdmission(line, &options.admission) || !zk.Load()) return 1;
+  options.natsServers = line.nats;
+  options.natsSession = line.session;
+  const bool nats = !line.nats.empty();
+  if (nats && line.session.empty()) return UsageError();
+  if (!winsock.Started() || (!nats && !PrepareAdmission(line, &options.admission)) || !zk.Load())
+    return 1;
   HostWindow hostWindow;
   if (!hostWindow.Create(line.x, line.y, line.width, line.height, "zkhost present")) {
     std::fprintf(stderr, "zkhost: cannot create the host window\n");
@@ -286,11 +303,16 @@ int RunPresent(const CommandLine& line) {
   PresenterHost host(zk, options);
   std::string error;
   if (!host.Listen(&error)) {
-    std::fprintf(stderr, "cannot listen on port %u: %s\n", options.admission.port, error.c_str());
+    if (nats)
+      std::fprintf(stderr, "cannot reach the NATS servers %s: %s\n", line.nats.c_str(), error.c_str());
+    else
+      std::fprintf(stderr, "cannot listen on port %u: %s\n", options.admission.port, error.c_str());
     zk.Release();
     return 1;
   }
-  std::string name = line.name.empty() ? "present-" + std::to_string(host.Port()) : line.name;
+  std::string name = !line.name.empty() ? line.name
+                     : nats            ? "present-" + line.session
+                                       : "present-" + std::to_string(host.Port());
   CommandChannel channel(name);
   if (!channel.Open(&error)) {
     std::fprintf(stderr, "zkhost: %s\n", error.c_str());
@@ -309,7 +331,11 @@ int RunPresent(const CommandLine& line) {
   std::snprintf(started, sizeof started, "zkhost: presenting %d,%d %dx%d on port %u as %s", line.x,
                 line.y, line.width, line.height, host.Port(), name.c_str());
   PrintLine(started);
-  PrintInvitation(options, host);
+  if (nats)
+    PrintLine("zkhost: a viewer joins with: zkhost view --nats " + line.nats + " --session " +
+              line.session);
+  else
+    PrintInvitation(options, host);
   hostWindow.SetCaption(started + 8);  // without "zkhost: "
 
   std::thread serving([&] {
@@ -333,12 +359,13 @@ int RunPresent(const CommandLine& line) {
 }
 
 int RunView(CommandLine line) {
-  if (!line.connectGiven) return UsageError();
-  if (line.invite.empty()) {
+  const bool nats = !line.nats.empty();
+  if (line.connectGiven == nats || (nats && line.session.empty())) return UsageError();
+  if (!nats && line.invite.empty()) {
     std::fprintf(stderr, "zkhost: a viewer needs the presenter's invitation: --invite CODE\n");
     return 2;
   }
-  if (!ParseInvitation(line.invite, &line.viewer.invitation)) {
+  if (!nats && !ParseInvitation(line.invite, &line.viewer.invitation)) {
     std::fprintf(stderr, "zkhost: not an invitation: %s\n", line.invite.c_str());
     return 2;
   }
@@ -356,7 +383,15 @@ int RunView(CommandLine line) {
   if (!winsock.Started() || !zk.Load()) return 1;
   line.viewer.name = name;
   ViewerHost host(zk, line.viewer);
-  if (!host.Connect(&error)) {
+  if (nats) {
+    std::unique_ptr<NatsSessionStream> stream =
+        JoinNatsSession(line.nats, line.session, name, line.viewer.connectSeconds, &error);
+    if (!stream) {
+      std::fprintf(stderr, "cannot join session %s: %s\n", line.session.c_str(), error.c_str());
+      return 1;
+    }
+    host.Adopt(std::move(stream));
+  } else if (!host.Connect(&error)) {
     std::fprintf(stderr, "cannot join %s:%u: %s\n", line.viewer.host.c_str(), line.viewer.port,
                  error.c_str());
     return 1;
@@ -371,8 +406,11 @@ int RunView(CommandLine line) {
   session.viewer = &host;
   session.profile = line.profile;
   host.SetNotice([](const std::string& line) { PrintLine("zkhost: " + line); });
-  PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
-            " as " + name + ", viewer " + std::to_string(host.ViewerNumber()) + " there");
+  if (nats)
+    PrintLine("zkhost: viewing session " + line.session + " through " + line.nats + " as " + name);
+  else
+    PrintLine("zkhost: viewing " + line.viewer.host + ":" + std::to_string(line.viewer.port) +
+              " as " + name + ", viewer " + std::to_string(host.ViewerNumber()) + " there");
   std::string reason;
   bool orderly = false;
   std::atomic<bool> ended{false};

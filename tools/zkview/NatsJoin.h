@@ -9,9 +9,7 @@
 // Joins the session named by --session through the NATS servers of --nats,
 // and returns the stream its events follow on. On failure: null, `error`
 // says why and `exitCode` is what zkview exits with.
-//
-// This build has no NATS client: NatsJoin_unavailable.cpp refuses every
-// such join (exit code 2). A build with the client links its own
-// definition in place of that file; nothing else changes.
+// The stream is a NatsSessionStream: it asks for a full update, takes the
+// broadcasts numbered after it, and asks again after a gap.
 std::unique_ptr<ByteStream> JoinThroughNats(const ViewCommandLine& line, int* exitCode,
                                             std::string* error);

@@ -7,9 +7,9 @@
 //
 // Exit codes: 0 the session ended in order (time up, or the presenter closed
 // it); 1 it could not be joined, or ended on a broken or malformed stream, or
-// the PNG could not be written; 2 the command line, or a way of joining this
-// build does not have. Reasons go to stderr, the figures and the picture
-// line to stdout.
+// the PNG could not be written; 2 the command line. Reasons go to stderr,
+// the figures and the picture line to stdout. A session is joined directly
+// (--connect) or through NATS servers (--nats).
 
 #include <chrono>
 #include <cstdio>
